@@ -1,0 +1,47 @@
+// The designed window: every control of Form1 with its kind, initial caption and
+// designed placement in twips (1/1440 inch). Controls inside Frame1 are placed relative
+// to the frame's top-left corner. The Qt window is built from this table.
+#pragma once
+
+#include <span>
+#include <string_view>
+
+namespace app {
+
+enum class ControlKind {
+  Label,
+  Button,
+  CheckBox,
+  ListBox,
+  TextBox,
+  LogPane,
+  Frame,
+  Shape,
+  Image,
+  ProgressBar
+};
+
+struct ControlDesign {
+  std::string_view name;
+  ControlKind kind;
+  std::string_view caption;
+  std::string_view parent;  // "Form1" or "Frame1"
+  int left, top, width, height;
+  bool fixedPitch = false;
+};
+
+inline constexpr int kTwipsPerInch = 1440;
+inline constexpr int kDesignClientWidth = 12870;
+inline constexpr int kDesignClientHeight = 7950;
+
+// The window's title: name, two blanks, major version and revision.
+inline constexpr std::string_view kWindowTitle = "Tarnwick  ver-1 build-113";
+inline constexpr std::string_view kProductName = "Tarnwick";
+
+std::span<const ControlDesign> formDesign();
+const ControlDesign* findControl(std::string_view name);
+
+// Buttons that start a command; they ignore clicks while a command runs.
+std::span<const std::string_view> commandButtons();
+
+}  // namespace app

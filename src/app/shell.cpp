@@ -1,0 +1,92 @@
+#include "app/shell.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <new>
+#include <stdexcept>
+#include <system_error>
+
+#include "util/text.h"
+
+namespace app {
+
+std::string programFolder() {
+  namespace fs = std::filesystem;
+  fs::path folder;
+  if (const char* home = std::getenv("TARNWICK_HOME"); home && *home) {
+    folder = fs::absolute(home).lexically_normal();
+  } else {
+    std::error_code ec;
+    auto exe = fs::read_symlink("/proc/self/exe", ec);
+    folder = ec ? fs::current_path() : exe.parent_path();
+  }
+  auto text = folder.string();
+  while (text.size() > 1 && text.back() == '/')
+    text.pop_back();
+  return text;
+}
+
+void Shell::appendLog(std::string_view line) {
+  m_state.logText.append(line);
+  m_state.logText.append(util::kCrLf);
+}
+
+void Shell::ShowLog() {
+  m_window.setLogPane(m_state.logText, true);
+  m_window.repaint("RichTextBox1");
+}
+
+void Shell::setStatus(const std::string& text) {
+  m_window.setText("Text1", text);
+  m_window.repaint("Text1");
+}
+
+void Shell::setItemCount(int count) {
+  m_window.setText("Label2", std::to_string(count) + " Items");
+}
+
+void Shell::setProgress(double fraction) {
+  m_window.setProgressWidth(fraction * m_state.progressFullWidth);
+  m_window.repaint("Label9");
+}
+
+void Shell::showTrap(std::string_view message, std::string_view description) {
+  std::string text(message);
+  text += "\r\n\r\n";
+  text += description;
+  m_window.messageBox(Icon::Exclamation, text);
+}
+
+std::string describeException(const std::exception_ptr& error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const std::bad_alloc&) {
+    return "Out of memory";
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "Unknown error";
+  }
+}
+
+std::string rememberedFolderOf(std::string_view path) {
+  auto folder = util::folderPart(path);
+  if (folder.empty() && !path.empty() && (path.front() == '/' || path.front() == '\\'))
+    return std::string(1, path.front());
+  return std::string(folder);
+}
+
+std::optional<std::string> ChooseInputFile(Window& window, Settings& settings,
+                                           const AppState& state, const std::string& title,
+                                           const std::string& filter) {
+  auto initial = settings.get("Tarnwick", "Preferences", "OpenFilePath", state.programFolder);
+  auto chosen = window.chooseFile(title, filter, initial);
+  if (!chosen || chosen->empty())
+    return std::nullopt;
+  settings.set("Tarnwick", "Preferences", "OpenFilePath", rememberedFolderOf(*chosen));
+  return chosen;
+}
+
+}  // namespace app

@@ -1,0 +1,105 @@
+// The shell every command shares: window-level state, the log text and ShowLog, the
+// status line, item count, progress bar, busy pointer, error traps and the file chooser
+// with its remembered folder.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/window_port.h"
+
+namespace app {
+
+struct WorkingFolders {
+  std::string extractedFiles, temp, newMpaks, library, sounds;
+};
+
+// Window-level state that lives as long as the window. The archive catalogue and the
+// pack state live in their own subsystems.
+struct AppState {
+  std::string programFolder;  // no trailing separator
+  WorkingFolders folders;
+  std::string logText;           // the whole log, lines ended by CR LF
+  double progressFullWidth = 0;  // Label9's designed width in twips
+  std::string currentArchivePath, bankPath, modelPath, currentPackagePath;
+  std::string zlibHeader, zeroTrailer;
+  std::int32_t longestItemLength = 0;  // longest file-list item since start-up
+  int toolResult = 0;
+};
+
+// The program folder: $TARNWICK_HOME when set and not empty, otherwise the folder of
+// the running executable. Never ends with a separator (but "/" stays "/").
+std::string programFolder();
+
+class Shell {
+ public:
+  Shell(Window& window, AppState& state) : m_window(window), m_state(state) {}
+
+  Window& window() { return m_window; }
+  AppState& state() { return m_state; }
+
+  // Appends one line and CR LF to the log text (the pane is not touched).
+  void appendLog(std::string_view line);
+  // Puts the log text into the pane, caret at the end, and repaints it.
+  void ShowLog();
+  // Replaces the status line Text1 and repaints it.
+  void setStatus(const std::string& text);
+  // Label2: "<n> Items".
+  void setItemCount(int count);
+  // Label9 at `fraction` (0..1) of its designed width, repainted at once.
+  void setProgress(double fraction);
+
+  // The message box of a command's error trap: exclamation icon,
+  // "<message>" CR LF CR LF "<description>". `message` is e.g. "Extract error.".
+  void showTrap(std::string_view message, std::string_view description);
+
+ private:
+  Window& m_window;
+  AppState& m_state;
+};
+
+// The description a trap shows for a caught exception.
+std::string describeException(const std::exception_ptr& error);
+
+// Busy pointer for the lifetime of the object: every exit path restores the default.
+class BusyPointer {
+ public:
+  explicit BusyPointer(Window& window) : m_window(window) { m_window.setBusy(true); }
+  ~BusyPointer() { m_window.setBusy(false); }
+  BusyPointer(const BusyPointer&) = delete;
+  BusyPointer& operator=(const BusyPointer&) = delete;
+
+ private:
+  Window& m_window;
+};
+
+// Runs `body` inside the error trap named `message` ("Extract error."): any exception
+// restores the default pointer and shows the trap's message box. Returns true when the
+// body ran to its end.
+template <class Body>
+bool runTrapped(Shell& shell, std::string_view message, Body&& body) {
+  try {
+    body();
+    return true;
+  } catch (...) {
+    shell.window().setBusy(false);
+    shell.showTrap(message, describeException(std::current_exception()));
+    return false;
+  }
+}
+
+// The file chooser with remembered folder: opens in the remembered folder ("Tarnwick",
+// "Preferences", "OpenFilePath"; the program folder at first), stores back the chosen
+// file's folder and returns the full path. Nothing changes when the user cancels.
+std::optional<std::string> ChooseInputFile(Window& window, Settings& settings,
+                                           const AppState& state, const std::string& title,
+                                           const std::string& filter);
+
+// The folder of a chosen path as it is remembered: the text before the last separator;
+// a file at a drive or file-system root gives the drive ("C:") or "/".
+std::string rememberedFolderOf(std::string_view path);
+
+}  // namespace app

@@ -1,0 +1,16 @@
+#include <unistd.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+
+int main(int argc, char** argv) {
+  std::ios::sync_with_stdio(false);
+  std::vector<std::string> args(argv + 1, argv + argc);
+  cli::Io io{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1};
+  int code = cli::runCli(args, io);
+  std::cout.flush();
+  return code;
+}

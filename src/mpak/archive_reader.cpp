@@ -1,0 +1,1 @@
+#include "mpak/archive.h"

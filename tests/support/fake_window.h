@@ -1,0 +1,135 @@
+// A recording Window for tests: keeps every control's text, the list items and their
+// selection, the log pane, and a record of message boxes, repaints and yields. Dialogs
+// return pre-set answers.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/window_port.h"
+
+namespace testing_support {
+
+struct MessageRecord {
+  app::Icon icon;
+  std::string text;
+};
+
+class FakeWindow : public app::Window {
+ public:
+  void setText(std::string_view control, const std::string& text) override {
+    texts[std::string(control)] = text;
+  }
+  std::string text(std::string_view control) const override {
+    auto it = texts.find(std::string(control));
+    return it == texts.end() ? std::string() : it->second;
+  }
+  void repaint(std::string_view control) override { repaints.emplace_back(control); }
+
+  void clearList() override {
+    items.clear();
+    selected.clear();
+  }
+  void addItems(const std::vector<std::string>& more) override {
+    items.insert(items.end(), more.begin(), more.end());
+  }
+  int itemCount() const override { return static_cast<int>(items.size()); }
+  bool isSelected(int index) const override { return selected.count(index) > 0; }
+  int selectedCount() const override { return static_cast<int>(selected.size()); }
+  void selectAll() override {
+    for (int i = 0; i < itemCount(); ++i)
+      selected.insert(i);
+  }
+  void setHorizontalExtent(int pixels) override { horizontalExtent = pixels; }
+
+  void setProgressWidth(double twips) override { progress = twips; }
+  double progressWidth() const override { return progress; }
+  void setBusy(bool on) override {
+    busy = on;
+    busyChanges.push_back(on);
+  }
+  void setLogPane(const std::string& text, bool caretAtEnd) override {
+    log = text;
+    caretEnd = caretAtEnd;
+  }
+  std::string logPane() const override { return log; }
+  void messageBox(app::Icon icon, const std::string& text) override {
+    messages.push_back({icon, text});
+    if (onMessage)
+      onMessage();
+  }
+  std::optional<std::string> chooseFile(const std::string& title, const std::string& filter,
+                                        const std::string& initialFolder) override {
+    chooserCalls.push_back({title, filter, initialFolder});
+    if (fileAnswers.empty())
+      return std::nullopt;
+    auto answer = fileAnswers.front();
+    fileAnswers.pop_front();
+    return answer;
+  }
+  std::optional<std::string> browseFolder(const std::string& title) override {
+    browseTitles.push_back(title);
+    if (folderAnswers.empty())
+      return std::nullopt;
+    auto answer = folderAnswers.front();
+    folderAnswers.pop_front();
+    return answer;
+  }
+  bool isChecked(std::string_view control) const override {
+    return checked.count(std::string(control)) > 0;
+  }
+  void openFolder(const std::string& path) override { openedFolders.push_back(path); }
+  void yield() override {
+    ++yields;
+    if (onYield)
+      onYield();
+  }
+  void setCommandsEnabled(bool enabled) override { commandsEnabled.push_back(enabled); }
+
+  struct ChooserCall {
+    std::string title, filter, initialFolder;
+  };
+
+  std::map<std::string, std::string> texts;
+  std::vector<std::string> repaints;
+  std::vector<std::string> items;
+  std::set<int> selected;
+  int horizontalExtent = 0;
+  double progress = 0;
+  bool busy = false;
+  std::vector<bool> busyChanges;
+  std::string log;
+  bool caretEnd = false;
+  std::vector<MessageRecord> messages;
+  std::function<void()> onMessage;
+  std::vector<ChooserCall> chooserCalls;
+  std::deque<std::optional<std::string>> fileAnswers;
+  std::vector<std::string> browseTitles;
+  std::deque<std::optional<std::string>> folderAnswers;
+  std::set<std::string> checked;
+  std::vector<std::string> openedFolders;
+  int yields = 0;
+  std::function<void()> onYield;
+  std::vector<bool> commandsEnabled;
+};
+
+class FakeSettings : public app::Settings {
+ public:
+  std::string get(const std::string& app, const std::string& section, const std::string& key,
+                  const std::string& fallback) override {
+    auto it = values.find(app + "/" + section + "/" + key);
+    return it == values.end() ? fallback : it->second;
+  }
+  void set(const std::string& app, const std::string& section, const std::string& key,
+           const std::string& value) override {
+    values[app + "/" + section + "/" + key] = value;
+  }
+  std::map<std::string, std::string> values;
+};
+
+}  // namespace testing_support

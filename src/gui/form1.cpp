@@ -1,0 +1,447 @@
+#include "gui/form1.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QUrl>
+#include <cmath>
+#include <cstdlib>
+
+#include "app/form_design.h"
+#include "app/startup.h"
+#include "gui/file_list_model.h"
+#include "mpak/load_command.h"
+#include "util/text.h"
+
+namespace gui {
+namespace {
+
+QString q(const std::string& s) {
+  return QString::fromStdString(s);
+}
+
+QFont fixedPitchFont() {
+  if (QFontDatabase::families().contains("Lucida Console"))
+    return QFont("Lucida Console", 9);
+  QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  f.setPointSize(9);
+  return f;
+}
+
+// The 32 x 32 picture beside the title: an archive box.
+QPixmap decorationPicture() {
+  QPixmap pix(32, 32);
+  pix.fill(Qt::transparent);
+  QPainter p(&pix);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(QColor(60, 40, 20), 1.5));
+  p.setBrush(QColor(196, 150, 90));
+  p.drawRect(QRectF(4, 10, 24, 18));
+  p.setBrush(QColor(220, 180, 120));
+  p.drawPolygon(QPolygonF({QPointF(4, 10), QPointF(9, 4), QPointF(23, 4), QPointF(28, 10)}));
+  p.setPen(QPen(QColor(60, 40, 20), 2));
+  p.drawLine(QPointF(16, 10), QPointF(16, 28));
+  return pix;
+}
+
+}  // namespace
+
+Form1::Form1(app::Settings& settings, QWidget* parent)
+    : QWidget(parent), m_settings(settings), m_shell(*this, m_state) {
+  setObjectName("Form1");
+  setAcceptDrops(true);
+  if (auto* screen = QGuiApplication::primaryScreen())
+    m_dpi = screen->logicalDotsPerInchX();
+  if (m_dpi <= 0)
+    m_dpi = 96;
+  buildControls();
+  connectCommands();
+  resize(toPixels(app::kDesignClientWidth), toPixels(app::kDesignClientHeight));
+}
+
+Form1::~Form1() = default;
+
+int Form1::toPixels(double twips) const {
+  return static_cast<int>(std::lround(twips * m_dpi / app::kTwipsPerInch));
+}
+double Form1::toTwips(int pixels) const {
+  return pixels * app::kTwipsPerInch / m_dpi;
+}
+
+void Form1::buildControls() {
+  for (const auto& d : app::formDesign()) {
+    QWidget* parentWidget =
+        d.parent == "Frame1" ? m_controls.at("Frame1") : static_cast<QWidget*>(this);
+    QWidget* w = nullptr;
+    switch (d.kind) {
+      case app::ControlKind::Label: {
+        auto* label = new QLabel(q(std::string(d.caption)), parentWidget);
+        label->setTextFormat(Qt::PlainText);
+        w = label;
+        break;
+      }
+      case app::ControlKind::Button:
+        w = new QPushButton(q(std::string(d.caption)), parentWidget);
+        break;
+      case app::ControlKind::CheckBox:
+        w = new QCheckBox(q(std::string(d.caption)), parentWidget);
+        break;
+      case app::ControlKind::ListBox: {
+        m_list = new QListView(parentWidget);
+        m_model = new FileListModel(m_list);
+        m_delegate = new ExtentDelegate(m_list);
+        m_list->setModel(m_model);
+        m_list->setItemDelegate(m_delegate);
+        m_list->setUniformItemSizes(true);
+        m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        m_list->setTextElideMode(Qt::ElideNone);
+        w = m_list;
+        break;
+      }
+      case app::ControlKind::TextBox:
+        m_status = new QLineEdit(parentWidget);
+        w = m_status;
+        break;
+      case app::ControlKind::LogPane:
+        m_logPane = new QPlainTextEdit(parentWidget);
+        m_logPane->setReadOnly(true);
+        m_logPane->setLineWrapMode(QPlainTextEdit::NoWrap);
+        w = m_logPane;
+        break;
+      case app::ControlKind::Frame:
+        w = new QGroupBox(q(std::string(d.caption)), parentWidget);
+        break;
+      case app::ControlKind::Shape: {
+        auto* shape = new QFrame(parentWidget);
+        shape->setFrameShape(QFrame::Box);
+        shape->setFrameShadow(QFrame::Plain);
+        w = shape;
+        break;
+      }
+      case app::ControlKind::Image: {
+        auto* image = new QLabel(parentWidget);
+        image->setPixmap(decorationPicture());
+        w = image;
+        break;
+      }
+      case app::ControlKind::ProgressBar: {
+        auto* bar = new QLabel(parentWidget);
+        bar->setAutoFillBackground(true);
+        QPalette pal = bar->palette();
+        pal.setColor(QPalette::Window, QColor(0, 0, 160));
+        bar->setPalette(pal);
+        w = bar;
+        break;
+      }
+    }
+    w->setObjectName(q(std::string(d.name)));
+    if (d.fixedPitch)
+      w->setFont(fixedPitchFont());
+    w->setGeometry(toPixels(d.left), toPixels(d.top), toPixels(d.width), toPixels(d.height));
+    m_controls.emplace(std::string(d.name), w);
+  }
+  // Group borders lie behind their headings and buttons.
+  for (auto name : {"Shape1", "Shape2", "Shape4"})
+    m_controls.at(name)->lower();
+  if (m_status)
+    m_status->setText("Text1");
+  m_dialog = new QFileDialog(this);
+  m_dialog->setObjectName("CommonDialog1");
+  m_dialog->setFileMode(QFileDialog::ExistingFile);
+  m_dialog->setOption(QFileDialog::DontUseNativeDialog, true);
+  m_dialog->hide();
+}
+
+void Form1::connectCommands() {
+  auto on = [this](const char* name, std::function<void()> command) {
+    auto* button = qobject_cast<QPushButton*>(m_controls.at(name));
+    connect(button, &QPushButton::clicked, this, [this, command] { runCommand(command); });
+  };
+  on("butSelectMPAKfile",
+     [this] { mpak::butSelectMPAKfile_Click(m_shell, m_settings, m_catalogue); });
+}
+
+void Form1::runCommand(const std::function<void()>& command) {
+  if (m_running)
+    return;
+  m_running = true;
+  setCommandsEnabled(false);
+  try {
+    command();
+  } catch (...) {
+    // Commands trap their own failures; nothing may leave a slot.
+  }
+  setCommandsEnabled(true);
+  m_running = false;
+}
+
+bool Form1::start(const std::string& programFolder) {
+  return app::Startup(*this, m_state, programFolder);
+}
+
+void Form1::openArchive(const std::string& path) {
+  runCommand([this, path] { mpak::openArchive(m_shell, m_catalogue, path); });
+}
+
+QWidget* Form1::control(std::string_view name) const {
+  auto it = m_controls.find(name);
+  return it == m_controls.end() ? nullptr : it->second;
+}
+
+void Form1::setText(std::string_view name, const std::string& text) {
+  if (name == "Form1") {
+    setWindowTitle(q(text));
+    return;
+  }
+  QWidget* w = control(name);
+  if (auto* label = qobject_cast<QLabel*>(w))
+    label->setText(q(text));
+  else if (auto* button = qobject_cast<QAbstractButton*>(w))
+    button->setText(q(text));
+  else if (auto* line = qobject_cast<QLineEdit*>(w))
+    line->setText(q(text));
+  else if (auto* group = qobject_cast<QGroupBox*>(w))
+    group->setTitle(q(text));
+}
+
+std::string Form1::text(std::string_view name) const {
+  if (name == "Form1")
+    return windowTitle().toStdString();
+  QWidget* w = control(name);
+  if (auto* label = qobject_cast<QLabel*>(w))
+    return label->text().toStdString();
+  if (auto* button = qobject_cast<QAbstractButton*>(w))
+    return button->text().toStdString();
+  if (auto* line = qobject_cast<QLineEdit*>(w))
+    return line->text().toStdString();
+  if (auto* group = qobject_cast<QGroupBox*>(w))
+    return group->title().toStdString();
+  return {};
+}
+
+void Form1::repaint(std::string_view name) {
+  if (name == "Form1") {
+    QWidget::repaint();
+    return;
+  }
+  if (QWidget* w = control(name))
+    w->repaint();
+}
+
+void Form1::clearList() {
+  m_model->clear();
+}
+
+void Form1::addItems(const std::vector<std::string>& items) {
+  QStringList list;
+  list.reserve(static_cast<qsizetype>(items.size()));
+  for (const auto& item : items)
+    list.push_back(q(item));
+  m_model->append(list);
+}
+
+int Form1::itemCount() const {
+  return m_model->rowCount();
+}
+
+bool Form1::isSelected(int index) const {
+  return m_list->selectionModel()->isSelected(m_model->index(index, 0));
+}
+
+int Form1::selectedCount() const {
+  return static_cast<int>(m_list->selectionModel()->selectedIndexes().size());
+}
+
+void Form1::selectAll() {
+  if (itemCount() > 0)
+    m_list->selectAll();
+}
+
+void Form1::setHorizontalExtent(int pixels) {
+  m_delegate->setExtent(pixels);
+}
+int Form1::horizontalExtent() const {
+  return m_delegate->extent();
+}
+
+void Form1::setProgressWidth(double twips) {
+  QWidget* bar = control("Label9");
+  bar->resize(std::max(0, toPixels(twips)), bar->height());
+}
+
+double Form1::progressWidth() const {
+  return toTwips(control("Label9")->width());
+}
+
+void Form1::setBusy(bool busy) {
+  if (busy == m_busy)
+    return;
+  m_busy = busy;
+  if (busy)
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+  else
+    QApplication::restoreOverrideCursor();
+}
+
+void Form1::setLogPane(const std::string& text, bool caretAtEnd) {
+  m_logText = text;
+  m_logPane->setPlainText(q(util::crLfToLf(text)));
+  QTextCursor cursor = m_logPane->textCursor();
+  cursor.movePosition(caretAtEnd ? QTextCursor::End : QTextCursor::Start);
+  m_logPane->setTextCursor(cursor);
+  m_logPane->ensureCursorVisible();
+}
+
+std::string Form1::logPane() const {
+  return m_logText;
+}
+
+void Form1::messageBox(app::Icon icon, const std::string& text) {
+  QMessageBox::Icon qicon = icon == app::Icon::Information   ? QMessageBox::Information
+                            : icon == app::Icon::Exclamation ? QMessageBox::Warning
+                                                             : QMessageBox::Critical;
+  QMessageBox box(qicon, "Tarnwick", q(util::crLfToLf(text)), QMessageBox::Ok, this);
+  box.setObjectName("messageBox");
+  box.exec();
+}
+
+std::optional<std::string> Form1::chooseFile(const std::string& title, const std::string& filter,
+                                             const std::string& initialFolder) {
+  // "desc (*.ext)|*.ext": the part before "|" names the filter and holds its pattern.
+  auto bar = filter.find('|');
+  m_dialog->setWindowTitle(q(title));
+  m_dialog->setNameFilter(q(filter.substr(0, bar)));
+  m_dialog->setDirectory(q(initialFolder));
+  m_dialog->selectFile(QString());
+  if (m_dialog->exec() != QDialog::Accepted)
+    return std::nullopt;
+  auto files = m_dialog->selectedFiles();
+  if (files.isEmpty())
+    return std::nullopt;
+  return files.front().toStdString();
+}
+
+std::optional<std::string> Form1::browseFolder(const std::string& title) {
+  auto folder = QFileDialog::getExistingDirectory(this, q(title), q(m_state.folders.extractedFiles),
+                                                  QFileDialog::DontUseNativeDialog);
+  if (folder.isEmpty())
+    return std::nullopt;
+  return folder.toStdString();
+}
+
+bool Form1::isChecked(std::string_view name) const {
+  auto* box = qobject_cast<QCheckBox*>(control(name));
+  return box && box->isChecked();
+}
+
+void Form1::openFolder(const std::string& path) {
+  QDesktopServices::openUrl(QUrl::fromLocalFile(q(path)));
+}
+
+void Form1::yield() {
+  QCoreApplication::processEvents();
+}
+
+void Form1::setCommandsEnabled(bool enabled) {
+  for (auto name : app::commandButtons())
+    if (QWidget* w = control(name))
+      w->setEnabled(enabled);
+}
+
+app::WindowState Form1::windowState() const {
+  if (isMinimized())
+    return app::WindowState::Minimized;
+  if (isMaximized())
+    return app::WindowState::Maximized;
+  return app::WindowState::Normal;
+}
+
+double Form1::outerWidth() const {
+  return toTwips(frameGeometry().width());
+}
+double Form1::outerHeight() const {
+  return toTwips(frameGeometry().height());
+}
+double Form1::clientWidth() const {
+  return toTwips(width());
+}
+double Form1::clientHeight() const {
+  return toTwips(height());
+}
+
+void Form1::setOuterWidth(double twips) {
+  int frame = frameGeometry().width() - width();
+  resize(toPixels(twips) - frame, height());
+}
+
+void Form1::setOuterHeight(double twips) {
+  int frame = frameGeometry().height() - height();
+  resize(width(), toPixels(twips) - frame);
+}
+
+app::Rect Form1::rect(std::string_view name) const {
+  QWidget* w = control(name);
+  if (!w)
+    throw std::out_of_range("no control named " + std::string(name));
+  auto g = w->geometry();
+  return {toTwips(g.x()), toTwips(g.y()), toTwips(g.width()), toTwips(g.height())};
+}
+
+void Form1::setRect(std::string_view name, const app::Rect& r) {
+  QWidget* w = control(name);
+  if (!w)
+    throw std::out_of_range("no control named " + std::string(name));
+  w->setGeometry(toPixels(r.left), toPixels(r.top), std::max(0, toPixels(r.width)),
+                 std::max(0, toPixels(r.height)));
+}
+
+void Form1::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  app::Form_Resize(*this);
+}
+
+void Form1::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange)
+    app::Form_Resize(*this);
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+  event->accept();
+  // A close request ends the program at once, even in the middle of a command: files
+  // are written through temporary names, so nothing half-written is left behind.
+  if (m_running)
+    std::_Exit(0);
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls())
+    event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent* event) {
+  const auto urls = event->mimeData()->urls();
+  if (urls.isEmpty() || !urls.front().isLocalFile())
+    return;
+  event->acceptProposedAction();
+  openArchive(urls.front().toLocalFile().toStdString());
+}
+
+}  // namespace gui

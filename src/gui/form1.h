@@ -1,0 +1,118 @@
+// Form1: the main window. Implements the Window port with real controls whose object
+// names are the control names, and the layout port for Form_Resize. It owns the state
+// every command shares for the window's whole life and runs one command at a time.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "app/layout.h"
+#include "app/shell.h"
+#include "app/window_port.h"
+#include "mpak/catalogue.h"
+
+class QListView;
+class QLineEdit;
+class QPlainTextEdit;
+class QLabel;
+class QGroupBox;
+class QPushButton;
+class QFileDialog;
+
+namespace gui {
+
+class FileListModel;
+class ExtentDelegate;
+
+class Form1 : public QWidget, public app::Window, public app::LayoutPort {
+  Q_OBJECT
+ public:
+  Form1(app::Settings& settings, QWidget* parent = nullptr);
+  ~Form1() override;
+
+  // Start-up; false when it failed and the program must end.
+  bool start(const std::string& programFolder);
+  // Opens an archive as if it were chosen in the chooser (command line, drops).
+  void openArchive(const std::string& path);
+
+  app::AppState& state() { return m_state; }
+  mpak::Catalogue& catalogue() { return m_catalogue; }
+  app::Shell& shell() { return m_shell; }
+  QWidget* control(std::string_view name) const;
+  // Twips <-> pixels at the screen's logical DPI.
+  int toPixels(double twips) const;
+  double toTwips(int pixels) const;
+  bool commandRunning() const { return m_running; }
+
+  // app::Window
+  void setText(std::string_view control, const std::string& text) override;
+  std::string text(std::string_view control) const override;
+  void repaint(std::string_view control) override;
+  void clearList() override;
+  void addItems(const std::vector<std::string>& items) override;
+  int itemCount() const override;
+  bool isSelected(int index) const override;
+  int selectedCount() const override;
+  void selectAll() override;
+  void setHorizontalExtent(int pixels) override;
+  void setProgressWidth(double twips) override;
+  double progressWidth() const override;
+  void setBusy(bool busy) override;
+  void setLogPane(const std::string& text, bool caretAtEnd) override;
+  std::string logPane() const override;
+  void messageBox(app::Icon icon, const std::string& text) override;
+  std::optional<std::string> chooseFile(const std::string& title, const std::string& filter,
+                                        const std::string& initialFolder) override;
+  std::optional<std::string> browseFolder(const std::string& title) override;
+  bool isChecked(std::string_view control) const override;
+  void openFolder(const std::string& path) override;
+  void yield() override;
+  void setCommandsEnabled(bool enabled) override;
+
+  // app::LayoutPort
+  app::WindowState windowState() const override;
+  double outerWidth() const override;
+  double outerHeight() const override;
+  double clientWidth() const override;
+  double clientHeight() const override;
+  void setOuterWidth(double twips) override;
+  void setOuterHeight(double twips) override;
+  app::Rect rect(std::string_view control) const override;
+  void setRect(std::string_view control, const app::Rect& rect) override;
+
+  int horizontalExtent() const;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void buildControls();
+  void connectCommands();
+  // Runs one command; clicks on command buttons are ignored while it runs.
+  void runCommand(const std::function<void()>& command);
+
+  app::Settings& m_settings;
+  app::AppState m_state;
+  app::Shell m_shell;
+  mpak::Catalogue m_catalogue;
+  std::map<std::string, QWidget*, std::less<>> m_controls;
+  QListView* m_list = nullptr;
+  FileListModel* m_model = nullptr;
+  ExtentDelegate* m_delegate = nullptr;
+  QLineEdit* m_status = nullptr;
+  QPlainTextEdit* m_logPane = nullptr;
+  QFileDialog* m_dialog = nullptr;
+  std::string m_logText;
+  bool m_busy = false;
+  bool m_running = false;
+  double m_dpi = 96;
+};
+
+}  // namespace gui

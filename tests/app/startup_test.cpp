@@ -1,0 +1,93 @@
+// Start-up sets the title, makes the five working folders below the program folder
+// (leaving existing ones and their files alone), empties the files of Temp while keeping
+// its sub-folders, clears the status line and the log pane, and builds the zlib wrapper.
+#include "app/startup.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/form_design.h"
+#include "support/fake_window.h"
+#include "support/temp_dir.h"
+
+namespace fs = std::filesystem;
+using testing_support::FakeWindow;
+using testing_support::slurp;
+using testing_support::TempDir;
+
+namespace {
+
+TEST(Startup, MakesTheFiveWorkingFoldersAndTitlesTheWindow) {
+  TempDir home;
+  FakeWindow window;
+  window.texts["Text1"] = "Text1";
+  window.log = "old";
+  app::AppState state;
+  ASSERT_TRUE(app::Startup(window, state, home.str()));
+  for (auto name : {"ExtractedFiles", "Temp", "NewMPAKs", "Library", "Sounds"})
+    EXPECT_TRUE(fs::is_directory(home.path() / name)) << name;
+  EXPECT_EQ(window.text("Form1"), "Tarnwick  ver-1 build-113");
+  EXPECT_EQ(window.text("Text1"), "");
+  EXPECT_EQ(window.log, "");
+  EXPECT_EQ(state.folders.temp, home.str() + "/Temp");
+  EXPECT_EQ(state.folders.library, home.str() + "/Library");
+  EXPECT_EQ(state.zlibHeader, std::string("\x78\x9C", 2));
+  EXPECT_EQ(state.zeroTrailer, std::string(4, '\0'));
+  EXPECT_DOUBLE_EQ(state.progressFullWidth, 3495);
+}
+
+TEST(Startup, EmptiesTempFilesButKeepsSubFoldersAndOtherFolders) {
+  TempDir home;
+  home.write("Temp/old.gz", "x");
+  home.write("Temp/nested/keep.bin", "k");
+  home.write("Library/ui.mpak.toc", "edited");
+  home.write("ExtractedFiles/ui.mpak/a.txt", "a");
+  FakeWindow window;
+  app::AppState state;
+  ASSERT_TRUE(app::Startup(window, state, home.str()));
+  EXPECT_FALSE(fs::exists(home.path() / "Temp/old.gz"));
+  EXPECT_EQ(slurp(home.path() / "Temp/nested/keep.bin"), "k");
+  EXPECT_EQ(slurp(home.path() / "Library/ui.mpak.toc"), "edited");
+  EXPECT_EQ(slurp(home.path() / "ExtractedFiles/ui.mpak/a.txt"), "a");
+}
+
+TEST(Startup, FolderFailuresAreIgnored) {
+  TempDir home;
+  // A file where the Library folder should be: the folder cannot be made, start-up goes on.
+  home.write("Library", "not a folder");
+  FakeWindow window;
+  app::AppState state;
+  EXPECT_TRUE(app::Startup(window, state, home.str()));
+  EXPECT_TRUE(window.messages.empty());
+  EXPECT_TRUE(fs::is_directory(home.path() / "Sounds"));
+}
+
+TEST(ProgramFolder, HomeVariableOverridesTheExecutablesFolder) {
+  TempDir home;
+  ::setenv("TARNWICK_HOME", (home.str() + "/").c_str(), 1);
+  EXPECT_EQ(app::programFolder(), home.str());
+  ::unsetenv("TARNWICK_HOME");
+  EXPECT_EQ(app::programFolder(), fs::read_symlink("/proc/self/exe").parent_path().string());
+}
+
+TEST(FormDesign, EveryControlHasAUniqueNameAndFrameChildrenFitTheFrame) {
+  std::set<std::string_view> names;
+  const auto* frame = app::findControl("Frame1");
+  ASSERT_NE(frame, nullptr);
+  for (const auto& c : app::formDesign()) {
+    EXPECT_TRUE(names.insert(c.name).second) << c.name;
+    if (c.parent == "Frame1") {
+      EXPECT_LE(c.left + c.width, frame->width) << c.name;
+      EXPECT_LE(c.top + c.height, frame->height) << c.name;
+    }
+  }
+  EXPECT_EQ(names.size(), 33u);
+  for (auto button : app::commandButtons()) {
+    const auto* c = app::findControl(button);
+    ASSERT_NE(c, nullptr) << button;
+    EXPECT_EQ(c->kind, app::ControlKind::Button);
+  }
+}
+
+}  // namespace

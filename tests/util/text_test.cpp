@@ -1,0 +1,48 @@
+// The text helpers produce the exact paddings the window shows, and Windows-1252 paths
+// survive the trip to UTF-8 and back byte for byte.
+#include <gtest/gtest.h>
+
+#include "util/cp1252.h"
+#include "util/text.h"
+
+namespace {
+
+TEST(Text, HexAndDecimalPadding) {
+  EXPECT_EQ(util::hexPadded(0x1A2B, 8), "00001A2B");
+  EXPECT_EQ(util::hexPadded(0x123456789ULL, 8), "123456789");
+  EXPECT_EQ(util::hexUpper(0x10), "10");
+  EXPECT_EQ(util::hexUpper(0), "0");
+  EXPECT_EQ(util::decimalPadded(7, 3), "007");
+  EXPECT_EQ(util::decimalPadded(42, 3), "042");
+  EXPECT_EQ(util::decimalPadded(1234, 3), "1234");
+  EXPECT_EQ(util::decimalPadded(-5, 2), "-05");
+}
+
+TEST(Text, PathParts) {
+  EXPECT_EQ(util::fileNamePart("C:\\games\\ui.mpak"), "ui.mpak");
+  EXPECT_EQ(util::fileNamePart("/home/me/ui.mpak"), "ui.mpak");
+  EXPECT_EQ(util::fileNamePart("font.dat"), "font.dat");
+  EXPECT_EQ(util::folderPart("a\\b\\c.txt"), "a\\b");
+  EXPECT_EQ(util::folderPart("c.txt"), "");
+  EXPECT_EQ(util::crLfToLf("a\r\nb\r\n\r\nc\r"), "a\nb\n\nc\r");
+}
+
+TEST(Cp1252, EveryByteRoundTrips) {
+  std::string all;
+  for (int b = 1; b < 256; ++b)
+    all.push_back(static_cast<char>(b));
+  auto utf8 = util::cp1252ToUtf8(all);
+  EXPECT_NE(utf8, all);
+  EXPECT_EQ(util::utf8ToCp1252(utf8), all);
+}
+
+TEST(Cp1252, KnownLetters) {
+  EXPECT_EQ(util::cp1252ToUtf8("\x80"), "€");
+  EXPECT_EQ(util::cp1252ToUtf8("caf\xE9"), "café");
+  EXPECT_EQ(util::utf8ToCp1252("Œuvre"), "\x8Cuvre");
+  EXPECT_EQ(util::utf8ToCp1252("日本"), "??");
+  EXPECT_TRUE(util::isAscii("plain/path.txt"));
+  EXPECT_FALSE(util::isAscii("caf\xE9"));
+}
+
+}  // namespace

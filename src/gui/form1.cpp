@@ -157,6 +157,17 @@ void Form1::buildControls() {
     w->setGeometry(toPixels(d.left), toPixels(d.top), toPixels(d.width), toPixels(d.height));
     m_controls.emplace(std::string(d.name), w);
   }
+  // Captions keep their designed boxes: where this platform's font runs wider than the
+  // box, the caption's font is made smaller until it fits.
+  for (const auto& d : app::formDesign()) {
+    if (d.kind != app::ControlKind::Button && d.kind != app::ControlKind::CheckBox) continue;
+    QWidget* w = m_controls.at(std::string(d.name));
+    QFont f = w->font();
+    while (w->sizeHint().width() > w->width() && f.pointSizeF() > 6) {
+      f.setPointSizeF(f.pointSizeF() - 0.5);
+      w->setFont(f);
+    }
+  }
   // Group borders lie behind their headings and buttons.
   for (auto name : {"Shape1", "Shape2", "Shape4"})
     m_controls.at(name)->lower();

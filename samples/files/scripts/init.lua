@@ -1,0 +1,12 @@
+-- start-up script
+local menu = require("menu")
+menu.show("main")
+-- start-up script
+local menu = require("menu")
+menu.show("main")
+-- start-up script
+local menu = require("menu")
+menu.show("main")
+-- start-up script
+local menu = require("menu")
+menu.show("main")

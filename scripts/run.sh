@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Sets everything up, builds, and starts Tarnwick: the window where a display exists,
+# otherwise a demo of the command line on the bundled sample archive.
+#   scripts/run.sh [ARCHIVE]
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+"$here/scripts/setup.sh" release
+bin=$here/build/release/bin
+sample=$here/build/release/samples/sample.mpak
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  exec "$bin/tarnwick" "$@"
+fi
+
+echo
+echo "No display found: showing what the command line does with the bundled sample archive."
+archive=${1:-$sample}
+demo=$(mktemp -d)
+trap 'rm -rf "$demo"' EXIT
+set -x
+"$bin/tarnwick-cli" list "$archive"
+"$bin/tarnwick-cli" toc "$archive" -o "$demo/sample.mpak.toc"
+cat "$demo/sample.mpak.toc"; echo
+"$bin/tarnwick-cli" extract "$archive" -o "$demo/sample.mpak"
+"$bin/tarnwick-cli" verify "$archive"
+find "$demo/sample.mpak" -type f | sort

@@ -1,0 +1,129 @@
+// The real window, offscreen: every control exists under its name with its caption and
+// designed place, the title is right, resizing follows the layout rules, opening the
+// sample archive fills the list, and a click during a running command starts nothing.
+#include <QCheckBox>
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListView>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QtTest>
+
+#include "app/form_design.h"
+#include "gui/form1.h"
+#include "support/fake_window.h"
+#include "support/temp_dir.h"
+
+class Form1Test : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void everyControlHasItsNameCaptionAndDesignedPlace() {
+    testing_support::TempDir home;
+    testing_support::FakeSettings settings;
+    gui::Form1 window(settings);
+    QVERIFY(window.start(home.str()));
+    QCOMPARE(window.windowTitle(), QString("Tarnwick  ver-1 build-113"));
+
+    for (const auto& d : app::formDesign()) {
+      const QString name = QString::fromUtf8(d.name.data(), static_cast<int>(d.name.size()));
+      auto* w = window.findChild<QWidget*>(name);
+      QVERIFY2(w, qPrintable("missing control " + name));
+      const QString caption = QString::fromUtf8(d.caption.data(), static_cast<int>(d.caption.size()));
+      if (auto* button = qobject_cast<QAbstractButton*>(w)) QCOMPARE(button->text(), caption);
+      if (auto* label = qobject_cast<QLabel*>(w); label && d.kind == app::ControlKind::Label)
+        QCOMPARE(label->text(), caption);
+      if (auto* group = qobject_cast<QGroupBox*>(w)) QCOMPARE(group->title(), caption);
+      // Controls the layout never moves stay where they were designed.
+      const bool laidOut = d.name == "List1" || d.name == "Text1" || d.name == "RichTextBox1" ||
+                           d.name == "Frame1" || d.name == "Label2" || d.name == "Label9";
+      if (!laidOut) {
+        QCOMPARE(w->x(), window.toPixels(d.left));
+        QCOMPARE(w->y(), window.toPixels(d.top));
+        QCOMPARE(w->width(), window.toPixels(d.width));
+        QCOMPARE(w->height(), window.toPixels(d.height));
+      }
+      QCOMPARE(w->parentWidget()->objectName(), QString::fromUtf8(d.parent.data(), static_cast<int>(d.parent.size())));
+    }
+    QVERIFY(window.findChild<QObject*>("CommonDialog1"));
+    QCOMPARE(window.text("Text1"), std::string());
+    QVERIFY(std::filesystem::is_directory(home.path() / "Temp"));
+  }
+
+  void resizingFollowsTheLayoutRules() {
+    testing_support::TempDir home;
+    testing_support::FakeSettings settings;
+    gui::Form1 window(settings);
+    QVERIFY(window.start(home.str()));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    for (QSize size : {QSize(1200, 900), QSize(1000, 700)}) {
+      window.resize(size);
+      QTest::qWait(20);
+      auto* frame = window.findChild<QWidget*>("Frame1");
+      auto* list = window.findChild<QWidget*>("List1");
+      auto* text = window.findChild<QWidget*>("Text1");
+      auto* log = window.findChild<QWidget*>("RichTextBox1");
+      QCOMPARE(frame->geometry().right() + 1, window.width());
+      QVERIFY(std::abs(list->width() - (frame->x() - window.toPixels(120))) <= 1);
+      QVERIFY(std::abs(text->y() - (list->geometry().bottom() + 1 + window.toPixels(60))) <= 1);
+      QVERIFY(std::abs(log->geometry().bottom() + 1 - (window.height() - window.toPixels(120))) <= 1);
+      const double listShare = (window.height() - list->y()) * 0.64;
+      QVERIFY(std::abs(list->height() - listShare) <= 1.5);
+    }
+    // Below the minimum the window snaps back to 12000 x 8460 twips outside.
+    window.resize(300, 200);
+    QTest::qWait(20);
+    QVERIFY(window.frameGeometry().width() >= window.toPixels(12000) - 1);
+    QVERIFY(window.frameGeometry().height() >= window.toPixels(8460) - 1);
+  }
+
+  void openingTheSampleArchiveFillsTheList() {
+    testing_support::TempDir home;
+    testing_support::FakeSettings settings;
+    gui::Form1 window(settings);
+    QVERIFY(window.start(home.str()));
+    window.openArchive(TARNWICK_SAMPLE_ARCHIVE);
+    QCOMPARE(window.text("Label5"), std::string("sample.mpak"));
+    QVERIFY(window.itemCount() > 0);
+    QCOMPARE(window.text("Label2"), std::to_string(window.itemCount()) + " Items");
+    QVERIFY(window.logPane().starts_with("TOC = x10, "));
+    QVERIFY(std::filesystem::exists(home.path() / "Library/sample.mpak.toc"));
+    // The list scrolls sideways as far as the horizontal extent reaches.
+    window.setHorizontalExtent(3000);
+    auto* list = window.findChild<QListView*>("List1");
+    window.resize(1000, 700);
+    window.show();
+    QTest::qWait(50);
+    const int reach = list->horizontalScrollBar()->maximum();
+    QVERIFY(reach > 0);
+    window.setHorizontalExtent(5000);
+    QTest::qWait(50);
+    QVERIFY(list->horizontalScrollBar()->maximum() > reach);
+    window.selectAll();
+    QCOMPARE(window.selectedCount(), window.itemCount());
+  }
+
+  void clicksDuringACommandStartNothing() {
+    testing_support::TempDir home;
+    testing_support::FakeSettings settings;
+    gui::Form1 window(settings);
+    QVERIFY(window.start(home.str()));
+    auto* open = window.findChild<QPushButton*>("butSelectMPAKfile");
+    // The chooser is a modal dialog: while it is up, the command runs.
+    bool sawDisabled = false;
+    QTimer::singleShot(100, [&] {
+      sawDisabled = window.commandRunning() && !open->isEnabled();
+      if (auto* dialog = window.findChild<QDialog*>("CommonDialog1")) dialog->reject();
+    });
+    QTest::mouseClick(open, Qt::LeftButton);
+    QVERIFY(sawDisabled);
+    QVERIFY(open->isEnabled());
+    QVERIFY(!window.commandRunning());
+    QCOMPARE(window.text("Label5"), std::string());
+  }
+};
+
+QTEST_MAIN(Form1Test)
+#include "form1_test.moc"

@@ -1,5 +1,240 @@
+// tarnwick-cli extract and verify.
+#include <CLI/CLI.hpp>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <ostream>
+#include <system_error>
+
 #include "cli/cli.h"
+#include "extract/entry_glob.h"
+#include "extract/extractor.h"
+#include "extract/verifier.h"
+#include "mpak/archive.h"
+#include "util/byte_reader.h"
+#include "util/cp1252.h"
+#include "util/mapped_file.h"
+#include "util/text.h"
+
 namespace cli {
-void registerExtract(CLI::App&, Runner&) {}
-void registerVerify(CLI::App&, Runner&) {}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ExtractArgs {
+  std::string archive;
+  std::vector<std::string> patterns;
+  std::string output;
+  bool overwrite = false;
+  bool quiet = false;
+};
+
+// The archive mapped and its index read; on failure the message is printed and the exit
+// code returned.
+struct OpenedArchive {
+  util::MappedFile file;
+  mpak::ArchiveIndex index;
+};
+
+int openArchive(const std::string& path, Io& io, OpenedArchive& opened) {
+  try {
+    opened.file = util::MappedFile(path);
+  } catch (const std::system_error& e) {
+    io.err << "tarnwick-cli: " << e.what() << "\n";
+    return kExitFailed;
+  }
+  try {
+    opened.index = mpak::readArchiveIndex(opened.file.bytes());
+  } catch (const mpak::FormatError& e) {
+    io.err << "tarnwick-cli: " << path << ": " << e.what() << "\n";
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+// The path as the user reads it: UTF-8 with "/" separators.
+std::string shownPath(const mpak::ArchiveEntry& entry) {
+  return util::replaceAll(util::cp1252ToUtf8(entry.path), '\\', '/');
+}
+
+std::string entryWhere(std::size_t index, const mpak::ArchiveEntry& entry) {
+  return "entry " + std::to_string(index) + " '" + shownPath(entry) + "' (TOC record at " +
+         util::hexOffset(entry.recordOffset) + ")";
+}
+
+// Progress on a terminal: one line, rewritten at most ten times a second.
+class ProgressLine {
+ public:
+  ProgressLine(std::ostream& err, bool enabled) : m_err(err), m_enabled(enabled) {}
+  ~ProgressLine() {
+    if (m_shown)
+      m_err << "\r\x1b[K" << std::flush;
+  }
+  ProgressLine(const ProgressLine&) = delete;
+  ProgressLine& operator=(const ProgressLine&) = delete;
+
+  void show(std::size_t n, std::size_t total, const std::string& what) {
+    if (!m_enabled)
+      return;
+    auto now = std::chrono::steady_clock::now();
+    if (m_shown && n < total && now - m_last < std::chrono::milliseconds(100))
+      return;
+    m_last = now;
+    m_shown = true;
+    m_err << "\r\x1b[KExtracting " << n << "/" << total << " " << what << std::flush;
+  }
+
+ private:
+  std::ostream& m_err;
+  bool m_enabled;
+  bool m_shown = false;
+  std::chrono::steady_clock::time_point m_last{};
+};
+
+int runExtract(const ExtractArgs& args, Io& io) {
+  OpenedArchive opened;
+  if (int code = openArchive(args.archive, io, opened); code != kExitOk)
+    return code;
+  const auto& entries = opened.index.entries;
+
+  bool warnings = false;
+  std::vector<std::size_t> selection;
+  if (args.patterns.empty()) {
+    selection = extract::everyEntry(opened.index);
+  } else {
+    std::vector<extract::EntryGlob> globs(args.patterns.begin(), args.patterns.end());
+    std::vector<bool> used(globs.size(), false);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      bool chosen = false;
+      for (std::size_t g = 0; g < globs.size(); ++g) {
+        if (globs[g].matches(entries[i].path)) {
+          used[g] = true;
+          chosen = true;
+        }
+      }
+      if (chosen)
+        selection.push_back(i);
+    }
+    for (std::size_t g = 0; g < globs.size(); ++g) {
+      if (!used[g]) {
+        io.err << "tarnwick-cli: " << args.archive << ": no entry matches '" << globs[g].pattern()
+               << "'\n";
+        warnings = true;
+      }
+    }
+  }
+
+  // Without -o the tree goes where the window would put it: a folder named after the
+  // archive file, here in the current folder.
+  const bool defaultOutput = args.output.empty();
+  const fs::path root = defaultOutput ? fs::path(args.archive).filename() : fs::path(args.output);
+  const std::string rootShown = root.string();
+  std::error_code ec;
+  if (fs::exists(root, ec) && !fs::is_directory(root, ec)) {
+    if (defaultOutput)
+      throw UsageError(rootShown + " is a file, so the entries cannot go into a folder of that " +
+                       "name; choose the output folder with -o DIR");
+    throw UsageError(rootShown + " is not a folder; choose another output folder with -o DIR");
+  }
+  fs::create_directories(root, ec);
+  if (ec) {
+    io.err << "tarnwick-cli: cannot create the folder " << rootShown << ": " << ec.message()
+           << "\n";
+    return kExitFailed;
+  }
+
+  extract::ExtractOptions options;
+  options.overwrite = args.overwrite;
+  extract::ExtractSummary summary;
+  {
+    ProgressLine progress(io.err, io.errIsTerminal && !args.quiet);
+    summary =
+        extract::extractEntries(opened.file.bytes(), opened.index, selection, root, options,
+                                [&](const extract::EntryReport& what, std::size_t n,
+                                    std::size_t total) { progress.show(n, total, what.relative); });
+  }
+
+  for (const auto& problem : summary.problems) {
+    const auto& entry = entries[problem.entryIndex];
+    switch (problem.outcome) {
+      case extract::EntryOutcome::Skipped:
+        io.err << "tarnwick-cli: skipped " << (root / problem.relative).string()
+               << ": the file exists (--overwrite replaces it)\n";
+        break;
+      case extract::EntryOutcome::Refused:
+        io.err << "tarnwick-cli: " << args.archive << ": " << entryWhere(problem.entryIndex, entry)
+               << ": refused, " << problem.reason << "\n";
+        break;
+      default:
+        io.err << "tarnwick-cli: " << args.archive << ": " << entryWhere(problem.entryIndex, entry)
+               << ": " << problem.reason << "\n";
+        break;
+    }
+  }
+
+  if (!args.quiet) {
+    io.out << "Extracted " << summary.written << " of " << selection.size() << " entries";
+    std::string notes;
+    auto note = [&](std::size_t count, const char* what) {
+      if (count == 0)
+        return;
+      notes += notes.empty() ? " (" : ", ";
+      notes += std::to_string(count) + " " + what;
+    };
+    note(summary.skipped, "skipped");
+    note(summary.failed, "failed");
+    note(summary.refused, "refused");
+    if (!notes.empty())
+      notes += ")";
+    io.out << notes << " to " << rootShown << "\n";
+  }
+  return warnings || !summary.problems.empty() ? kExitWarnings : kExitOk;
+}
+
+int runVerify(const std::string& archive, Io& io) {
+  OpenedArchive opened;
+  if (int code = openArchive(archive, io, opened); code != kExitOk)
+    return code;
+  auto report = extract::verifyArchive(opened.file.bytes(), opened.index);
+  for (const auto& fault : report.faults)
+    io.out << archive << ": "
+           << entryWhere(fault.entryIndex, opened.index.entries[fault.entryIndex]) << ": "
+           << fault.what << "\n";
+  io.out << archive << ": " << report.entries << " entries checked, " << report.badEntries
+         << " bad\n";
+  return report.badEntries == 0 ? kExitOk : kExitWarnings;
+}
+
+}  // namespace
+
+void registerExtract(CLI::App& app, Runner& run) {
+  auto args = std::make_shared<ExtractArgs>();
+  auto* sub = app.add_subcommand(
+      "extract",
+      "Write entries of an archive below a folder, under their paths, inflating the "
+      "compressed ones.");
+  sub->add_option("ARCHIVE", args->archive, "the MPAK archive")->required();
+  sub->add_option("PATTERN", args->patterns,
+                  "entries to extract, by path: \"*\" and \"?\" within a name, \"**\" across "
+                  "folders, \"/\" or \"\\\" between names, letter case ignored; all when none");
+  sub->add_option("-o,--output", args->output,
+                  "folder to extract into (default: a folder named after the archive file, "
+                  "in the current folder)");
+  sub->add_flag("--overwrite", args->overwrite, "replace files that exist already");
+  sub->add_flag("-q,--quiet", args->quiet, "print nothing but errors");
+  sub->callback([&run, args] { run = [args](Io& io) { return runExtract(*args, io); }; });
+}
+
+void registerVerify(CLI::App& app, Runner& run) {
+  auto archive = std::make_shared<std::string>();
+  auto* sub = app.add_subcommand(
+      "verify",
+      "Check every entry of an archive: paths, data ranges, copies, and that compressed "
+      "data inflates to its unpacked size. Writes nothing.");
+  sub->add_option("ARCHIVE", *archive, "the MPAK archive")->required();
+  sub->callback([&run, archive] { run = [archive](Io& io) { return runVerify(*archive, io); }; });
+}
+
 }  // namespace cli

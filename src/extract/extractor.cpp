@@ -1,0 +1,96 @@
+#include "extract/extractor.h"
+
+#include <numeric>
+
+#include "extract/entry_path.h"
+#include "extract/tree_writer.h"
+
+namespace extract {
+
+ExtractSummary extractEntries(std::span<const std::uint8_t> archive,
+                              const mpak::ArchiveIndex& index,
+                              std::span<const std::size_t> selection,
+                              const std::filesystem::path& root, const ExtractOptions& options,
+                              const ExtractObserver& observer) {
+  TreeWriter writer(root);
+  ExtractSummary summary;
+
+  // The paths are checked up front, so refused and existing files cost no inflating.
+  std::vector<EntryPath> paths(selection.size());
+  std::vector<bool> existing(selection.size(), false);
+
+  auto skip = [&](std::size_t position) {
+    const auto& entry = index.entries[selection[position]];
+    paths[position] = checkEntryPath(entry.path);
+    const auto& path = paths[position];
+    if (!path.safe())
+      return true;
+    if (!options.overwrite && writer.exists(path.names)) {
+      existing[position] = true;
+      return true;
+    }
+    return false;
+  };
+
+  auto consume = [&](std::size_t position, EntryData& data) {
+    EntryReport report;
+    report.entryIndex = selection[position];
+    const auto& path = paths[position];
+    report.relative = path.relative();
+    report.inflated = data.inflated;
+
+    if (!path.safe()) {
+      report.outcome = EntryOutcome::Refused;
+      report.reason = path.unsafeReason;
+    } else if (existing[position]) {
+      report.outcome = EntryOutcome::Skipped;
+      report.reason = "the file exists";
+    } else if (data.state == EntryData::State::Failed) {
+      report.outcome = EntryOutcome::Failed;
+      report.reason = data.reason;
+    } else {
+      try {
+        if (writer.write(path.names, data.bytes, options.overwrite) == TreeWriter::Result::Exists) {
+          report.outcome = EntryOutcome::Skipped;
+          report.reason = "the file exists";
+        }
+      } catch (const WriteError& e) {
+        report.outcome = EntryOutcome::Failed;
+        report.reason = e.what();
+      }
+    }
+    data.buffer.reset();  // release the inflated bytes before the observer yields
+
+    switch (report.outcome) {
+      case EntryOutcome::Written:
+        ++summary.written;
+        if (report.inflated)
+          ++summary.inflatedWritten;
+        break;
+      case EntryOutcome::Refused:
+        ++summary.refused;
+        break;
+      case EntryOutcome::Failed:
+        ++summary.failed;
+        break;
+      case EntryOutcome::Skipped:
+        ++summary.skipped;
+        break;
+    }
+    if (report.outcome != EntryOutcome::Written)
+      summary.problems.push_back(report);
+    if (observer)
+      observer(report, position + 1, selection.size());
+  };
+
+  forEachEntryData(archive, index, selection, options.pipeline, skip, consume);
+  return summary;
+}
+
+std::vector<std::size_t> everyEntry(const mpak::ArchiveIndex& index) {
+  std::vector<std::size_t> all(index.entries.size());
+  std::iota(all.begin(), all.end(), std::size_t{0});
+  return all;
+}
+
+}  // namespace extract

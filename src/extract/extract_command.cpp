@@ -1,0 +1,145 @@
+#include "extract/extract_command.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "extract/extractor.h"
+#include "util/cp1252.h"
+#include "util/mapped_file.h"
+#include "util/run_and_wait.h"
+#include "util/text.h"
+
+namespace extract {
+
+namespace {
+
+std::string folderAndFile(std::string_view entryPath) {
+  std::string out(util::folderPart(entryPath));
+  out += '\\';
+  out += util::fileNamePart(entryPath);
+  return out;
+}
+
+}  // namespace
+
+std::string flatStagingName(std::string_view archiveFileName, std::string_view entryPath) {
+  std::string name(archiveFileName);
+  name += '+';
+  auto folder = util::folderPart(entryPath);
+  if (!folder.empty()) {
+    name += util::replaceAll(util::replaceAll(folder, '\\', '+'), '/', '+');
+    name += '+';
+  }
+  name += util::fileNamePart(entryPath);
+  name += ".gz";
+  return name;
+}
+
+std::size_t UnzipStagedFiles(app::Shell& shell, const std::vector<StagedEntry>& staged) {
+  std::size_t unzipped = 0;
+  const auto total = staged.size();
+  for (std::size_t k = 0; k < total; ++k) {
+    auto line = "Unzipping " + std::to_string(k + 1) + "\\" + std::to_string(total) + ": " +
+                staged[k].stagingName;
+    shell.setStatus(line);
+    shell.appendLog(line);
+    if (staged[k].unzipped)
+      ++unzipped;
+    else
+      shell.appendLog("Failed: " + staged[k].reason + ".");
+    shell.setProgress(static_cast<double>(k + 1) / static_cast<double>(total));
+    shell.window().yield();
+  }
+  return unzipped;
+}
+
+void butMassExtract_Click(app::Shell& shell, const mpak::Catalogue& catalogue,
+                          const std::function<void()>& selectArchive) {
+  auto& window = shell.window();
+  auto& state = shell.state();
+  std::size_t failed = 0;
+
+  bool finished = app::runTrapped(shell, "Extract error.", [&] {
+    const std::string archiveName = window.text("Label5");
+    if (archiveName.empty()) {
+      window.messageBox(app::Icon::Information,
+                        "No MPAK file loaded.\r\n\r\nFirst select an .MPAK file you want to "
+                        "extract.");
+      if (selectArchive)
+        selectArchive();
+      return;
+    }
+    if (window.selectedCount() == 0) {
+      window.messageBox(app::Icon::Information, "No files selected.");
+      return;
+    }
+
+    shell.setStatus("");
+    state.logText.clear();
+    util::ClearFolder(state.folders.temp, [&] { window.yield(); });
+
+    // The selection is read once: item i of List1 is catalogue entry i.
+    std::vector<std::size_t> selection;
+    for (int i = 0, count = window.itemCount(); i < count; ++i)
+      if (window.isSelected(i))
+        selection.push_back(static_cast<std::size_t>(i));
+
+    const auto root = std::filesystem::path(state.folders.extractedFiles) / archiveName;
+    {
+      std::error_code ignored;
+      std::filesystem::create_directory(root, ignored);
+    }
+    window.yield();
+
+    ExtractSummary summary;
+    std::vector<StagedEntry> staged;
+    {
+      app::BusyPointer busy(window);
+      util::MappedFile archive(state.currentArchivePath);
+      auto report = [&](const EntryReport& what, std::size_t n, std::size_t total) {
+        const auto shown = util::cp1252ToUtf8(catalogue.entries()[what.entryIndex].path);
+        auto line = "Extracting " + std::to_string(n) + "\\" + std::to_string(total) + ": " +
+                    folderAndFile(shown);
+        shell.setStatus(line);
+        shell.appendLog(line);
+        if (what.outcome == EntryOutcome::Refused)
+          shell.appendLog("Refused (unsafe path): " + what.reason + ".");
+        else if (what.outcome == EntryOutcome::Failed && !what.inflated)
+          shell.appendLog("Failed: " + what.reason + ".");
+        if (what.inflated)
+          staged.push_back({flatStagingName(archiveName, shown),
+                            what.outcome == EntryOutcome::Written, what.reason});
+        shell.setProgress(static_cast<double>(n) / static_cast<double>(total));
+        window.yield();
+      };
+      summary = extractEntries(archive.bytes(), catalogue.index, selection, root, {}, report);
+      window.yield();
+      window.yield();
+
+      std::size_t unzipped = UnzipStagedFiles(shell, staged);
+      shell.setStatus("");
+      shell.appendLog(std::to_string(unzipped) + " files unzipped.");
+      shell.appendLog(std::to_string(summary.written) + " files extracted.");
+      if (summary.refused > 0)
+        shell.appendLog(std::to_string(summary.refused) + " entries refused (unsafe path).");
+      if (summary.failed > 0)
+        shell.appendLog(std::to_string(summary.failed) + " entries failed.");
+      shell.appendLog("Extraction complete.");
+      shell.ShowLog();
+    }
+    failed = summary.failed;
+  });
+
+  if (finished && failed > 0)
+    window.messageBox(app::Icon::Exclamation,
+                      std::to_string(failed) +
+                          " entries could not be extracted.\r\n\r\nThe log lists each one with "
+                          "the reason.");
+}
+
+void butSelectAll_Click(app::Window& window) {
+  if (window.itemCount() > 0)
+    window.selectAll();
+}
+
+}  // namespace extract

@@ -1,0 +1,79 @@
+// The extraction engine: writes chosen entries of an archive below an extraction root.
+//
+// Each entry lands at root/<its path> ("\" and "/" in the catalogue path both separate
+// folders; the names become UTF-8). Stored entries are written byte for byte; compressed
+// entries are inflated to exactly their unpacked size. An entry with no stored copy is
+// written as an empty file and nothing is read for it. Inflating runs on a pool of worker
+// threads while the files are written and reported in the order given, on the calling
+// thread. Nothing is ever written outside the root: unsafe paths are refused
+// (extract/entry_path.h) and folders are walked without following links
+// (extract/tree_writer.h). A damaged entry (data past the end of the archive, data that
+// does not inflate to its unpacked size) leaves no file and is reported; the other
+// entries are still written.
+//
+// No Qt; the window's command and the command line both call this.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "extract/entry_data.h"
+#include "mpak/archive.h"
+
+namespace extract {
+
+enum class EntryOutcome {
+  Written,  // the file holds the entry's content
+  Refused,  // unsafe path; nothing written
+  Failed,   // damaged data or a file-system failure; nothing written
+  Skipped,  // a file was there already and overwriting was not asked for
+};
+
+struct EntryReport {
+  std::size_t entryIndex = 0;  // catalogue index
+  EntryOutcome outcome = EntryOutcome::Written;
+  // True for a compressed entry with data in the archive: it went (or was to go) through
+  // inflating. False for refused and skipped entries.
+  bool inflated = false;
+  std::string reason;    // why refused, failed or skipped; "" when written
+  std::string relative;  // UTF-8 path below the root with "/" separators; "" when refused
+};
+
+// Called on the calling thread once per entry, after the entry is settled: `what` is its
+// report, `n` its 1-based place among `total` entries.
+using ExtractObserver =
+    std::function<void(const EntryReport& what, std::size_t n, std::size_t total)>;
+
+struct ExtractOptions {
+  bool overwrite = true;  // replace existing files; otherwise leave them and report Skipped
+  PipelineOptions pipeline;
+};
+
+struct ExtractSummary {
+  std::size_t written = 0, refused = 0, failed = 0, skipped = 0;
+  std::size_t inflatedWritten = 0;    // written entries whose content was inflated
+  std::vector<EntryReport> problems;  // every entry not written, in order
+
+  std::size_t total() const { return written + refused + failed + skipped; }
+};
+
+// Extracts entries `selection` (catalogue indices into index.entries, handled in that
+// order) of the archive whose whole content is `archive` below `root`, which must exist.
+// Throws std::system_error when the root cannot be opened, std::out_of_range for an index
+// outside the catalogue, and whatever `observer` throws; per-entry faults are reported,
+// not thrown.
+ExtractSummary extractEntries(std::span<const std::uint8_t> archive,
+                              const mpak::ArchiveIndex& index,
+                              std::span<const std::size_t> selection,
+                              const std::filesystem::path& root, const ExtractOptions& options = {},
+                              const ExtractObserver& observer = {});
+
+// 0, 1, ..., entries - 1: every entry of an archive in catalogue order.
+std::vector<std::size_t> everyEntry(const mpak::ArchiveIndex& index);
+
+}  // namespace extract

@@ -1,0 +1,179 @@
+#include "extract/tree_writer.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+
+namespace extract {
+
+namespace {
+
+// Folder handles kept open between entries; archives list their entries folder by
+// folder, so a small cache saves nearly every walk from the root.
+constexpr std::size_t kMaxCachedFolders = 256;
+
+std::string joined(const std::vector<std::string>& names, std::size_t count) {
+  std::string out;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i > 0)
+      out.push_back('/');
+    out += names[i];
+  }
+  return out;
+}
+
+[[noreturn]] void fail(const std::string& what, const std::string& where, int err) {
+  throw WriteError(what + " " + where + ": " + std::strerror(err));
+}
+
+std::string temporaryName() {
+  static std::atomic<unsigned long> counter{0};
+  return ".tw" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+}
+
+void writeAll(int fd, std::span<const std::uint8_t> bytes, const std::string& where) {
+  const std::uint8_t* data = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd, data, left);
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      fail("cannot write", where, errno);
+    }
+    data += n;
+    left -= static_cast<std::size_t>(n);
+  }
+}
+
+}  // namespace
+
+TreeWriter::TreeWriter(const std::filesystem::path& root) {
+  m_root = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (m_root < 0)
+    throw std::system_error(errno, std::generic_category(),
+                            "cannot open the folder " + root.string());
+}
+
+TreeWriter::~TreeWriter() {
+  closeCached();
+  if (m_root >= 0)
+    ::close(m_root);
+}
+
+void TreeWriter::closeCached() {
+  for (auto& [name, fd] : m_folders)
+    ::close(fd);
+  m_folders.clear();
+}
+
+int TreeWriter::folder(const std::vector<std::string>& names, std::size_t count, bool create) {
+  if (count == 0)
+    return m_root;
+  auto key = joined(names, count);
+  if (auto it = m_folders.find(key); it != m_folders.end())
+    return it->second;
+
+  int parent = folder(names, count - 1, create);
+  if (parent < 0)
+    return -1;
+  const char* name = names[count - 1].c_str();
+  int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0 && errno == ENOENT) {
+    if (!create)
+      return -1;
+    if (::mkdirat(parent, name, 0777) != 0 && errno != EEXIST)
+      fail("cannot create folder", key, errno);
+    fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  }
+  if (fd < 0) {
+    int err = errno;
+    struct stat st {};
+    if (::fstatat(parent, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+      throw WriteError("the folder " + key + " is a symbolic link; nothing is written through it");
+    if (err == ENOTDIR)
+      throw WriteError("cannot create folder " + key + ": a file of that name is in the way");
+    fail("cannot open folder", key, err);
+  }
+  // The parent handle may be among those closed here; it is not needed any more.
+  if (m_folders.size() >= kMaxCachedFolders)
+    closeCached();
+  m_folders.emplace(std::move(key), fd);
+  return fd;
+}
+
+TreeWriter::Result TreeWriter::write(const std::vector<std::string>& names,
+                                     std::span<const std::uint8_t> bytes, bool overwrite) {
+  if (names.empty())
+    throw WriteError("an entry has no file name");
+  int dir = folder(names, names.size() - 1, true);
+  const std::string where = joined(names, names.size());
+  const std::string& name = names.back();
+
+  if (!overwrite) {
+    struct stat st {};
+    if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+      return Result::Exists;
+  }
+
+  std::string temporary = temporaryName();
+  int fd =
+      ::openat(dir, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (fd < 0)
+    fail("cannot create", where, errno);
+  try {
+    writeAll(fd, bytes, where);
+  } catch (...) {
+    ::close(fd);
+    ::unlinkat(dir, temporary.c_str(), 0);
+    throw;
+  }
+  if (::close(fd) != 0) {
+    int err = errno;
+    ::unlinkat(dir, temporary.c_str(), 0);
+    fail("cannot write", where, err);
+  }
+
+  int renamed = overwrite
+                    ? ::renameat(dir, temporary.c_str(), dir, name.c_str())
+                    : ::renameat2(dir, temporary.c_str(), dir, name.c_str(), RENAME_NOREPLACE);
+  if (renamed != 0 && !overwrite && errno == EINVAL) {
+    // A file system without RENAME_NOREPLACE: a hard link fails the same way when the
+    // name is taken.
+    renamed = ::linkat(dir, temporary.c_str(), dir, name.c_str(), 0);
+    if (renamed == 0)
+      ::unlinkat(dir, temporary.c_str(), 0);
+  }
+  if (renamed != 0) {
+    int err = errno;
+    ::unlinkat(dir, temporary.c_str(), 0);
+    if (!overwrite && err == EEXIST)
+      return Result::Exists;
+    fail("cannot replace", where, err);
+  }
+  return Result::Written;
+}
+
+bool TreeWriter::exists(const std::vector<std::string>& names) {
+  if (names.empty())
+    return false;
+  int dir = -1;
+  try {
+    dir = folder(names, names.size() - 1, false);
+  } catch (const WriteError&) {
+    // Something is in the way of a folder; the write will report it.
+    return false;
+  }
+  if (dir < 0)
+    return false;
+  struct stat st {};
+  return ::fstatat(dir, names.back().c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+}  // namespace extract

@@ -97,14 +97,22 @@ struct ArchiveIndex {
 };
 
 // Reads the index of an archive whose whole content is `file`. Walks the records by
-// their layout (the record-length fields and the tags are not relied on), checks every
-// count, length and offset against file.size() before reading, and throws FormatError
-// naming the record, its offset and the fault. Counts are unsigned 16-bit; there is no
-// entry limit here. Data ranges are not checked (see dataInBounds): a damaged entry
-// must not stop the others from loading.
+// their layout (the record-length fields, the terminators and the tags are not relied
+// on), checks every count, length and offset against file.size() before reading, and
+// throws FormatError naming the record (0-based, as TOC indices count), its offset and
+// the fault. Counts are unsigned 16-bit; there is no entry limit here. Data ranges are
+// not checked (see dataInBounds): a damaged entry must not stop the others from loading.
+// A STOC record whose TOC index names no entry is kept in `stoc` and marks nothing.
+// Allocates no more than the file's own size warrants; linear in the number of records.
 ArchiveIndex readArchiveIndex(std::span<const std::uint8_t> file);
 
-// True when every stored copy of `entry` lies inside a file of `fileSize` bytes.
+// True when every stored copy of `entry` (stored size bytes at each data position) lies
+// inside the file the index was read from (index.fileSize bytes). An entry with no copies
+// is always in bounds.
 bool dataInBounds(const ArchiveIndex& index, const ArchiveEntry& entry);
+
+// Absolute file position of copy `copy` (0-based, below entry.dataOffsets.size()):
+// RAWD position + that copy's data offset.
+std::uint64_t copyPosition(const ArchiveIndex& index, const ArchiveEntry& entry, std::size_t copy);
 
 }  // namespace mpak

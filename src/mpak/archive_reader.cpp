@@ -1,1 +1,178 @@
+// The archive index reader. Every position is computed in 64 bits from values that are at
+// most 32 bits wide, so no sum below can overflow; every read is preceded by a check
+// against the file size that names the record and the field.
+#include <algorithm>
+#include <string>
+#include <string_view>
+
 #include "mpak/archive.h"
+#include "util/byte_reader.h"
+
+namespace mpak {
+
+namespace {
+
+using util::hexOffset;
+
+class IndexReader {
+ public:
+  explicit IndexReader(std::span<const std::uint8_t> file) : m_file(file), m_reader(file) {}
+
+  ArchiveIndex read() {
+    readHeader();
+    readToc();
+    readStoc();
+    return std::move(m_index);
+  }
+
+ private:
+  std::uint64_t size() const { return m_file.size(); }
+
+  std::string endOfFile() const {
+    return "past the end of the file (" + std::to_string(size()) + " bytes)";
+  }
+
+  [[noreturn]] void fail(std::string_view where, std::uint64_t offset,
+                         std::string_view what) const {
+    throw FormatError(std::string(where) + " at offset " + hexOffset(offset) + ": " +
+                      std::string(what));
+  }
+
+  void readHeader() {
+    if (size() < layout::kTocTag)
+      throw FormatError("header: the file is " + std::to_string(size()) +
+                        " bytes long, shorter than the 16-byte header");
+    m_index.fileSize = size();
+    m_index.tocBlockSize = m_reader.u32(layout::kTocBlockSize, "TOC block size");
+    m_index.stocBlockSize = m_reader.u32(layout::kStocBlockSize, "STOC block size");
+    m_index.entryCount = m_reader.u16(layout::kEntryCount, "entry count");
+    m_index.stocCount = m_reader.u16(layout::kStocCount, "STOC count");
+    m_index.tocPosition = layout::kTocPosition;
+
+    // A block size below 4 cannot even hold the block's tag, and the walks below start
+    // 4 bytes into each block.
+    if (m_index.tocBlockSize < layout::kTagSize)
+      headerFault("TOC block size", layout::kTocBlockSize, m_index.tocBlockSize,
+                  "is smaller than the 4-byte TOC tag");
+    if (m_index.stocBlockSize < layout::kTagSize)
+      headerFault("STOC block size", layout::kStocBlockSize, m_index.stocBlockSize,
+                  "is smaller than the 4-byte STOC tag");
+    m_index.stocPosition = layout::kTocPosition + m_index.tocBlockSize;
+    m_index.rawdPosition = m_index.stocPosition + m_index.stocBlockSize;
+    if (m_index.stocPosition + layout::kTagSize > size())
+      headerFault("TOC block size", layout::kTocBlockSize, m_index.tocBlockSize,
+                  "puts the STOC block " + endOfFile());
+    if (m_index.rawdPosition + layout::kTagSize > size())
+      headerFault("STOC block size", layout::kStocBlockSize, m_index.stocBlockSize,
+                  "puts the RAWD block " + endOfFile());
+  }
+
+  [[noreturn]] void headerFault(std::string_view field, std::uint64_t offset, std::uint64_t value,
+                                const std::string& what) const {
+    throw FormatError("header: " + std::string(field) + " " + std::to_string(value) +
+                      " at offset " + hexOffset(offset) + " " + what);
+  }
+
+  void readToc() {
+    auto& entries = m_index.entries;
+    // Every record takes at least 15 bytes, so the file bounds what can really be there.
+    std::uint64_t tocStart = layout::kTocPosition + layout::kTagSize;
+    std::uint64_t room = size() > tocStart ? (size() - tocStart) / layout::kTocFixedSize : 0;
+    entries.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(m_index.entryCount, room)));
+
+    std::uint64_t p = tocStart;
+    for (std::uint32_t i = 0; i < m_index.entryCount; ++i) {
+      std::string record = "TOC record " + std::to_string(i);
+      if (p + layout::kTocPath > size())
+        fail(record, p, "record runs " + endOfFile());
+      ArchiveEntry entry;
+      entry.recordOffset = p;
+      entry.storedSize = m_reader.u32(p + layout::kTocStoredSize, record);
+      entry.unpackedSize = m_reader.u32(p + layout::kTocUnpackedSize, record);
+      entry.compressedFlag = m_reader.u8(p + layout::kTocCompressedFlag, record);
+      std::uint64_t pathLength = m_reader.u8(p + layout::kTocPathLength, record);
+      entry.pathLength = static_cast<std::int32_t>(pathLength);
+      if (p + layout::kTocPath + pathLength > size())
+        fail(record, p, "path (" + std::to_string(pathLength) + " bytes) runs " + endOfFile());
+      std::uint64_t copiesAt = p + layout::kTocPath + pathLength + 1;  // after the 0x00
+      if (copiesAt + 2 > size())
+        fail(record, p, "copies field at offset " + hexOffset(copiesAt) + " runs " + endOfFile());
+      entry.path = m_reader.text(p + layout::kTocPath, pathLength, record);
+      std::replace(entry.path.begin(), entry.path.end(), '/', '\\');
+      entry.copies = m_reader.u16(copiesAt, record);
+      std::uint64_t offsetsAt = copiesAt + 2;
+      std::uint64_t offsetsSize = 4ull * entry.copies;
+      if (offsetsAt + offsetsSize > size())
+        fail(record, p,
+             std::to_string(entry.copies) + " data offsets at offset " + hexOffset(offsetsAt) +
+                 " run " + endOfFile());
+      entry.dataOffsets.resize(entry.copies);
+      for (std::uint32_t k = 0; k < entry.copies; ++k)
+        entry.dataOffsets[k] = m_reader.u32(offsetsAt + 4ull * k, record);
+      // An entry without copies has no stored data; it points at the RAWD tag rather than
+      // at whatever bytes follow its record.
+      entry.dataPosition =
+          m_index.rawdPosition + (entry.copies > 0 ? entry.dataOffsets.front() : 0);
+      entries.push_back(std::move(entry));
+      p = offsetsAt + offsetsSize;
+    }
+  }
+
+  void readStoc() {
+    auto& entries = m_index.entries;
+    std::uint64_t q = m_index.stocPosition + layout::kTagSize;
+    std::uint64_t room = size() > q ? (size() - q) / layout::kStocFixedSize + 1 : 1;
+    m_index.stoc.reserve(
+        static_cast<std::size_t>(std::min<std::uint64_t>(m_index.stocCount, room)));
+    for (std::uint32_t i = 0; i < m_index.stocCount; ++i) {
+      std::string record = "STOC record " + std::to_string(i);
+      if (q + layout::kStocPath > size())
+        fail(record, q, "record runs " + endOfFile());
+      StocRecord stoc;
+      stoc.recordOffset = q;
+      stoc.tocIndex = m_reader.u16(q + layout::kStocTocIndex, record);
+      std::uint64_t pathLength = m_reader.u8(q + layout::kStocPathLength, record);
+      if (q + layout::kStocPath + pathLength > size())
+        fail(record, q, "path (" + std::to_string(pathLength) + " bytes) runs " + endOfFile());
+      stoc.path = m_reader.text(q + layout::kStocPath, pathLength, record);
+      if (stoc.tocIndex < entries.size()) {
+        ArchiveEntry& member = entries[stoc.tocIndex];
+        if (member.inStoc == 0)
+          member.stocRecord = static_cast<int>(i);
+        member.inStoc = 1;
+      }
+      m_index.stoc.push_back(std::move(stoc));
+      q += layout::kStocFixedSize + pathLength;
+    }
+  }
+
+  std::span<const std::uint8_t> m_file;
+  util::ByteReader m_reader;
+  ArchiveIndex m_index;
+};
+
+}  // namespace
+
+ArchiveIndex readArchiveIndex(std::span<const std::uint8_t> file) {
+  try {
+    return IndexReader(file).read();
+  } catch (const util::RangeError& e) {
+    // The explicit checks above come first; this only keeps the promise of one error type.
+    throw FormatError(e.what());
+  }
+}
+
+bool dataInBounds(const ArchiveIndex& index, const ArchiveEntry& entry) {
+  for (std::uint32_t offset : entry.dataOffsets) {
+    std::uint64_t start = index.rawdPosition + offset;
+    if (start > index.fileSize || entry.storedSize > index.fileSize - start)
+      return false;
+  }
+  return true;
+}
+
+std::uint64_t copyPosition(const ArchiveIndex& index, const ArchiveEntry& entry, std::size_t copy) {
+  return index.rawdPosition + entry.dataOffsets.at(copy);
+}
+
+}  // namespace mpak

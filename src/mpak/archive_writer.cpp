@@ -1,0 +1,256 @@
+#include "mpak/archive_writer.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+#include <system_error>
+
+#include "util/byte_reader.h"
+
+namespace mpak {
+
+namespace {
+
+constexpr std::uint64_t kU32Max = std::numeric_limits<std::uint32_t>::max();
+
+void appendU16(std::vector<std::uint8_t>& out, std::uint16_t v) {
+  out.push_back(static_cast<std::uint8_t>(v & 0xFF));
+  out.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+
+void appendU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i)
+    out.push_back(static_cast<std::uint8_t>((v >> (8 * i)) & 0xFF));
+}
+
+void storeU32(std::vector<std::uint8_t>& out, std::uint64_t at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i)
+    out[at + i] = static_cast<std::uint8_t>((v >> (8 * i)) & 0xFF);
+}
+
+void appendText(std::vector<std::uint8_t>& out, std::string_view text) {
+  out.insert(out.end(), text.begin(), text.end());
+}
+
+std::string describeEntry(std::size_t index, const std::string& path) {
+  return "entry " + std::to_string(index) + " (" + path + ")";
+}
+
+[[noreturn]] void failFile(int err, const std::string& what, const std::filesystem::path& path) {
+  throw std::system_error(err, std::generic_category(), what + " " + path.string());
+}
+
+std::filesystem::path temporaryBeside(const std::filesystem::path& target) {
+  static std::atomic<unsigned> counter{0};
+  auto name = "." + target.filename().string() + ".tw" + std::to_string(::getpid()) + "-" +
+              std::to_string(counter++) + ".part";
+  return target.parent_path() / name;
+}
+
+}  // namespace
+
+// ---- MemorySink ----
+
+void MemorySink::write(std::span<const std::uint8_t> bytes) {
+  m_bytes.insert(m_bytes.end(), bytes.begin(), bytes.end());
+}
+
+void MemorySink::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  if (offset > m_bytes.size() || bytes.size() > m_bytes.size() - offset)
+    throw std::out_of_range("MemorySink: writeAt beyond the bytes written");
+  std::copy(bytes.begin(), bytes.end(), m_bytes.begin() + static_cast<std::ptrdiff_t>(offset));
+}
+
+// ---- FileSink ----
+
+FileSink::FileSink(std::filesystem::path target)
+    : m_target(std::move(target)), m_temporary(temporaryBeside(m_target)) {
+  m_fd = ::open(m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (m_fd < 0)
+    failFile(errno, "cannot create", m_target);
+}
+
+FileSink::~FileSink() {
+  if (m_fd >= 0)
+    ::close(m_fd);
+  if (!m_committed)
+    ::unlink(m_temporary.c_str());
+}
+
+void FileSink::writeAll(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  if (m_fd < 0)
+    throw std::logic_error("FileSink: write after commit");
+  const std::uint8_t* data = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    ssize_t n = ::pwrite(m_fd, data, left, static_cast<off_t>(offset));
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      failFile(errno, "cannot write", m_target);
+    }
+    data += n;
+    left -= static_cast<std::size_t>(n);
+    offset += static_cast<std::uint64_t>(n);
+  }
+}
+
+void FileSink::write(std::span<const std::uint8_t> bytes) {
+  writeAll(m_position, bytes);
+  m_position += bytes.size();
+}
+
+void FileSink::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  if (offset > m_position || bytes.size() > m_position - offset)
+    throw std::out_of_range("FileSink: writeAt beyond the bytes written");
+  writeAll(offset, bytes);
+}
+
+void FileSink::commit() {
+  if (m_fd < 0)
+    throw std::logic_error("FileSink: commit twice");
+  if (::fsync(m_fd) != 0)
+    failFile(errno, "cannot write", m_target);
+  int fd = m_fd;
+  m_fd = -1;
+  if (::close(fd) != 0)
+    failFile(errno, "cannot write", m_target);
+  if (::rename(m_temporary.c_str(), m_target.c_str()) != 0)
+    failFile(errno, "cannot replace", m_target);
+  m_committed = true;
+}
+
+// ---- ArchiveWriter ----
+
+ArchiveWriter::ArchiveWriter(Sink& out, std::vector<WriterEntry> entries)
+    : m_out(out), m_entries(std::move(entries)) {
+  if (m_entries.size() > kMaxArchiveEntries)
+    throw FormatError("archive: " + std::to_string(m_entries.size()) + " entries, more than " +
+                      std::to_string(kMaxArchiveEntries));
+  std::uint64_t tocBytes = 0;
+  std::uint64_t stocBytes = 0;
+  std::size_t stocCount = 0;
+  for (std::size_t i = 0; i < m_entries.size(); ++i) {
+    const WriterEntry& e = m_entries[i];
+    if (e.path.empty())
+      throw FormatError(describeEntry(i, e.path) + ": the path is empty");
+    if (e.path.size() > layout::kMaxPathLength)
+      throw FormatError(describeEntry(i, e.path) + ": the path is " +
+                        std::to_string(e.path.size()) + " bytes long, more than " +
+                        std::to_string(layout::kMaxPathLength));
+    tocBytes += layout::kTocFixedSize + e.path.size() + 4ull * e.copies;
+    if (e.inStoc) {
+      ++stocCount;
+      stocBytes += layout::kStocFixedSize + e.path.size();
+    }
+  }
+  // Fewer than 32768 entries make the STOC count fit as well.
+  if (tocBytes + layout::kTagSize > kU32Max)
+    throw FormatError("archive: the TOC block would be " +
+                      std::to_string(tocBytes + layout::kTagSize) +
+                      " bytes, more than a 32-bit block size can hold");
+
+  std::vector<std::uint8_t> head;
+  head.reserve(static_cast<std::size_t>(layout::kTocPosition + layout::kTagSize));
+  appendText(head, "MPAK");
+  appendU32(head, static_cast<std::uint32_t>(tocBytes + layout::kTagSize));
+  appendU32(head, static_cast<std::uint32_t>(stocBytes + layout::kTagSize));
+  appendU16(head, static_cast<std::uint16_t>(m_entries.size()));
+  appendU16(head, static_cast<std::uint16_t>(stocCount));
+  appendText(head, std::string_view("TOC\0", 4));
+
+  m_tocRecords.reserve(static_cast<std::size_t>(tocBytes));
+  m_recordOffsets.reserve(m_entries.size());
+  for (const WriterEntry& e : m_entries) {
+    m_recordOffsets.push_back(m_tocRecords.size());
+    auto pathLength = static_cast<std::uint8_t>(e.path.size());
+    appendU16(m_tocRecords, static_cast<std::uint16_t>(pathLength + 11));
+    appendU32(m_tocRecords, 0);  // stored size, filled in by addData
+    appendU32(m_tocRecords, 0);  // unpacked size
+    m_tocRecords.push_back(0);   // compressed flag
+    m_tocRecords.push_back(pathLength);
+    appendText(m_tocRecords, e.path);
+    m_tocRecords.push_back(0);
+    appendU16(m_tocRecords, e.copies);
+    m_tocRecords.resize(m_tocRecords.size() + 4ull * e.copies, 0);
+  }
+
+  std::vector<std::uint8_t> stoc;
+  stoc.reserve(static_cast<std::size_t>(stocBytes + 2 * layout::kTagSize));
+  appendText(stoc, "STOC");
+  for (std::size_t i = 0; i < m_entries.size(); ++i) {
+    const WriterEntry& e = m_entries[i];
+    if (!e.inStoc)
+      continue;
+    auto pathLength = static_cast<std::uint8_t>(e.path.size());
+    appendU16(stoc, static_cast<std::uint16_t>(pathLength + 4));
+    appendU16(stoc, static_cast<std::uint16_t>(i));
+    stoc.push_back(pathLength);
+    appendText(stoc, e.path);
+    stoc.push_back(0);
+  }
+  appendText(stoc, "RAWD");
+
+  std::uint64_t start = m_out.position();
+  m_tocRecordsPosition = start + layout::kTocPosition + layout::kTagSize;
+  m_out.write(head);
+  m_out.write(m_tocRecords);
+  m_out.write(stoc);
+  m_rawdPosition = m_tocRecordsPosition + tocBytes + layout::kTagSize + stocBytes;
+}
+
+void ArchiveWriter::addData(std::span<const std::uint8_t> stored, std::uint32_t unpackedSize,
+                            bool compressed) {
+  if (m_next >= m_entries.size() || m_finished)
+    throw std::logic_error("ArchiveWriter: more data than entries");
+  const WriterEntry& e = m_entries[m_next];
+  if (stored.size() > kU32Max)
+    throw FormatError(describeEntry(m_next, e.path) + ": " + std::to_string(stored.size()) +
+                      " stored bytes do not fit a 32-bit size");
+  std::uint64_t record = m_recordOffsets[m_next];
+  storeU32(m_tocRecords, record + layout::kTocStoredSize,
+           static_cast<std::uint32_t>(stored.size()));
+  storeU32(m_tocRecords, record + layout::kTocUnpackedSize, unpackedSize);
+  m_tocRecords[record + layout::kTocCompressedFlag] = compressed ? 1 : 0;
+  std::uint64_t offsetsAt = record + layout::kTocFixedSize + e.path.size();
+  for (std::uint32_t k = 0; k < e.copies; ++k) {
+    std::uint64_t dataOffset = m_out.position() - m_rawdPosition;
+    if (dataOffset > kU32Max)
+      throw FormatError(describeEntry(m_next, e.path) + ": copy " + std::to_string(k) +
+                        " would start at data offset " + util::hexOffset(dataOffset) +
+                        ", beyond the 4 GiB that data offsets reach");
+    storeU32(m_tocRecords, offsetsAt + 4ull * k, static_cast<std::uint32_t>(dataOffset));
+    m_out.write(stored);
+  }
+  ++m_next;
+}
+
+void ArchiveWriter::finish() {
+  if (m_finished)
+    throw std::logic_error("ArchiveWriter: finished twice");
+  if (m_next != m_entries.size())
+    throw std::logic_error("ArchiveWriter: finished after " + std::to_string(m_next) + " of " +
+                           std::to_string(m_entries.size()) + " entries");
+  m_out.writeAt(m_tocRecordsPosition, m_tocRecords);
+  m_finished = true;
+}
+
+std::vector<std::uint8_t> buildArchive(const std::vector<BuiltEntry>& entries) {
+  std::vector<WriterEntry> layoutEntries;
+  layoutEntries.reserve(entries.size());
+  for (const BuiltEntry& e : entries)
+    layoutEntries.push_back({e.path, e.copies, e.inStoc});
+  MemorySink sink;
+  ArchiveWriter writer(sink, std::move(layoutEntries));
+  for (const BuiltEntry& e : entries)
+    writer.addData(e.stored, e.unpackedSize, e.compressed);
+  writer.finish();
+  return sink.take();
+}
+
+}  // namespace mpak

@@ -1,0 +1,129 @@
+// The MPAK archive writer: one pass, streaming.
+//
+// The TOC and STOC sizes depend only on the paths and the copies, so the writer lays out
+// the header, the TOC (with zero data offsets), the STOC, and the "RAWD" tag as soon as it
+// knows the entries, then streams every entry's stored data in TOC order, and at the end
+// writes the completed TOC records in place. Output goes through a Sink; FileSink writes
+// to a temporary file beside the target and renames it over the target only on commit().
+//
+// Not thread-safe: one writer, one sink, one thread.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "mpak/archive.h"
+
+namespace mpak {
+
+// Where archive bytes go. write() appends at position(); writeAt() overwrites bytes that
+// were written before (offset + size <= position()) and leaves position() unchanged.
+// Failures throw (std::system_error for files).
+class Sink {
+ public:
+  virtual ~Sink() = default;
+  virtual void write(std::span<const std::uint8_t> bytes) = 0;
+  virtual void writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0;
+  virtual std::uint64_t position() const = 0;
+};
+
+class MemorySink : public Sink {
+ public:
+  void write(std::span<const std::uint8_t> bytes) override;
+  void writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override;
+  std::uint64_t position() const override { return m_bytes.size(); }
+
+  const std::vector<std::uint8_t>& bytes() const { return m_bytes; }
+  std::vector<std::uint8_t> take() { return std::move(m_bytes); }
+
+ private:
+  std::vector<std::uint8_t> m_bytes;
+};
+
+// Writes to a new temporary file in the target's folder. commit() flushes, closes and
+// renames it over `target` (replacing a file there); destroying the sink without commit()
+// removes the temporary file, so a failed write never leaves a partial archive behind.
+// Errors throw std::system_error whose text names the target path.
+class FileSink : public Sink {
+ public:
+  explicit FileSink(std::filesystem::path target);
+  ~FileSink() override;
+  FileSink(const FileSink&) = delete;
+  FileSink& operator=(const FileSink&) = delete;
+
+  void write(std::span<const std::uint8_t> bytes) override;
+  void writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override;
+  std::uint64_t position() const override { return m_position; }
+
+  void commit();
+  const std::filesystem::path& temporaryPath() const { return m_temporary; }
+
+ private:
+  void writeAll(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+
+  std::filesystem::path m_target;
+  std::filesystem::path m_temporary;
+  int m_fd = -1;
+  std::uint64_t m_position = 0;
+  bool m_committed = false;
+};
+
+// What the writer needs to know of an entry before any data is written.
+struct WriterEntry {
+  std::string path;  // Windows-1252 bytes, "/" separators, 1 to 255 bytes
+  std::uint16_t copies = 1;
+  bool inStoc = false;
+};
+
+// Counts are handled as signed 16-bit by the archives' users.
+inline constexpr std::size_t kMaxArchiveEntries = 32767;
+
+class ArchiveWriter {
+ public:
+  // Validates the entries and writes the header, the TOC with zero data offsets, the STOC
+  // (one record per member, in TOC order, naming its TOC position) and the "RAWD" tag.
+  // Throws FormatError naming the entry for an empty path or one longer than 255 bytes,
+  // more than 32767 entries or STOC records, or blocks whose size does not fit 32 bits.
+  ArchiveWriter(Sink& out, std::vector<WriterEntry> entries);
+
+  // Stores the next entry's data (TOC order), `copies` times one after another. The
+  // unpacked size and the flag are written as given: whether they describe `stored` is
+  // the caller's business. Throws FormatError when a copy would start beyond the 32-bit
+  // data offsets, std::logic_error when called more often than there are entries.
+  void addData(std::span<const std::uint8_t> stored, std::uint32_t unpackedSize, bool compressed);
+
+  // Writes the completed TOC records in place. Throws std::logic_error when not every
+  // entry has had its data.
+  void finish();
+
+  std::size_t entryCount() const { return m_entries.size(); }
+  std::size_t entriesDone() const { return m_next; }
+
+ private:
+  Sink& m_out;
+  std::vector<WriterEntry> m_entries;
+  std::vector<std::uint8_t> m_tocRecords;      // the TOC block without its tag
+  std::vector<std::uint64_t> m_recordOffsets;  // into m_tocRecords
+  std::uint64_t m_tocRecordsPosition = 0;      // sink position of the first TOC record
+  std::uint64_t m_rawdPosition = 0;            // sink position of the "RAWD" tag
+  std::size_t m_next = 0;
+  bool m_finished = false;
+};
+
+// An entry with its data, for buildArchive.
+struct BuiltEntry {
+  std::string path;                  // "/" separators
+  std::vector<std::uint8_t> stored;  // one copy's bytes
+  std::uint32_t unpackedSize = 0;
+  bool compressed = false;
+  std::uint16_t copies = 1;
+  bool inStoc = false;
+};
+
+// A whole archive in memory, through ArchiveWriter and a MemorySink.
+std::vector<std::uint8_t> buildArchive(const std::vector<BuiltEntry>& entries);
+
+}  // namespace mpak

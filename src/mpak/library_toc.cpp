@@ -1,0 +1,131 @@
+#include "mpak/library_toc.h"
+
+#include <charconv>
+
+#include "util/cp1252.h"
+#include "util/cp1252_case.h"
+#include "util/text.h"
+
+namespace mpak {
+
+namespace {
+
+// A whole number in decimal with an optional sign; false for anything else, including
+// values outside [low, high] and surrounding spaces.
+bool parseWholeNumber(std::string_view text, long low, long high, long& value) {
+  std::string_view digits = text;
+  bool negative = false;
+  if (!digits.empty() && (digits.front() == '-' || digits.front() == '+')) {
+    negative = digits.front() == '-';
+    digits.remove_prefix(1);
+  }
+  if (digits.empty() || digits.size() > 18)
+    return false;
+  long magnitude = 0;
+  auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
+  if (ec != std::errc() || end != digits.data() + digits.size())
+    return false;
+  value = negative ? -magnitude : magnitude;
+  return value >= low && value <= high;
+}
+
+std::string quoted(std::string_view field) {
+  return "\"" + util::cp1252ToUtf8(field) + "\"";
+}
+
+std::string_view trimSpaces(std::string_view line) {
+  while (!line.empty() && line.front() == ' ')
+    line.remove_prefix(1);
+  while (!line.empty() && line.back() == ' ')
+    line.remove_suffix(1);
+  return line;
+}
+
+}  // namespace
+
+std::string libraryTocLine(const ArchiveEntry& entry) {
+  std::string line = util::decimalPadded(entry.compressedFlag, 2);
+  line += ' ';
+  line += std::to_string(entry.copies);
+  line += ' ';
+  line += std::to_string(entry.inStoc);
+  line += ' ';
+  line += entry.path;
+  return line;
+}
+
+std::string libraryTocText(std::span<const ArchiveEntry> entries) {
+  std::string text;
+  for (std::string_view comment : kLibraryTocComments) {
+    text += comment;
+    text += util::kCrLf;
+  }
+  text += util::kCrLf;
+  for (const ArchiveEntry& entry : entries) {
+    text += libraryTocLine(entry);
+    text += util::kCrLf;
+  }
+  // The last line has no line end; with no entries that removes the empty line.
+  text.resize(text.size() - util::kCrLf.size());
+  return text;
+}
+
+std::int16_t TocLine::copies() const {
+  long value = 0;
+  if (!parseWholeNumber(copiesField, -32768, 32767, value))
+    throw FormatError("library table line " + std::to_string(lineNumber) + ": copies " +
+                      quoted(copiesField) + " is not a whole number from -32768 to 32767");
+  return static_cast<std::int16_t>(value);
+}
+
+bool TocLine::inStoc() const {
+  long value = 0;
+  if (!parseWholeNumber(stocField, 0, 255, value))
+    throw FormatError("library table line " + std::to_string(lineNumber) + ": STOC field " +
+                      quoted(stocField) + " is not a whole number from 0 to 255");
+  return value == 1;
+}
+
+LibraryTable LibraryTable::parse(std::string_view bytes) {
+  LibraryTable table;
+  int lineNumber = 0;
+  std::size_t start = 0;
+  while (start <= bytes.size()) {
+    std::size_t lf = bytes.find('\n', start);
+    std::size_t end = lf == std::string_view::npos ? bytes.size() : lf;
+    std::string_view line = bytes.substr(start, end - start);
+    if (lf != std::string_view::npos && !line.empty() && line.back() == '\r')
+      line.remove_suffix(1);
+    ++lineNumber;
+    start = lf == std::string_view::npos ? bytes.size() + 1 : lf + 1;
+
+    line = trimSpaces(line);
+    if (line.empty() || line.starts_with("--"))
+      continue;
+    std::size_t s1 = line.find(' ');
+    if (s1 == std::string_view::npos)
+      continue;
+    std::size_t s2 = line.find(' ', s1 + 1);
+    if (s2 == std::string_view::npos)
+      continue;
+    std::size_t s3 = line.find(' ', s2 + 1);
+    if (s3 == std::string_view::npos)
+      continue;
+    TocLine entry;
+    entry.compressField = line.substr(0, s1);
+    entry.copiesField = line.substr(s1 + 1, s2 - s1 - 1);
+    entry.stocField = line.substr(s2 + 1, s3 - s2 - 1);
+    entry.path = line.substr(s3 + 1);
+    entry.lineNumber = lineNumber;
+    table.m_firstByPath.try_emplace(util::foldCaseCp1252(entry.path), table.m_lines.size());
+    table.m_lines.push_back(std::move(entry));
+  }
+  return table;
+}
+
+const TocLine* LibraryTable::find(std::string_view pathWithBackslashes) const {
+  auto it = m_firstByPath.find(util::foldCaseCp1252(pathWithBackslashes));
+  return it == m_firstByPath.end() ? nullptr : &m_lines[it->second];
+}
+
+}  // namespace mpak

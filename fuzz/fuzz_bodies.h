@@ -1,0 +1,66 @@
+// What the fuzz targets do with one input, shared with the corpus replay test so the
+// normal test run feeds every corpus file through the same code. A body may throw
+// mpak::FormatError (a refused input); anything else, or a crash, is a finding.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "mpak/archive.h"
+#include "mpak/file_list_item.h"
+#include "mpak/library_toc.h"
+
+namespace fuzzing {
+
+// Reads the archive index; on success checks every entry's data range and builds its
+// list item and the library table, the way the load command uses an index.
+inline void exerciseArchiveReader(std::span<const std::uint8_t> data) {
+  mpak::ArchiveIndex index;
+  try {
+    index = mpak::readArchiveIndex(data);
+  } catch (const mpak::FormatError&) {
+    return;
+  }
+  std::uint64_t inBounds = 0;
+  std::uint64_t itemBytes = 0;
+  for (const mpak::ArchiveEntry& entry : index.entries) {
+    inBounds += mpak::dataInBounds(index, entry) ? 1 : 0;
+    itemBytes += mpak::fileListItem(entry).size();
+    for (std::size_t k = 0; k < entry.dataOffsets.size(); ++k)
+      itemBytes += mpak::copyPosition(index, entry, k) & 1;
+  }
+  std::string table = mpak::libraryTocText(index.entries);
+  // Whatever the archive held, its table reads back with one line per entry.
+  mpak::LibraryTable reread = mpak::LibraryTable::parse(table);
+  (void)reread;
+  (void)inBounds;
+  (void)itemBytes;
+}
+
+// Parses a library table, looks a few paths up (including the first line's own path)
+// and runs the validations the pack makes on every kept line.
+inline void exerciseLibraryToc(std::string_view text) {
+  mpak::LibraryTable table = mpak::LibraryTable::parse(text);
+  for (std::string_view path : {"data\\file.bin", "DATA\\FILE.BIN", "", "a b\\c d"})
+    (void)table.find(path);
+  if (!table.lines().empty()) {
+    const mpak::TocLine* first = table.find(table.lines().front().path);
+    if (first == nullptr)
+      __builtin_trap();  // a kept line must find itself (or an earlier twin)
+  }
+  for (const mpak::TocLine& line : table.lines()) {
+    (void)line.compress();
+    try {
+      (void)line.copies();
+    } catch (const mpak::FormatError&) {
+    }
+    try {
+      (void)line.inStoc();
+    } catch (const mpak::FormatError&) {
+    }
+  }
+}
+
+}  // namespace fuzzing

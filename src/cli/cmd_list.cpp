@@ -1,5 +1,198 @@
+// The "list" and "toc" verbs: an archive's entries as the window's file list shows them
+// (or as JSON), and its library table.
+#include <CLI/CLI.hpp>
+
+#include <filesystem>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
 #include "cli/cli.h"
+#include "mpak/archive.h"
+#include "mpak/file_list_item.h"
+#include "mpak/library_toc.h"
+#include "util/byte_reader.h"
+#include "util/cp1252.h"
+#include "util/file_io.h"
+#include "util/json_text.h"
+#include "util/mapped_file.h"
+#include "util/text.h"
+
 namespace cli {
-void registerList(CLI::App&, Runner&) {}
-void registerToc(CLI::App&, Runner&) {}
+
+namespace {
+
+struct ListOptions {
+  std::string archive;
+  bool json = false;
+};
+
+struct TocOptions {
+  std::string archive;
+  std::string output;
+  bool force = false;
+};
+
+struct LoadedArchive {
+  util::MappedFile file;
+  mpak::ArchiveIndex index;
+};
+
+// Maps the archive and reads its index. A damaged archive is reported on io.err with its
+// path in front and gives false; a file that cannot be opened throws std::system_error,
+// whose text names the path.
+bool loadArchive(const std::string& path, Io& io, LoadedArchive& loaded) {
+  loaded.file = util::MappedFile(std::filesystem::path(path));
+  try {
+    loaded.index = mpak::readArchiveIndex(loaded.file.bytes());
+  } catch (const mpak::FormatError& e) {
+    io.err << "tarnwick-cli: " << path << ": " << e.what() << "\n";
+    return false;
+  }
+  return true;
+}
+
+// Faults that do not stop the listing: STOC records naming no entry and stored copies
+// that run past the end of the file. One warning line each; returns how many.
+int reportDamage(const std::string& path, const mpak::ArchiveIndex& index, Io& io) {
+  int warnings = 0;
+  auto warn = [&](const std::string& text) {
+    io.err << "tarnwick-cli: " << path << ": warning: " << text << "\n";
+    ++warnings;
+  };
+  for (std::size_t i = 0; i < index.entries.size(); ++i) {
+    const mpak::ArchiveEntry& entry = index.entries[i];
+    if (mpak::dataInBounds(index, entry))
+      continue;
+    for (std::size_t k = 0; k < entry.dataOffsets.size(); ++k) {
+      std::uint64_t at = mpak::copyPosition(index, entry, k);
+      if (at <= index.fileSize && entry.storedSize <= index.fileSize - at)
+        continue;
+      warn("TOC record " + std::to_string(i) + " at offset " + util::hexOffset(entry.recordOffset) +
+           " (" + util::cp1252ToUtf8(entry.path) + "): copy " + std::to_string(k) + " at offset " +
+           util::hexOffset(at) + " (" + std::to_string(entry.storedSize) +
+           " bytes) runs past the end of the file (" + std::to_string(index.fileSize) + " bytes)");
+    }
+  }
+  for (std::size_t i = 0; i < index.stoc.size(); ++i) {
+    const mpak::StocRecord& record = index.stoc[i];
+    if (record.tocIndex < index.entries.size())
+      continue;
+    warn("STOC record " + std::to_string(i) + " at offset " + util::hexOffset(record.recordOffset) +
+         ": TOC index " + std::to_string(record.tocIndex) + " names no entry (the archive has " +
+         std::to_string(index.entries.size()) + " entries)");
+  }
+  return warnings;
+}
+
+void writeJson(const std::string& path, const mpak::ArchiveIndex& index, std::ostream& out) {
+  auto str = [](std::string_view cp1252) { return util::jsonString(util::cp1252ToUtf8(cp1252)); };
+  out << "{\n";
+  out << "  \"archive\": " << util::jsonString(path) << ",\n";
+  out << "  \"fileSize\": " << index.fileSize << ",\n";
+  out << "  \"tocBlockSize\": " << index.tocBlockSize << ",\n";
+  out << "  \"stocBlockSize\": " << index.stocBlockSize << ",\n";
+  out << "  \"entryCount\": " << index.entryCount << ",\n";
+  out << "  \"stocCount\": " << index.stocCount << ",\n";
+  out << "  \"tocPosition\": " << index.tocPosition << ",\n";
+  out << "  \"stocPosition\": " << index.stocPosition << ",\n";
+  out << "  \"rawdPosition\": " << index.rawdPosition << ",\n";
+  out << "  \"entries\": [";
+  for (std::size_t i = 0; i < index.entries.size(); ++i) {
+    const mpak::ArchiveEntry& e = index.entries[i];
+    out << (i ? ",\n" : "\n") << "    {\"index\": " << i;
+    out << ", \"path\": " << str(util::replaceAll(e.path, '\\', '/'));
+    out << ", \"windowsPath\": " << str(e.path);
+    out << ", \"recordOffset\": " << e.recordOffset;
+    out << ", \"storedSize\": " << e.storedSize;
+    out << ", \"unpackedSize\": " << e.unpackedSize;
+    out << ", \"compressedFlag\": " << static_cast<unsigned>(e.compressedFlag);
+    out << ", \"copies\": " << e.copies;
+    out << ", \"dataOffsets\": [";
+    for (std::size_t k = 0; k < e.dataOffsets.size(); ++k)
+      out << (k ? ", " : "") << e.dataOffsets[k];
+    out << "], \"dataPositions\": [";
+    for (std::size_t k = 0; k < e.dataOffsets.size(); ++k)
+      out << (k ? ", " : "") << mpak::copyPosition(index, e, k);
+    out << "], \"dataPosition\": " << e.dataPosition;
+    out << ", \"dataInBounds\": " << (mpak::dataInBounds(index, e) ? "true" : "false");
+    out << ", \"inStoc\": " << (e.inStoc ? "true" : "false");
+    out << ", \"stocRecord\": ";
+    if (e.stocRecord >= 0)
+      out << e.stocRecord;
+    else
+      out << "null";
+    out << ", \"item\": " << str(mpak::fileListItem(e)) << "}";
+  }
+  out << (index.entries.empty() ? "],\n" : "\n  ],\n");
+  out << "  \"stoc\": [";
+  for (std::size_t i = 0; i < index.stoc.size(); ++i) {
+    const mpak::StocRecord& s = index.stoc[i];
+    out << (i ? ",\n" : "\n") << "    {\"index\": " << i << ", \"tocIndex\": " << s.tocIndex
+        << ", \"path\": " << str(s.path) << ", \"recordOffset\": " << s.recordOffset
+        << ", \"namesEntry\": " << (s.tocIndex < index.entries.size() ? "true" : "false") << "}";
+  }
+  out << (index.stoc.empty() ? "]\n" : "\n  ]\n");
+  out << "}\n";
+}
+
+int runList(const ListOptions& options, Io& io) {
+  LoadedArchive loaded;
+  if (!loadArchive(options.archive, io, loaded))
+    return kExitFailed;
+  const mpak::ArchiveIndex& index = loaded.index;
+  if (options.json) {
+    writeJson(options.archive, index, io.out);
+  } else {
+    for (const mpak::ArchiveEntry& entry : index.entries)
+      io.out << util::cp1252ToUtf8(mpak::fileListItem(entry)) << "\n";
+  }
+  io.out.flush();
+  return reportDamage(options.archive, index, io) > 0 ? kExitWarnings : kExitOk;
+}
+
+int runToc(const TocOptions& options, Io& io) {
+  LoadedArchive loaded;
+  if (!loadArchive(options.archive, io, loaded))
+    return kExitFailed;
+  std::filesystem::path target =
+      options.output.empty()
+          ? std::filesystem::path(std::string(util::fileNamePart(options.archive)) + ".toc")
+          : std::filesystem::path(options.output);
+  std::string text = mpak::libraryTocText(loaded.index.entries);
+  if (options.force) {
+    util::writeFileAtomically(target, text);
+  } else if (!util::writeFileIfAbsent(target, text)) {
+    throw UsageError{target.string() + " exists; use --force to replace it"};
+  }
+  return reportDamage(options.archive, loaded.index, io) > 0 ? kExitWarnings : kExitOk;
+}
+
+}  // namespace
+
+void registerList(CLI::App& app, Runner& run) {
+  auto options = std::make_shared<ListOptions>();
+  CLI::App* list =
+      app.add_subcommand("list", "List an archive's entries as the window's file list shows them.");
+  list->add_option("ARCHIVE", options->archive, "the MPAK archive")->required();
+  list->add_flag("--json", options->json,
+                 "every field of the header, the entries and the STOC records, as JSON");
+  list->footer(
+      "Each line: data position, last stored byte, stored size, unpacked size (hex),\n"
+      "compressed flag, copies, STOC member (0/1), path.");
+  list->callback([options, &run] { run = [options](Io& io) { return runList(*options, io); }; });
+}
+
+void registerToc(CLI::App& app, Runner& run) {
+  auto options = std::make_shared<TocOptions>();
+  CLI::App* toc = app.add_subcommand("toc", "Write an archive's library .toc table.");
+  toc->add_option("ARCHIVE", options->archive, "the MPAK archive")->required();
+  toc->add_option("-o,--output", options->output,
+                  "the table to write (default: the archive's file name + .toc, in the "
+                  "current folder)");
+  toc->add_flag("--force", options->force, "replace an existing table");
+  toc->callback([options, &run] { run = [options](Io& io) { return runToc(*options, io); }; });
+}
+
 }  // namespace cli

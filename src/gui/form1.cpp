@@ -24,6 +24,7 @@
 
 #include "app/form_design.h"
 #include "app/startup.h"
+#include "extract/extract_command.h"
 #include "gui/file_list_model.h"
 #include "mpak/load_command.h"
 #include "util/text.h"

@@ -161,7 +161,8 @@ void Form1::buildControls() {
   // Captions keep their designed boxes: where this platform's font runs wider than the
   // box, the caption's font is made smaller until it fits.
   for (const auto& d : app::formDesign()) {
-    if (d.kind != app::ControlKind::Button && d.kind != app::ControlKind::CheckBox) continue;
+    if (d.kind != app::ControlKind::Button && d.kind != app::ControlKind::CheckBox)
+      continue;
     QWidget* w = m_controls.at(std::string(d.name));
     QFont f = w->font();
     while (w->sizeHint().width() > w->width() && f.pointSizeF() > 6) {
@@ -188,6 +189,12 @@ void Form1::connectCommands() {
   };
   on("butSelectMPAKfile",
      [this] { mpak::butSelectMPAKfile_Click(m_shell, m_settings, m_catalogue); });
+  on("butMassExtract", [this] {
+    extract::butMassExtract_Click(m_shell, m_catalogue, [this] {
+      mpak::butSelectMPAKfile_Click(m_shell, m_settings, m_catalogue);
+    });
+  });
+  on("butSelectAll", [this] { extract::butSelectAll_Click(*this); });
 }
 
 void Form1::runCommand(const std::function<void()>& command) {

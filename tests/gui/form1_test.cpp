@@ -30,11 +30,14 @@ class Form1Test : public QObject {
       const QString name = QString::fromUtf8(d.name.data(), static_cast<int>(d.name.size()));
       auto* w = window.findChild<QWidget*>(name);
       QVERIFY2(w, qPrintable("missing control " + name));
-      const QString caption = QString::fromUtf8(d.caption.data(), static_cast<int>(d.caption.size()));
-      if (auto* button = qobject_cast<QAbstractButton*>(w)) QCOMPARE(button->text(), caption);
+      const QString caption =
+          QString::fromUtf8(d.caption.data(), static_cast<int>(d.caption.size()));
+      if (auto* button = qobject_cast<QAbstractButton*>(w))
+        QCOMPARE(button->text(), caption);
       if (auto* label = qobject_cast<QLabel*>(w); label && d.kind == app::ControlKind::Label)
         QCOMPARE(label->text(), caption);
-      if (auto* group = qobject_cast<QGroupBox*>(w)) QCOMPARE(group->title(), caption);
+      if (auto* group = qobject_cast<QGroupBox*>(w))
+        QCOMPARE(group->title(), caption);
       // Controls the layout never moves stay where they were designed.
       const bool laidOut = d.name == "List1" || d.name == "Text1" || d.name == "RichTextBox1" ||
                            d.name == "Frame1" || d.name == "Label2" || d.name == "Label9";
@@ -44,7 +47,8 @@ class Form1Test : public QObject {
         QCOMPARE(w->width(), window.toPixels(d.width));
         QCOMPARE(w->height(), window.toPixels(d.height));
       }
-      QCOMPARE(w->parentWidget()->objectName(), QString::fromUtf8(d.parent.data(), static_cast<int>(d.parent.size())));
+      QCOMPARE(w->parentWidget()->objectName(),
+               QString::fromUtf8(d.parent.data(), static_cast<int>(d.parent.size())));
     }
     QVERIFY(window.findChild<QObject*>("CommonDialog1"));
     QCOMPARE(window.text("Text1"), std::string());
@@ -68,7 +72,8 @@ class Form1Test : public QObject {
       QCOMPARE(frame->geometry().right() + 1, window.width());
       QVERIFY(std::abs(list->width() - (frame->x() - window.toPixels(120))) <= 1);
       QVERIFY(std::abs(text->y() - (list->geometry().bottom() + 1 + window.toPixels(60))) <= 1);
-      QVERIFY(std::abs(log->geometry().bottom() + 1 - (window.height() - window.toPixels(120))) <= 1);
+      QVERIFY(std::abs(log->geometry().bottom() + 1 - (window.height() - window.toPixels(120))) <=
+              1);
       const double listShare = (window.height() - list->y()) * 0.64;
       QVERIFY(std::abs(list->height() - listShare) <= 1.5);
     }
@@ -105,6 +110,23 @@ class Form1Test : public QObject {
     QCOMPARE(window.selectedCount(), window.itemCount());
   }
 
+  void selectAllAndExtractThroughTheButtons() {
+    testing_support::TempDir home;
+    testing_support::FakeSettings settings;
+    gui::Form1 window(settings);
+    QVERIFY(window.start(home.str()));
+    window.openArchive(TARNWICK_SAMPLE_ARCHIVE);
+    QTest::mouseClick(window.findChild<QPushButton*>("butSelectAll"), Qt::LeftButton);
+    QCOMPARE(window.selectedCount(), window.itemCount());
+    QTest::mouseClick(window.findChild<QPushButton*>("butMassExtract"), Qt::LeftButton);
+    QVERIFY(window.logPane().ends_with("files extracted.\r\nExtraction complete.\r\n"));
+    const auto root = home.path() / "ExtractedFiles" / "sample.mpak";
+    QCOMPARE(testing_support::slurp(root / "scripts" / "init.lua"),
+             testing_support::slurp(std::filesystem::path(TARNWICK_SAMPLE_FILES) / "scripts" /
+                                    "init.lua"));
+    QVERIFY(std::filesystem::exists(root / "textures" / "menu" / "back.tga"));
+  }
+
   void clicksDuringACommandStartNothing() {
     testing_support::TempDir home;
     testing_support::FakeSettings settings;
@@ -115,7 +137,8 @@ class Form1Test : public QObject {
     bool sawDisabled = false;
     QTimer::singleShot(100, [&] {
       sawDisabled = window.commandRunning() && !open->isEnabled();
-      if (auto* dialog = window.findChild<QDialog*>("CommonDialog1")) dialog->reject();
+      if (auto* dialog = window.findChild<QDialog*>("CommonDialog1"))
+        dialog->reject();
     });
     QTest::mouseClick(open, Qt::LeftButton);
     QVERIFY(sawDisabled);

@@ -21,6 +21,7 @@ namespace mpak {
 
 namespace layout {
 inline constexpr std::uint64_t kFileTag = 0;
+inline constexpr std::uint64_t kHeaderSize = 16;  // file tag, two block sizes, two counts
 inline constexpr std::uint64_t kTocBlockSize = 4;
 inline constexpr std::uint64_t kStocBlockSize = 8;
 inline constexpr std::uint64_t kEntryCount = 12;

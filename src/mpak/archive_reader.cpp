@@ -39,7 +39,7 @@ class IndexReader {
   }
 
   void readHeader() {
-    if (size() < layout::kTocTag)
+    if (size() < layout::kHeaderSize)
       throw FormatError("header: the file is " + std::to_string(size()) +
                         " bytes long, shorter than the 16-byte header");
     m_index.fileSize = size();

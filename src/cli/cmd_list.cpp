@@ -13,6 +13,7 @@
 #include "mpak/file_list_item.h"
 #include "mpak/library_toc.h"
 #include "util/byte_reader.h"
+#include "util/counted.h"
 #include "util/cp1252.h"
 #include "util/file_io.h"
 #include "util/json_text.h"
@@ -71,8 +72,9 @@ int reportDamage(const std::string& path, const mpak::ArchiveIndex& index, Io& i
         continue;
       warn("TOC record " + std::to_string(i) + " at offset " + util::hexOffset(entry.recordOffset) +
            " (" + util::cp1252ToUtf8(entry.path) + "): copy " + std::to_string(k) + " at offset " +
-           util::hexOffset(at) + " (" + std::to_string(entry.storedSize) +
-           " bytes) runs past the end of the file (" + std::to_string(index.fileSize) + " bytes)");
+           util::hexOffset(at) + " (" + util::counted(entry.storedSize, "byte", "bytes") +
+           ") runs past the end of the file (" + util::counted(index.fileSize, "byte", "bytes") +
+           ")");
     }
   }
   for (std::size_t i = 0; i < index.stoc.size(); ++i) {
@@ -81,7 +83,7 @@ int reportDamage(const std::string& path, const mpak::ArchiveIndex& index, Io& i
       continue;
     warn("STOC record " + std::to_string(i) + " at offset " + util::hexOffset(record.recordOffset) +
          ": TOC index " + std::to_string(record.tocIndex) + " names no entry (the archive has " +
-         std::to_string(index.entries.size()) + " entries)");
+         util::counted(index.entries.size(), "entry", "entries") + ")");
   }
   return warnings;
 }

@@ -7,6 +7,7 @@
 
 #include "mpak/archive.h"
 #include "util/byte_reader.h"
+#include "util/counted.h"
 
 namespace mpak {
 
@@ -93,7 +94,8 @@ class IndexReader {
       std::uint64_t pathLength = m_reader.u8(p + layout::kTocPathLength, record);
       entry.pathLength = static_cast<std::int32_t>(pathLength);
       if (p + layout::kTocPath + pathLength > size())
-        fail(record, p, "path (" + std::to_string(pathLength) + " bytes) runs " + endOfFile());
+        fail(record, p,
+             "path (" + util::counted(pathLength, "byte", "bytes") + ") runs " + endOfFile());
       std::uint64_t copiesAt = p + layout::kTocPath + pathLength + 1;  // after the 0x00
       if (copiesAt + 2 > size())
         fail(record, p, "copies field at offset " + hexOffset(copiesAt) + " runs " + endOfFile());
@@ -104,8 +106,8 @@ class IndexReader {
       std::uint64_t offsetsSize = 4ull * entry.copies;
       if (offsetsAt + offsetsSize > size())
         fail(record, p,
-             std::to_string(entry.copies) + " data offsets at offset " + hexOffset(offsetsAt) +
-                 " run " + endOfFile());
+             util::counted(entry.copies, "data offset", "data offsets") + " at offset " +
+                 hexOffset(offsetsAt) + (entry.copies == 1 ? " runs " : " run ") + endOfFile());
       entry.dataOffsets.resize(entry.copies);
       for (std::uint32_t k = 0; k < entry.copies; ++k)
         entry.dataOffsets[k] = m_reader.u32(offsetsAt + 4ull * k, record);
@@ -133,7 +135,8 @@ class IndexReader {
       stoc.tocIndex = m_reader.u16(q + layout::kStocTocIndex, record);
       std::uint64_t pathLength = m_reader.u8(q + layout::kStocPathLength, record);
       if (q + layout::kStocPath + pathLength > size())
-        fail(record, q, "path (" + std::to_string(pathLength) + " bytes) runs " + endOfFile());
+        fail(record, q,
+             "path (" + util::counted(pathLength, "byte", "bytes") + ") runs " + endOfFile());
       stoc.path = m_reader.text(q + layout::kStocPath, pathLength, record);
       if (stoc.tocIndex < entries.size()) {
         ArchiveEntry& member = entries[stoc.tocIndex];

@@ -256,12 +256,20 @@ std::string Form1::text(std::string_view name) const {
 }
 
 void Form1::repaint(std::string_view name) {
-  if (name == "Form1") {
-    QWidget::repaint();
+  QWidget* w = name == "Form1" ? this : control(name);
+  if (!w)
+    return;
+  // An immediate repaint costs milliseconds. A command that asks for one after every
+  // hundred list items or every extracted file would spend most of its time painting, so
+  // within one frame of the last immediate repaint of the same control the repaint is
+  // scheduled instead; it coalesces with the next one or happens at the next yield.
+  auto& last = m_lastRepaint[w];
+  if (last.isValid() && last.elapsed() < kRepaintFrameMs) {
+    w->update();
     return;
   }
-  if (QWidget* w = control(name))
-    w->repaint();
+  w->repaint();
+  last.start();
 }
 
 void Form1::clearList() {

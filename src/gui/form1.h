@@ -3,6 +3,7 @@
 // every command shares for the window's whole life and runs one command at a time.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 #include <functional>
 #include <map>
@@ -113,6 +114,8 @@ class Form1 : public QWidget, public app::Window, public app::LayoutPort {
   bool m_busy = false;
   bool m_running = false;
   double m_dpi = 96;
+  static constexpr int kRepaintFrameMs = 20;
+  std::map<QWidget*, QElapsedTimer> m_lastRepaint;
 };
 
 }  // namespace gui

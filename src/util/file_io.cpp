@@ -30,8 +30,13 @@ void writeAll(int fd, const std::uint8_t* data, std::size_t size,
 
 std::filesystem::path temporaryBeside(const std::filesystem::path& path) {
   static std::atomic<unsigned> counter{0};
-  auto name = "." + path.filename().string() + ".tw" + std::to_string(::getpid()) + "-" +
-              std::to_string(counter++) + ".tmp";
+  std::string name(1, '.');
+  name += path.filename().string();
+  name += ".tw";
+  name += std::to_string(::getpid());
+  name += '-';
+  name += std::to_string(counter++);
+  name += ".tmp";
   return path.parent_path() / name;
 }
 

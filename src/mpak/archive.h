@@ -101,7 +101,10 @@ struct ArchiveIndex {
 // their layout (the record-length fields, the terminators and the tags are not relied
 // on), checks every count, length and offset against file.size() before reading, and
 // throws FormatError naming the record (0-based, as TOC indices count), its offset and
-// the fault. Counts are unsigned 16-bit; there is no entry limit here. Data ranges are
+// the fault. Block sizes below 4, or that put the "STOC" or "RAWD" tag past the end of
+// the file, are refused; records running beyond their block are not (the TOC walk follows
+// the records, the STOC walk starts after the STOC tag). Counts are unsigned 16-bit;
+// there is no entry limit here. Data ranges are
 // not checked (see dataInBounds): a damaged entry must not stop the others from loading.
 // A STOC record whose TOC index names no entry is kept in `stoc` and marks nothing.
 // Allocates no more than the file's own size warrants; linear in the number of records.

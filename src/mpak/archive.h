@@ -104,8 +104,8 @@ struct ArchiveIndex {
 // the fault. Block sizes below 4, or that put the "STOC" or "RAWD" tag past the end of
 // the file, are refused; records running beyond their block are not (the TOC walk follows
 // the records, the STOC walk starts after the STOC tag). Counts are unsigned 16-bit;
-// there is no entry limit here. Data ranges are
-// not checked (see dataInBounds): a damaged entry must not stop the others from loading.
+// there is no entry limit here. Data ranges are not checked (see dataInBounds): a damaged
+// entry must not stop the others from loading.
 // A STOC record whose TOC index names no entry is kept in `stoc` and marks nothing.
 // Allocates no more than the file's own size warrants; linear in the number of records.
 ArchiveIndex readArchiveIndex(std::span<const std::uint8_t> file);

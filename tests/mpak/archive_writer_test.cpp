@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "mpak/archive.h"
@@ -58,6 +59,17 @@ TEST(FileSink, CommitPutsTheArchiveInPlace) {
   EXPECT_EQ(testing_support::slurp(target),
             testing_support::toString(mpak::buildArchive(kEntries)));
   EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"out.mpak"});
+}
+
+TEST(FileSink, UncreatableTargetNamesItsPath) {
+  testing_support::TempDir dir;
+  fs::path target = dir.path() / "no such folder" / "x.mpak";
+  try {
+    mpak::FileSink sink(target);
+    FAIL() << "created a file in a missing folder";
+  } catch (const std::system_error& e) {
+    EXPECT_NE(std::string(e.what()).find(target.string()), std::string::npos) << e.what();
+  }
 }
 
 class FailingWrite : public testing::TestWithParam<std::uint64_t> {};

@@ -1,0 +1,337 @@
+// Extraction benchmark. In one run it times, on the same archive and the same files:
+//   limit   read the archive, inflate every entry with libdeflate and write the files,
+//           one after another, with nothing else (no checks, no temporary names)
+//   cli     tarnwick-cli extract ARCHIVE -o DIR --quiet, run as a process
+//   window  the window's extract command with every entry selected, on a window that
+//           does nothing (no Qt): the command's own cost over the engine
+//   unzip   unzip -q on a zip of the same files made with zip -r -6
+// Each is run --runs times, interleaved, with the output removed and the disk synced
+// between runs (neither is timed); the median is reported. The archive is packed from
+// the corpus with the project's writer the first time (cached as WORK/bench.mpak).
+//
+//   bench_extract --corpus DIR --zip FILE --work DIR [--runs N]
+#include <fcntl.h>
+#include <libdeflate.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/shell.h"
+#include "app/startup.h"
+#include "extract/extract_command.h"
+#include "mpak/archive_writer.h"
+#include "mpak/catalogue.h"
+#include "util/deflate.h"
+#include "util/file_io.h"
+#include "util/mapped_file.h"
+#include "util/run_and_wait.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// A window that does nothing, with every item selected.
+class NullWindow : public app::Window {
+ public:
+  explicit NullWindow(int items) : m_items(items) {}
+  void setText(std::string_view control, const std::string& text) override {
+    m_texts[std::string(control)] = text;
+  }
+  std::string text(std::string_view control) const override {
+    auto it = m_texts.find(std::string(control));
+    return it == m_texts.end() ? std::string() : it->second;
+  }
+  void repaint(std::string_view) override {}
+  void clearList() override { m_items = 0; }
+  void addItems(const std::vector<std::string>& items) override {
+    m_items += static_cast<int>(items.size());
+  }
+  int itemCount() const override { return m_items; }
+  bool isSelected(int) const override { return true; }
+  int selectedCount() const override { return m_items; }
+  void selectAll() override {}
+  void setHorizontalExtent(int) override {}
+  void setProgressWidth(double) override {}
+  double progressWidth() const override { return 0; }
+  void setBusy(bool) override {}
+  void setLogPane(const std::string& text, bool) override { m_log = text; }
+  std::string logPane() const override { return m_log; }
+  void messageBox(app::Icon, const std::string& text) override { messages.push_back(text); }
+  std::optional<std::string> chooseFile(const std::string&, const std::string&,
+                                        const std::string&) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> browseFolder(const std::string&) override { return std::nullopt; }
+  bool isChecked(std::string_view) const override { return false; }
+  void openFolder(const std::string&) override {}
+  void yield() override {}
+  void setCommandsEnabled(bool) override {}
+
+  std::vector<std::string> messages;
+
+ private:
+  int m_items;
+  std::map<std::string, std::string> m_texts;
+  std::string m_log;
+};
+
+[[noreturn]] void die(const std::string& what) {
+  std::cerr << "bench_extract: " << what << "\n";
+  std::exit(2);
+}
+
+// Packs the corpus: files sorted by path, compressed at level 6 when that shrinks them,
+// stored otherwise; every 17th entry with 2 copies, every 29th with 3, every 10th in the
+// STOC.
+void packCorpus(const fs::path& corpus, const fs::path& archive) {
+  std::vector<fs::path> files;
+  for (const auto& e : fs::recursive_directory_iterator(corpus))
+    if (e.is_regular_file())
+      files.push_back(e.path());
+  std::sort(files.begin(), files.end());
+  std::vector<mpak::WriterEntry> entries;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    mpak::WriterEntry e;
+    e.path = fs::relative(files[i], corpus).generic_string();
+    e.copies = static_cast<std::uint16_t>(i % 29 == 0 ? 3 : i % 17 == 0 ? 2 : 1);
+    e.inStoc = i % 10 == 0;
+    entries.push_back(std::move(e));
+  }
+  mpak::FileSink sink(archive);
+  mpak::ArchiveWriter writer(sink, entries);
+  std::size_t compressedCount = 0;
+  for (const auto& file : files) {
+    auto text = util::readWholeFile(file);
+    std::span<const std::uint8_t> raw(reinterpret_cast<const std::uint8_t*>(text.data()),
+                                      text.size());
+    auto packed = util::deflateRaw(raw, 6);
+    bool compress = packed.size() < raw.size();
+    compressedCount += compress;
+    writer.addData(compress ? std::span<const std::uint8_t>(packed) : raw,
+                   static_cast<std::uint32_t>(raw.size()), compress);
+  }
+  writer.finish();
+  sink.commit();
+  std::cout << "packed " << files.size() << " files (" << compressedCount << " compressed) into "
+            << archive.string() << " (" << fs::file_size(archive) / (1024 * 1024) << " MiB)\n";
+}
+
+// The limit: the plainest extraction there is.
+void extractPlainly(const fs::path& archivePath, const fs::path& out) {
+  auto bytes = util::readWholeFile(archivePath);
+  std::span<const std::uint8_t> file(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                     bytes.size());
+  auto index = mpak::readArchiveIndex(file);
+  libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+  std::vector<std::uint8_t> buffer;
+  for (const auto& entry : index.entries) {
+    std::string rel = entry.path;
+    std::replace(rel.begin(), rel.end(), '\\', '/');
+    const fs::path target = out / rel;
+    fs::create_directories(target.parent_path());
+    const std::uint8_t* data = file.data() + entry.dataPosition;
+    std::size_t size = entry.hasData() ? entry.storedSize : 0;
+    if (entry.isCompressed() && entry.hasData()) {
+      buffer.resize(entry.unpackedSize);
+      if (libdeflate_deflate_decompress(d, data, size, buffer.data(), buffer.size(), nullptr) !=
+          LIBDEFLATE_SUCCESS)
+        die("limit: cannot inflate " + rel);
+      data = buffer.data();
+      size = buffer.size();
+    }
+    int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0 || ::write(fd, data, size) != static_cast<ssize_t>(size) || ::close(fd) != 0)
+      die("limit: cannot write " + target.string());
+  }
+  libdeflate_free_decompressor(d);
+}
+
+// User plus system time of this process and its waited-for children.
+double cpuSeconds() {
+  double total = 0;
+  for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+    struct rusage u {};
+    ::getrusage(who, &u);
+    total += static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+             static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+  }
+  return total;
+}
+
+struct Timing {
+  double wall = 0, cpu = 0;
+};
+
+Timing seconds(const std::function<void()>& work) {
+  auto start = Clock::now();
+  double cpuStart = cpuSeconds();
+  work();
+  return {std::chrono::duration<double>(Clock::now() - start).count(), cpuSeconds() - cpuStart};
+}
+
+// Flushes what the previous measurement wrote, so its write-back does not run into the
+// next one.
+void settle() {
+  ::sync();
+}
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+std::uint64_t treeBytes(const fs::path& folder, std::size_t& files) {
+  std::uint64_t total = 0;
+  files = 0;
+  for (const auto& e : fs::recursive_directory_iterator(folder))
+    if (e.is_regular_file()) {
+      total += e.file_size();
+      ++files;
+    }
+  return total;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::map<std::string, std::string> args;
+  for (int i = 1; i + 1 < argc; i += 2)
+    args[argv[i]] = argv[i + 1];
+  if (!args.count("--corpus") || !args.count("--zip") || !args.count("--work"))
+    die("usage: bench_extract --corpus DIR --zip FILE --work DIR [--runs N]");
+  const fs::path corpus = args["--corpus"], zip = args["--zip"], work = args["--work"];
+  const int runs = args.count("--runs") ? std::max(1, std::atoi(args["--runs"].c_str())) : 3;
+  // --only NAME times one measurement alone (for profiling).
+  const std::string only = args.count("--only") ? args["--only"] : "";
+  auto wanted = [&](const char* name) { return only.empty() || only == name; };
+  const fs::path cli = fs::read_symlink("/proc/self/exe").parent_path() / "tarnwick-cli";
+
+  const fs::path archive = work / "bench.mpak";
+  if (!fs::exists(archive) || fs::last_write_time(archive) < fs::last_write_time(corpus))
+    packCorpus(corpus, archive);
+
+  // Every run writes into fresh folders and nothing is deleted until the end: ext4 skips
+  // inodes freed in the last 30 seconds when it creates files, which makes creating
+  // thousands of files right after deleting thousands several times slower and would
+  // time the deleting instead of the extracting.
+  const fs::path runsFolder = work / "runs";
+  if (fs::exists(runsFolder)) {
+    fs::remove_all(runsFolder);
+    ::sync();
+    std::cerr << "waiting 30 s for the file system to reuse the inodes of an earlier run\n";
+    ::sleep(30);
+  }
+  auto outFolder = [&](const char* name, int run) {
+    return runsFolder / (std::string(name) + "-" + std::to_string(run));
+  };
+  mpak::Catalogue catalogue;
+  {
+    util::MappedFile file(archive);
+    catalogue.index = mpak::readArchiveIndex(file.bytes());
+  }
+  const int entries = static_cast<int>(catalogue.entries().size());
+
+  std::map<std::string, std::vector<double>> times, cpu;
+  auto record = [&](const char* name, Timing t) {
+    times[name].push_back(t.wall);
+    cpu[name].push_back(t.cpu);
+  };
+  fs::path windowOut;
+  for (int run = 0; run < runs; ++run) {
+    if (wanted("limit")) {
+      settle();
+      record("limit", seconds([&] { extractPlainly(archive, outFolder("limit", run)); }));
+    }
+
+    if (wanted("cli")) {
+      settle();
+      record("cli", seconds([&] {
+               int code = util::RunAndWait({cli.string(), "extract", archive.string(), "-o",
+                                            outFolder("cli", run).string(), "--quiet"});
+               if (code != 0)
+                 die("tarnwick-cli extract ended with " + std::to_string(code));
+             }));
+    }
+
+    if (wanted("window")) {
+      app::AppState state;
+      state.programFolder = outFolder("window", run).string();
+      state.folders = app::workingFoldersOf(state.programFolder);
+      state.progressFullWidth = 1000;
+      for (const auto* f : {&state.folders.extractedFiles, &state.folders.temp})
+        fs::create_directories(*f);
+      state.currentArchivePath = archive.string();
+      windowOut = fs::path(state.folders.extractedFiles) / "bench.mpak";
+      NullWindow window(entries);
+      window.setText("Label5", "bench.mpak");
+      app::Shell shell(window, state);
+      settle();
+      record("window", seconds([&] { extract::butMassExtract_Click(shell, catalogue, [] {}); }));
+      if (!window.messages.empty())
+        die("the window's command showed: " + window.messages.front());
+    }
+
+    if (wanted("unzip")) {
+      settle();
+      record("unzip", seconds([&] {
+               int code = util::RunAndWait({"/usr/bin/unzip", "-q", "-o", zip.string(), "-d",
+                                            outFolder("unzip", run).string()});
+               if (code != 0)
+                 die("unzip ended with " + std::to_string(code));
+             }));
+    }
+    std::cerr << "run " << run + 1 << "/" << runs << " done\n";
+  }
+
+  if (!only.empty()) {
+    std::printf("%s: median %.3f s wall, %.3f s cpu\n", only.c_str(), median(times[only]),
+                median(cpu[only]));
+    fs::remove_all(runsFolder);
+    return 0;
+  }
+  std::size_t files = 0;
+  const std::uint64_t bytes = treeBytes(outFolder("cli", 0), files);
+  std::size_t unzipFiles = 0, windowFiles = 0, limitFiles = 0;
+  treeBytes(outFolder("unzip", 0), unzipFiles);
+  treeBytes(windowOut, windowFiles);
+  treeBytes(outFolder("limit", 0), limitFiles);
+  std::printf("archive %s: %d entries, %.1f MiB; extracted %zu files, %.1f MiB\n", archive.c_str(),
+              entries, fs::file_size(archive) / 1048576.0, files, bytes / 1048576.0);
+  std::printf("files written: limit %zu, cli %zu, window %zu, unzip %zu\n", limitFiles, files,
+              windowFiles, unzipFiles);
+  std::printf(
+      "median of %d runs: wall time, throughput, cpu time (user + system); then every run's wall "
+      "time\n",
+      runs);
+  for (const char* name : {"limit", "cli", "window", "unzip"}) {
+    std::printf("  %-7s %7.3f s  %7.1f MiB/s  cpu %6.3f s   (", name, median(times[name]),
+                bytes / 1048576.0 / median(times[name]), median(cpu[name]));
+    for (double t : times[name])
+      std::printf(" %.3f", t);
+    std::printf(" )\n");
+  }
+  const double limit = median(times["limit"]), cliTime = median(times["cli"]),
+               windowTime = median(times["window"]), unzipTime = median(times["unzip"]);
+  auto verdict = [](bool ok) { return ok ? "met" : "NOT MET"; };
+  std::printf("cli / limit    = %.2f  (target <= 1.30: %s)\n", cliTime / limit,
+              verdict(cliTime <= 1.3 * limit));
+  std::printf("unzip / cli    = %.2f  (target >= 2.00: %s)\n", unzipTime / cliTime,
+              verdict(unzipTime >= 2 * cliTime));
+  std::printf("window / cli   = %.2f  (target <= 1.50: %s)\n", windowTime / cliTime,
+              verdict(windowTime <= 1.5 * cliTime));
+  fs::remove_all(runsFolder);
+  return 0;
+}

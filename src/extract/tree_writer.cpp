@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -50,6 +51,12 @@ void writeAll(int fd, std::span<const std::uint8_t> bytes, const std::string& wh
     data += n;
     left -= static_cast<std::size_t>(n);
   }
+}
+
+// A name that stays in its folder: not empty, ".", "..", and without a separator or NUL.
+bool isPlainName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(std::string_view("/\\\0", 3)) == std::string::npos;
 }
 
 }  // namespace
@@ -112,6 +119,11 @@ TreeWriter::Result TreeWriter::write(const std::vector<std::string>& names,
                                      std::span<const std::uint8_t> bytes, bool overwrite) {
   if (names.empty())
     throw WriteError("an entry has no file name");
+  // The entry paths are checked before they get here; this second check keeps the tree
+  // safe from any caller that forgets.
+  for (const auto& name : names)
+    if (!isPlainName(name))
+      throw WriteError("\"" + name + "\" is not a plain file or folder name");
   int dir = folder(names, names.size() - 1, true);
   const std::string where = joined(names, names.size());
   const std::string& name = names.back();
@@ -161,7 +173,7 @@ TreeWriter::Result TreeWriter::write(const std::vector<std::string>& names,
 }
 
 bool TreeWriter::exists(const std::vector<std::string>& names) {
-  if (names.empty())
+  if (names.empty() || !std::all_of(names.begin(), names.end(), isPlainName))
     return false;
   int dir = -1;
   try {

@@ -10,6 +10,7 @@
 #include "extract/entry_path.h"
 #include "extract/extract_command.h"
 #include "extract/extractor.h"
+#include "extract/tree_writer.h"
 #include "extract_fixture.h"
 #include "util/mapped_file.h"
 
@@ -227,6 +228,38 @@ TEST_F(PlantedLink, FileInTheWayOfAFolderFailsThatEntryOnly) {
   EXPECT_EQ(slurp(root / "a"), "a file");
   EXPECT_NE(summary.problems[0].reason.find("in the way"), std::string::npos);
 }
+
+struct NameCase {
+  const char* name;
+  std::vector<std::string> names;
+};
+
+class TreeWriterNames : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(TreeWriterNames, RefusesNamesThatLeaveTheirFolderEvenWhenUnchecked) {
+  testing_support::TempDir dir;
+  const auto root = dir.path() / "a" / "b" / "root";
+  fs::create_directories(root);
+  extract::TreeWriter writer(root);
+  const std::string content = "x";
+  std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(content.data()), 1);
+
+  EXPECT_THROW(writer.write(GetParam().names, bytes, true), extract::WriteError);
+  EXPECT_FALSE(writer.exists(GetParam().names));
+  EXPECT_TRUE(filesBelow(dir.path()).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, TreeWriterNames,
+    ::testing::Values(NameCase{"NoNames", {}}, NameCase{"ParentFolder", {"..", "x.txt"}},
+                      NameCase{"ParentTwice", {"..", "..", "x.txt"}},
+                      NameCase{"ParentAsFile", {"x", ".."}}, NameCase{"Dot", {".", "x.txt"}},
+                      NameCase{"EmptyFolder", {"", "x.txt"}}, NameCase{"EmptyFile", {"x", ""}},
+                      NameCase{"SlashInside", {"../../x.txt"}},
+                      NameCase{"AbsoluteInside", {"/tmp/x.txt"}},
+                      NameCase{"BackslashInside", {"..\\x.txt"}},
+                      NameCase{"NulInside", {std::string("x\0/../y", 7)}}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 }  // namespace
 }  // namespace extract_tests

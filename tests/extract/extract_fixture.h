@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,16 @@
 namespace extract_tests {
 
 namespace fs = std::filesystem;
+
+// Table rows print as their name in failure messages (each test file brings this into
+// its own namespace with a using-declaration, where argument-dependent lookup finds it).
+template <class Row>
+requires requires(const Row& row) {
+  row.name;
+}
+void PrintTo(const Row& row, std::ostream* os) {
+  *os << row.name;
+}
 
 // Raw DEFLATE of `text`, as a compressed entry stores it.
 inline std::string deflated(std::string_view text) {

@@ -15,6 +15,8 @@
 namespace extract_tests {
 namespace {
 
+using extract_tests::PrintTo;
+
 using testing_support::slurp;
 
 struct Source {

@@ -17,6 +17,8 @@
 namespace extract_tests {
 namespace {
 
+using extract_tests::PrintTo;
+
 using testing_support::RawEntry;
 using testing_support::slurp;
 

@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QListView>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QtTest>
@@ -15,10 +16,37 @@
 #include "support/fake_window.h"
 #include "support/temp_dir.h"
 
+// Closes any message box that comes up, so a failing command cannot hang the test, and
+// keeps its text for the test to check.
+class MessageCatcher : public QObject {
+ public:
+  MessageCatcher() {
+    m_timer.setInterval(50);
+    QObject::connect(&m_timer, &QTimer::timeout, [this] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        texts << box->text();
+        box->done(QMessageBox::Ok);
+      }
+    });
+    m_timer.start();
+  }
+  QStringList texts;
+
+ private:
+  QTimer m_timer;
+};
+
 class Form1Test : public QObject {
   Q_OBJECT
 
  private slots:
+  void init() { m_messages = std::make_unique<MessageCatcher>(); }
+  void cleanup() {
+    QVERIFY2(m_messages->texts.isEmpty(),
+             qPrintable("unexpected message: " + m_messages->texts.join(" | ")));
+    m_messages.reset();
+  }
+
   void everyControlHasItsNameCaptionAndDesignedPlace() {
     testing_support::TempDir home;
     testing_support::FakeSettings settings;
@@ -146,6 +174,9 @@ class Form1Test : public QObject {
     QVERIFY(!window.commandRunning());
     QCOMPARE(window.text("Label5"), std::string());
   }
+
+ private:
+  std::unique_ptr<MessageCatcher> m_messages;
 };
 
 QTEST_MAIN(Form1Test)

@@ -134,9 +134,9 @@ int runExtract(const ExtractArgs& args, Io& io) {
   std::error_code ec;
   if (fs::exists(root, ec) && !fs::is_directory(root, ec)) {
     if (defaultOutput)
-      throw UsageError(rootShown + " is a file, so the entries cannot go into a folder of that " +
-                       "name; choose the output folder with -o DIR");
-    throw UsageError(rootShown + " is not a folder; choose another output folder with -o DIR");
+      throw UsageError{rootShown + " is a file, so the entries cannot go into a folder of that " +
+                       "name; choose the output folder with -o DIR"};
+    throw UsageError{rootShown + " is not a folder; choose another output folder with -o DIR"};
   }
   fs::create_directories(root, ec);
   if (ec) {

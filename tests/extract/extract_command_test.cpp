@@ -1,327 +1,148 @@
-// Property: the window's extract command behaves as the user's guide describes it: the
-// input checks and their messages, the folder tree it writes below
-// ExtractedFiles/<archive>, the exact log lines and status line, the closing counts, the
-// busy pointer, and a window state (catalogue, list, selection, Label5) it leaves alone.
-#include <gtest/gtest.h>
-
+// Property: the window's extract command writes the tree, log and messages the user's guide gives.
 #include <fstream>
 #include <set>
 
-#include "extract/extract_command.h"
 #include "extract_fixture.h"
 
 namespace extract_tests {
 namespace {
 
-using extract_tests::PrintTo;
+class ExtractCommand : public ::testing::Test, public ProgramFolder {};
 
-using testing_support::RawEntry;
-using testing_support::slurp;
-
-class ExtractCommand : public ::testing::Test, public ProgramFolder {
- protected:
-  void extract() {
-    extract::butMassExtract_Click(shell, catalogue, [&] { ++chooserRuns; });
-  }
-  int chooserRuns = 0;
-};
-
-struct TreeCase {
-  const char* name;
-  bool compress;
-};
-
-class SingleEntryTree : public ExtractCommand, public ::testing::WithParamInterface<TreeCase> {};
-
-TEST_P(SingleEntryTree, WritesFoldersShallowestFirstAndTheExactContent) {
+TEST(ExtractCommandTree, NestedEntryStoredOrCompressedMakesItsFoldersWithTheExactContent) {
   const std::string content = "hello, nested world\r\nsecond line\r\n";
-  load("ui.mpak",
-       {GetParam().compress ? compressed("a/b/c.txt", content) : stored("a/b/c.txt", content)});
-  select({0});
-  std::vector<std::string> statusDuringPass;
-  window.onYield = [&] { statusDuringPass.push_back(window.text("Text1")); };
+  for (bool packed : {false, true}) {
+    ProgramFolder p;
+    p.load("ui.mpak", {packed ? compressed("a/b/c.txt", content) : stored("a/b/c.txt", content)},
+           {0});
+    p.home.write("Temp/old.gz", "stale");
+    p.home.write("Temp/keep/inner.txt", "folders stay");
+    std::set<std::string> statuses;
+    p.window.onYield = [&] { statuses.insert(p.window.text("Text1")); };
 
-  extract();
+    p.extract();
 
-  EXPECT_TRUE(fs::is_directory(root() / "a"));
-  EXPECT_TRUE(fs::is_directory(root() / "a" / "b"));
-  EXPECT_EQ(slurp(root() / "a" / "b" / "c.txt"), content);
-  EXPECT_EQ(filesBelow(root()), std::vector<std::string>{"a/b/c.txt"});
-  EXPECT_NE(
-      std::find(statusDuringPass.begin(), statusDuringPass.end(), "Extracting 1\\1: a\\b\\c.txt"),
-      statusDuringPass.end());
-  EXPECT_EQ(window.text("Text1"), "");
-  // Decompression runs in process: nothing is staged in Temp.
-  EXPECT_TRUE(filesBelow(state.folders.temp).empty());
-  EXPECT_TRUE(window.messages.empty());
+    EXPECT_TRUE(fs::is_directory(p.root() / "a" / "b")) << packed;
+    EXPECT_EQ(slurp(p.root() / "a" / "b" / "c.txt"), content);
+    EXPECT_EQ(filesBelow(p.root()), Strings{"a/b/c.txt"});
+    EXPECT_EQ(filesBelow(p.state.folders.temp), Strings{"keep/inner.txt"});
+    EXPECT_TRUE(statuses.count("Extracting 1\\1: a\\b\\c.txt"));
+    EXPECT_EQ(p.window.text("Text1"), "");
+    EXPECT_TRUE(p.window.messages.empty());
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(StoredAndCompressed, SingleEntryTree,
-                         ::testing::Values(TreeCase{"Stored", false}, TreeCase{"Compressed", true}),
-                         [](const auto& param) { return std::string(param.param.name); });
-
-TEST_F(ExtractCommand, TwoEntryExampleLogsExactlySixLines) {
-  load("ui.mpak", {stored("a/b.txt", "plain text"), compressed("c.dds", "DDS texture bytes")});
-  select({0, 1});
+TEST_F(ExtractCommand, TwoEntryExampleLogsExactlySixLinesEachTime) {
+  load("ui.mpak", {stored("a/b.txt", "plain text"), compressed("c.dds", "DDS texture bytes")},
+       {0, 1});
+  extract();
+  std::ofstream(root() / "a" / "b.txt") << "edited by the user, longer than before";
+  std::ofstream(root() / "c.dds") << "x";
+  std::ofstream(root() / "mine.txt") << "keep me";
 
   extract();
 
-  EXPECT_EQ(window.log,
-            "Extracting 1\\2: a\\b.txt\r\n"
-            "Extracting 2\\2: \\c.dds\r\n"
-            "Unzipping 1\\1: ui.mpak+c.dds.gz\r\n"
-            "1 files unzipped.\r\n"
-            "2 files extracted.\r\n"
-            "Extraction complete.\r\n");
+  EXPECT_EQ(window.log, crlf({"Extracting 1\\2: a\\b.txt", "Extracting 2\\2: \\c.dds",
+                              "Unzipping 1\\1: ui.mpak+c.dds.gz", "1 files unzipped.",
+                              "2 files extracted.", "Extraction complete."}));
   EXPECT_TRUE(window.caretEnd);
   EXPECT_EQ(slurp(root() / "a" / "b.txt"), "plain text");
   EXPECT_EQ(slurp(root() / "c.dds"), "DDS texture bytes");
-  EXPECT_EQ(window.text("Text1"), "");
+  EXPECT_EQ(slurp(root() / "mine.txt"), "keep me");
   EXPECT_DOUBLE_EQ(window.progress, 1000.0);
+  EXPECT_EQ(window.busyChanges, (std::vector<bool>{true, false, true, false}));
 }
 
-TEST_F(ExtractCommand, SelectionWithoutCompressedEntriesSkipsTheUnzipLines) {
-  load("ui.mpak", {stored("one.txt", "1"), stored("x/two.txt", "22"),
-                   stored("x/y/three.txt", "333"), compressed("not/chosen.txt", "left alone")});
-  select({0, 1, 2});
+TEST_F(ExtractCommand, SelectionWithoutCompressedEntriesLeavesTheWindowAsItWas) {
+  load("ui.mpak",
+       {stored("one.txt", "1"), stored("x/two.txt", "22"), compressed("no/t.txt", "not chosen"),
+        stored("x/y/three.txt", "333")},
+       {0, 1, 3});
+  auto items = window.items;
 
   extract();
 
-  auto lines = logLines();
-  ASSERT_EQ(lines.size(), 6u);
-  EXPECT_EQ(lines[0], "Extracting 1\\3: \\one.txt");
-  EXPECT_EQ(lines[1], "Extracting 2\\3: x\\two.txt");
-  EXPECT_EQ(lines[2], "Extracting 3\\3: x\\y\\three.txt");
-  EXPECT_EQ(lines[3], "0 files unzipped.");
-  EXPECT_EQ(lines[4], "3 files extracted.");
-  EXPECT_EQ(lines[5], "Extraction complete.");
-  EXPECT_EQ(filesBelow(root()),
-            (std::vector<std::string>{"one.txt", "x/two.txt", "x/y/three.txt"}));
-}
-
-TEST_F(ExtractCommand, UnzipLinesFollowCatalogueOrderAndNumberTheCompressedEntries) {
-  load("ui.mpak", {compressed("z.txt", "zz"), stored("m.txt", "mm"), compressed("d/a.txt", "aa"),
-                   compressed("textures/menu/back.dds", "back")});
-  select({0, 1, 2, 3});
-
-  extract();
-
-  auto lines = logLines();
-  ASSERT_EQ(lines.size(), 10u);
-  EXPECT_EQ(lines[4], "Unzipping 1\\3: ui.mpak+z.txt.gz");
-  EXPECT_EQ(lines[5], "Unzipping 2\\3: ui.mpak+d+a.txt.gz");
-  EXPECT_EQ(lines[6], "Unzipping 3\\3: ui.mpak+textures+menu+back.dds.gz");
-  EXPECT_EQ(lines[7], "3 files unzipped.");
-  EXPECT_EQ(lines[8], "4 files extracted.");
-  EXPECT_EQ(slurp(root() / "textures" / "menu" / "back.dds"), "back");
-}
-
-struct EmptyCase {
-  const char* name;
-  RawEntry entry;
-  const char* unzipLine;  // "" when the entry is not inflated
-};
-
-class EmptyEntry : public ExtractCommand, public ::testing::WithParamInterface<EmptyCase> {};
-
-TEST_P(EmptyEntry, GivesAnEmptyFile) {
-  load("ui.mpak", {GetParam().entry});
-  select({0});
-
-  extract();
-
-  ASSERT_TRUE(fs::is_regular_file(root() / "empty.bin"));
-  EXPECT_EQ(fs::file_size(root() / "empty.bin"), 0u);
-  auto lines = logLines();
-  ASSERT_GE(lines.size(), 4u);
-  EXPECT_EQ(lines[0], "Extracting 1\\1: \\empty.bin");
-  EXPECT_EQ(lines[lines.size() - 2], "1 files extracted.");
-  if (*GetParam().unzipLine)
-    EXPECT_EQ(lines[1], GetParam().unzipLine);
-  else
-    EXPECT_EQ(lines.size(), 4u);
-  EXPECT_TRUE(window.messages.empty());
-}
-
-RawEntry emptyDeflateStream() {
-  RawEntry e = compressed("empty.bin", "");
-  return e;
-}
-RawEntry storedEmpty() {
-  return stored("empty.bin", "");
-}
-RawEntry compressedNoBytes() {
-  RawEntry e = stored("empty.bin", "");
-  e.flag = 1;
-  return e;
-}
-RawEntry noCopies(std::uint8_t flag) {
-  RawEntry e = stored("empty.bin", "");
-  e.flag = flag;
-  e.copies = 0;
-  // The record claims data it does not have; none of it may be read.
-  e.storedSizeField = 0x7FFFFFF0;
-  e.unpackedSize = 0x7FFFFFF0;
-  return e;
-}
-
-INSTANTIATE_TEST_SUITE_P(Forms, EmptyEntry,
-                         ::testing::Values(EmptyCase{"StoredSizeZero", storedEmpty(), ""},
-                                           EmptyCase{"EmptyDeflateStream", emptyDeflateStream(),
-                                                     "Unzipping 1\\1: ui.mpak+empty.bin.gz"},
-                                           EmptyCase{"CompressedSizeZero", compressedNoBytes(),
-                                                     "Unzipping 1\\1: ui.mpak+empty.bin.gz"},
-                                           EmptyCase{"StoredNoCopies", noCopies(0), ""},
-                                           EmptyCase{"CompressedNoCopies", noCopies(1), ""}),
-                         [](const auto& param) { return std::string(param.param.name); });
-
-TEST_F(ExtractCommand, RepeatingReplacesWrittenFilesAndLeavesOthersAlone) {
-  load("ui.mpak", {stored("a/one.txt", "first"), compressed("a/two.txt", "second")});
-  select({0, 1});
-  extract();
-  // The user edits a file and adds one of their own.
-  fs::path one = root() / "a" / "one.txt";
-  fs::path mine = root() / "a" / "mine.txt";
-  { std::ofstream(one, std::ios::trunc) << "edited by the user, longer than before"; }
-  { std::ofstream(root() / "a" / "two.txt", std::ios::trunc) << "x"; }
-  { std::ofstream(mine) << "keep me"; }
-
-  extract();
-
-  EXPECT_EQ(slurp(one), "first");
-  EXPECT_EQ(slurp(root() / "a" / "two.txt"), "second");
-  EXPECT_EQ(slurp(mine), "keep me");
-  EXPECT_EQ(filesBelow(root()), (std::vector<std::string>{"a/mine.txt", "a/one.txt", "a/two.txt"}));
-  EXPECT_EQ(logLines().size(), 6u) << "each run starts with an empty log";
-}
-
-TEST_F(ExtractCommand, NoArchiveLoadedShowsTheMessageThenTheChooserAndExtractsNothing) {
-  load("ui.mpak", {stored("a.txt", "a")});
-  select({0});
-  window.setText("Label5", "");
-  home.write("Temp/old.gz", "stale");
-  window.onMessage = [&] { EXPECT_EQ(chooserRuns, 0) << "the chooser opens after the message"; };
-
-  extract();
-
-  ASSERT_EQ(window.messages.size(), 1u);
-  EXPECT_EQ(window.messages[0].icon, app::Icon::Information);
-  EXPECT_EQ(window.messages[0].text,
-            "No MPAK file loaded.\r\n\r\nFirst select an .MPAK file you want to extract.");
-  EXPECT_EQ(chooserRuns, 1);
-  EXPECT_TRUE(filesBelow(state.folders.extractedFiles).empty());
-  EXPECT_EQ(slurp(fs::path(state.folders.temp) / "old.gz"), "stale");
-}
-
-TEST_F(ExtractCommand, NothingSelectedSaysSoAndLeavesTempAlone) {
-  load("ui.mpak", {stored("a.txt", "a")});
-  home.write("Temp/old.gz", "stale");
-  state.logText = "earlier log\r\n";
-  window.setText("Text1", "earlier status");
-
-  extract();
-
-  ASSERT_EQ(window.messages.size(), 1u);
-  EXPECT_EQ(window.messages[0].icon, app::Icon::Information);
-  EXPECT_EQ(window.messages[0].text, "No files selected.");
-  EXPECT_EQ(chooserRuns, 0);
-  EXPECT_EQ(slurp(fs::path(state.folders.temp) / "old.gz"), "stale");
-  EXPECT_EQ(state.logText, "earlier log\r\n");
-  EXPECT_EQ(window.text("Text1"), "earlier status");
-  EXPECT_TRUE(filesBelow(state.folders.extractedFiles).empty());
-}
-
-TEST_F(ExtractCommand, EmptiesTempFilesButNotItsFolders) {
-  load("ui.mpak", {stored("a.txt", "a")});
-  select({0});
-  home.write("Temp/old.gz", "stale");
-  home.write("Temp/keep/inner.txt", "folder kept");
-
-  extract();
-
-  EXPECT_EQ(filesBelow(state.folders.temp), std::vector<std::string>{"keep/inner.txt"});
-}
-
-TEST_F(ExtractCommand, LeavesTheWindowStateAsItWas) {
-  load("ui.mpak", {stored("a.txt", "a"), compressed("b/c.txt", "c"), stored("d.txt", "d")});
-  select({0, 2});
-  auto itemsBefore = window.items;
-  auto entriesBefore = catalogue.entries().size();
-
-  extract();
-
-  EXPECT_EQ(window.items, itemsBefore);
-  EXPECT_EQ(window.selected, (std::set<int>{0, 2}));
+  EXPECT_EQ(window.log, crlf({"Extracting 1\\3: \\one.txt", "Extracting 2\\3: x\\two.txt",
+                              "Extracting 3\\3: x\\y\\three.txt", "0 files unzipped.",
+                              "3 files extracted.", "Extraction complete."}));
+  EXPECT_EQ(filesBelow(root()), (Strings{"one.txt", "x/two.txt", "x/y/three.txt"}));
+  EXPECT_EQ(window.items, items);
+  EXPECT_EQ(window.selected, (std::set<int>{0, 1, 3}));
   EXPECT_EQ(window.text("Label5"), "ui.mpak");
-  EXPECT_EQ(catalogue.entries().size(), entriesBefore);
-  EXPECT_EQ(filesBelow(root()), (std::vector<std::string>{"a.txt", "d.txt"}));
 }
 
-TEST_F(ExtractCommand, BusyPointerIsOnDuringTheWorkAndOffAfterwards) {
-  load("ui.mpak", {stored("a.txt", "a")});
-  select({0});
-  bool busyWhileExtracting = false;
-  window.onYield = [&] {
-    if (window.text("Text1").rfind("Extracting", 0) == 0)
-      busyWhileExtracting = busyWhileExtracting || window.busy;
-  };
+TEST_F(ExtractCommand, EmptyEntriesAndEntriesWithoutCopiesGiveEmptyFiles) {
+  std::vector<RawEntry> entries = {stored("stored.bin", ""), stored("packed.bin", ""),
+                                   compressed("deflate.bin", ""), stored("none.bin", ""),
+                                   stored("nonez.bin", "")};
+  entries[1].flag = entries[4].flag = 1;
+  for (auto* none : {&entries[3], &entries[4]}) {
+    none->copies = 0;
+    none->storedSizeField = none->unpackedSize = 0x7FFFFFF0;  // claimed, never read
+  }
+  load("ui.mpak", entries, {0, 1, 2, 3, 4});
 
   extract();
 
-  EXPECT_TRUE(busyWhileExtracting);
-  EXPECT_FALSE(window.busy);
-}
-
-TEST_F(ExtractCommand, MissingArchiveFileGoesToTheTrap) {
-  load("ui.mpak", {stored("a.txt", "a")});
-  select({0});
-  fs::remove(state.currentArchivePath);
-
-  extract();
-
-  ASSERT_EQ(window.messages.size(), 1u);
-  EXPECT_EQ(window.messages[0].icon, app::Icon::Exclamation);
-  EXPECT_EQ(window.messages[0].text.rfind("Extract error.\r\n\r\n", 0), 0u)
-      << window.messages[0].text;
-  EXPECT_NE(window.messages[0].text.find("ui.mpak"), std::string::npos);
-  EXPECT_FALSE(window.busy);
-  EXPECT_EQ(window.log, "") << "a trapped run does not show its log";
-}
-
-TEST_F(ExtractCommand, SelectedItemBeyondTheCatalogueGoesToTheTrap) {
-  load("ui.mpak", {stored("a.txt", "a")});
-  window.addItems({"an item the catalogue does not hold"});
-  select({1});
-
-  extract();
-
-  ASSERT_EQ(window.messages.size(), 1u);
-  EXPECT_EQ(window.messages[0].text.rfind("Extract error.\r\n\r\n", 0), 0u);
-  EXPECT_FALSE(window.busy);
-}
-
-struct SelectAllCase {
-  const char* name;
-  int items;
-};
-
-class SelectAll : public ::testing::TestWithParam<SelectAllCase> {};
-
-TEST_P(SelectAll, SelectsEveryItem) {
-  testing_support::FakeWindow window;
-  for (int i = 0; i < GetParam().items; ++i)
-    window.addItems({"item " + std::to_string(i)});
-
-  extract::butSelectAll_Click(window);
-
-  EXPECT_EQ(window.selectedCount(), GetParam().items);
+  EXPECT_EQ(filesBelow(root()),
+            (Strings{"deflate.bin", "none.bin", "nonez.bin", "packed.bin", "stored.bin"}));
+  for (const auto& f : filesBelow(root()))
+    EXPECT_EQ(fs::file_size(root() / f), 0u) << f;
+  EXPECT_EQ(window.log,
+            crlf({"Extracting 1\\5: \\stored.bin", "Extracting 2\\5: \\packed.bin",
+                  "Extracting 3\\5: \\deflate.bin", "Extracting 4\\5: \\none.bin",
+                  "Extracting 5\\5: \\nonez.bin", "Unzipping 1\\2: ui.mpak+packed.bin.gz",
+                  "Unzipping 2\\2: ui.mpak+deflate.bin.gz", "2 files unzipped.",
+                  "5 files extracted.", "Extraction complete."}));
   EXPECT_TRUE(window.messages.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(ListSizes, SelectAll,
-                         ::testing::Values(SelectAllCase{"Empty", 0}, SelectAllCase{"One", 1},
-                                           SelectAllCase{"Many", 250}),
-                         [](const auto& param) { return std::string(param.param.name); });
+TEST(ExtractCommandRefusal, NoArchiveOrNothingSelectedSaysSoAndTouchesNothing) {
+  for (bool noArchive : {true, false}) {
+    ProgramFolder p;
+    p.load("ui.mpak", {stored("a.txt", "a")});
+    if (noArchive) {
+      p.window.setText("Label5", "");
+      p.window.selected.insert(0);
+    }
+    p.home.write("Temp/old.gz", "stale");
+    p.state.logText = "earlier log\r\n";
+    p.window.onMessage = [&] { EXPECT_EQ(p.chooserRuns, 0) << "the chooser comes after"; };
+
+    p.extract();
+
+    ASSERT_EQ(p.window.messages.size(), 1u);
+    EXPECT_EQ(p.window.messages[0].icon, app::Icon::Information);
+    EXPECT_EQ(p.window.messages[0].text,
+              noArchive ? "No MPAK file loaded.\r\n\r\nFirst select an .MPAK file you want to "
+                          "extract."
+                        : "No files selected.");
+    EXPECT_EQ(p.chooserRuns, noArchive ? 1 : 0);
+    EXPECT_EQ(slurp(fs::path(p.state.folders.temp) / "old.gz"), "stale");
+    EXPECT_EQ(p.state.logText, "earlier log\r\n");
+    EXPECT_TRUE(filesBelow(p.state.folders.extractedFiles).empty());
+  }
+}
+
+TEST(ExtractCommandTrap, MissingArchiveOrUnknownItemEndsInTheErrorMessage) {
+  for (bool missingFile : {true, false}) {
+    ProgramFolder p;
+    p.load("ui.mpak", {stored("a.txt", "a")}, {missingFile ? 0 : 1});
+    if (missingFile)
+      fs::remove(p.state.currentArchivePath);
+    else
+      p.window.addItems({"an item the catalogue does not hold"});
+
+    p.extract();
+
+    ASSERT_EQ(p.window.messages.size(), 1u);
+    EXPECT_EQ(p.window.messages[0].icon, app::Icon::Exclamation);
+    EXPECT_TRUE(p.window.messages[0].text.starts_with("Extract error.\r\n\r\n"));
+    EXPECT_EQ(p.window.messages[0].text.find("ui.mpak") != std::string::npos, missingFile);
+    EXPECT_FALSE(p.window.busy);
+    EXPECT_EQ(p.window.log, "");
+  }
+}
 
 }  // namespace
 }  // namespace extract_tests

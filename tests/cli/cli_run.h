@@ -11,19 +11,14 @@ namespace cli_testing {
 
 struct CliResult {
   int code = -1;
-  std::string out;
-  std::string err;
+  std::string out, err;
 };
 
 inline CliResult runCliCaptured(const std::vector<std::string>& args) {
-  std::ostringstream out;
-  std::ostringstream err;
+  std::ostringstream out, err;
   cli::Io io{out, err, false};
-  CliResult result;
-  result.code = cli::runCli(args, io);
-  result.out = out.str();
-  result.err = err.str();
-  return result;
+  int code = cli::runCli(args, io);
+  return {code, out.str(), err.str()};
 }
 
 }  // namespace cli_testing

@@ -1,5 +1,5 @@
-// A Sink that passes bytes on to another sink and fails once a byte budget is spent, to
-// prove that writers fail cleanly (no partial output) when the disk fills up.
+// A Sink that passes bytes on and throws SinkFull from the write that would exceed its
+// byte budget (write and writeAt together), like a disk filling up.
 #pragma once
 
 #include <cstdint>
@@ -9,17 +9,13 @@
 
 namespace testing_support {
 
-class SinkFull : public std::runtime_error {
- public:
+struct SinkFull : std::runtime_error {
   SinkFull() : std::runtime_error("no space left on the test device") {}
 };
 
 class FailingSink : public mpak::Sink {
  public:
-  // Accepts `budgetBytes` bytes in all (write and writeAt together), then throws SinkFull
-  // from the write that would exceed it; bytes of that write are not passed on.
-  FailingSink(mpak::Sink& inner, std::uint64_t budgetBytes)
-      : m_inner(inner), m_budget(budgetBytes) {}
+  FailingSink(mpak::Sink& inner, std::uint64_t budget) : m_inner(inner), m_budget(budget) {}
 
   void write(std::span<const std::uint8_t> bytes) override {
     spend(bytes.size());

@@ -1,0 +1,129 @@
+// Property: library tables are written line for line as the game expects and read by its rules.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "mpak/archive.h"
+#include "mpak/library_toc.h"
+
+namespace {
+
+const std::string kCommentBlock =
+    "--Comment lines start with double (--) dashes\r\n"
+    "--Field 1: 00=file is not compressed, 01=file is compressed.\r\n"
+    "--Field 2: # of copies of file packed in raw data (RAWD) area. Probably also # of copies "
+    "of file maintained in memory by the game.\r\n"
+    "--Field 3: 1=file is a member of the sub-table of contents (STOC).\r\n"
+    "--Field 4: File path.\r\n"
+    "--It is possible to add new file references to this table if you wish.\r\n"
+    "--However, Tarnwick will automatically add new files to the .MPAK. By default, they will "
+    "be compressed (01), 1 copy.\r\n";
+
+TEST(LibraryTocText, NoEntriesGiveTheSevenCommentLinesOnly) {
+  EXPECT_EQ(mpak::libraryTocText({}), kCommentBlock);
+}
+
+TEST(LibraryTocText, EntriesFollowAnEmptyLineWithoutAFinalLineEnd) {
+  const std::vector<mpak::ArchiveEntry> entries = {
+      {.path = "data\\maps\\m01.bin", .compressedFlag = 1, .copies = 1, .dataOffsets = {}},
+      {.path = "my dir\\bank 1.fsb",
+       .compressedFlag = 7,
+       .copies = 3,
+       .dataOffsets = {},
+       .inStoc = 1}};
+  std::string text = mpak::libraryTocText(entries);
+  EXPECT_EQ(text, kCommentBlock + "\r\n01 1 0 data\\maps\\m01.bin\r\n07 3 1 my dir\\bank 1.fsb");
+  EXPECT_EQ(
+      mpak::libraryTocLine({.path = "f", .compressedFlag = 200, .copies = 0, .dataOffsets = {}}),
+      "200 0 0 f");
+
+  auto table = mpak::LibraryTable::parse(text);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const mpak::TocLine* line = table.find(entries[i].path);
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->lineNumber, static_cast<int>(i) + 9);
+    EXPECT_EQ(line->copies(), entries[i].copies);
+  }
+}
+
+TEST(LibraryTable, FindsTheRightLine) {
+  struct Row {
+    std::string table, path;
+    int line;            // 0: no line matches
+    std::string fields;  // "f1|f2|f3|path" of the match
+  };
+  const Row rows[] = {
+      {"--c\r\n\r\n01 2 1 Data\\File.BIN", "data\\file.bin", 3, "01|2|1|Data\\File.BIN"},
+      {"00 1 0 \xC9t\xC9", "\xE9T\xE9", 1, "00|1|0|\xC9t\xC9"},
+      {"00 1 0 a\xD7", "a\xF7", 0, ""},
+      {"   --note 1 1 x\r\n00 1 0 --note 1 1 x", "--note 1 1 x", 2, "00|1|0|--note 1 1 x"},
+      {"01 1 0 my folder\\a file.txt", "my folder\\a file.txt", 1, "01|1|0|my folder\\a file.txt"},
+      {"--c\n00 3 1 a\\b.dat\n01 1 0 c.dat\n", "c.dat", 3, "01|1|0|c.dat"},
+      {"--c\r\n00 3 1 a\\b.dat\r\n01 1 0 c.dat\r\n", "a\\b.dat", 2, "00|3|1|a\\b.dat"},
+      {"   01 4 1 x\\y   \r\n", "x\\y", 1, "01|4|1|x\\y"},
+      {"00 1 0 same\r\n01 5 1 SAME", "Same", 1, "00|1|0|same"},
+      {"01 1 0 a/b.txt", "a\\b.txt", 0, ""},
+      {"01 1 a\\b.txt", "a\\b.txt", 0, ""},
+      {"01  1 a", "a", 1, "01||1|a"},
+      {"00 1 0 a\r00 2 0 b", "a\r00 2 0 b", 1, "00|1|0|a\r00 2 0 b"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.table);
+    auto table = mpak::LibraryTable::parse(row.table);
+    const mpak::TocLine* line = table.find(row.path);
+    ASSERT_EQ(line != nullptr, row.line != 0);
+    if (line) {
+      EXPECT_EQ(line->lineNumber, row.line);
+      EXPECT_EQ(
+          line->compressField + "|" + line->copiesField + "|" + line->stocField + "|" + line->path,
+          row.fields);
+    }
+  }
+}
+
+template <typename Read>
+std::string outcome(Read read) {
+  try {
+    return std::to_string(read());
+  } catch (const mpak::FormatError& e) {
+    return e.what();
+  }
+}
+
+TEST(LibraryTable, ValidatesTheFieldsAsThePackNeedsThem) {
+  auto badCopies = [](const std::string& field) {
+    return "library table line 2: copies \"" + field +
+           "\" is not a whole number from -32768 to 32767";
+  };
+  auto badStoc = [](const std::string& field) {
+    return "library table line 2: STOC field \"" + field + "\" is not a whole number from 0 to 255";
+  };
+  struct Row {
+    std::string line;
+    bool compress;
+    std::string copies, inStoc;  // the value, or the error
+  };
+  const Row rows[] = {{"00 3 1 a\\b.dat", false, "3", "1"},
+                      {"1 1 0 a", false, "1", "0"},
+                      {"01 -32768 0 a", true, "-32768", "0"},
+                      {"01 32767 0 a", true, "32767", "0"},
+                      {"01 32768 0 a", true, badCopies("32768"), "0"},
+                      {"01 two 0 a", true, badCopies("two"), "0"},
+                      {"01  0 a b", true, badCopies(""), "0"},
+                      {"00 1 01 a", false, "1", "1"},
+                      {"00 1 255 a", false, "1", "0"},
+                      {"00 1 256 a", false, "1", badStoc("256")},
+                      {"00 1 yes a", false, "1", badStoc("yes")}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    auto table = mpak::LibraryTable::parse("--c\r\n" + row.line);
+    ASSERT_EQ(table.lines().size(), 1u);
+    const mpak::TocLine& line = table.lines()[0];
+    EXPECT_EQ(line.compress(), row.compress);
+    EXPECT_EQ(outcome([&] { return line.copies(); }), row.copies);
+    EXPECT_EQ(outcome([&] { return line.inStoc(); }), row.inStoc);
+  }
+}
+
+}  // namespace

@@ -20,7 +20,7 @@ trap 'rm -rf "$demo"' EXIT
 set -x
 "$bin/tarnwick-cli" list "$archive"
 "$bin/tarnwick-cli" toc "$archive" -o "$demo/sample.mpak.toc"
-cat "$demo/sample.mpak.toc"; echo
+awk 1 "$demo/sample.mpak.toc"   # the table ends without a line end
 "$bin/tarnwick-cli" extract "$archive" -o "$demo/sample.mpak"
 "$bin/tarnwick-cli" verify "$archive"
 find "$demo/sample.mpak" -type f | sort

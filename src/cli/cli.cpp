@@ -35,18 +35,9 @@ int runCli(const std::vector<std::string>& args, Io& io) {
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {
     app.parse(reversed);
-  } catch (const CLI::CallForHelp& e) {
-    app.exit(e, io.out, io.err);
-    return kExitOk;
-  } catch (const CLI::CallForAllHelp& e) {
-    app.exit(e, io.out, io.err);
-    return kExitOk;
-  } catch (const CLI::CallForVersion& e) {
-    app.exit(e, io.out, io.err);
-    return kExitOk;
   } catch (const CLI::ParseError& e) {
-    app.exit(e, io.out, io.err);
-    return kExitUsage;
+    // --help and --version arrive here too, with exit code 0.
+    return app.exit(e, io.out, io.err) == 0 ? kExitOk : kExitUsage;
   }
   if (!run)
     return kExitUsage;

@@ -12,7 +12,7 @@ build=${BENCH_BUILD:-$repo/build/bench-release}
 corpus_script=${CORPUS_SCRIPT:-$repo/../shared/bench/make_corpus.py}
 runs=${RUNS:-3}
 
-cmake --preset release -DTARNWICK_BUILD_GUI=OFF -DTARNWICK_BUILD_TESTS=OFF -B "$build" >/dev/null
+cmake --preset release -DTARNWICK_BUILD_TESTS=OFF -B "$build" >/dev/null
 cmake --build "$build" -j2 --target bench_extract tarnwick-cli
 
 mkdir -p "$work"

@@ -1,8 +1,6 @@
 // bench_load: how long opening a full archive (10001 entries) takes in the real window,
-// from the click to a repainted list, and how long `tarnwick-cli list` takes on it. With
-// --extract ARCHIVE it also times the real window's extract command on every entry of
-// ARCHIVE (the window's side of scripts/bench_extract.sh).
-//   QT_QPA_PLATFORM=offscreen build/release/bin/bench_load [RUNS] [--extract ARCHIVE]
+// from the click to a repainted list, and how long `tarnwick-cli list` takes on it.
+//   QT_QPA_PLATFORM=offscreen build/release/bin/bench_load [RUNS]
 #include <QApplication>
 #include <algorithm>
 #include <chrono>
@@ -80,14 +78,7 @@ void report(const char* what, std::vector<double> ms) {
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  int runs = 7;
-  std::string extractArchive;
-  for (int i = 1; i < argc; ++i) {
-    if (std::string(argv[i]) == "--extract" && i + 1 < argc)
-      extractArchive = argv[++i];
-    else
-      runs = std::max(1, std::atoi(argv[i]));
-  }
+  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
   const fs::path work = fs::temp_directory_path() / "tarnwick-bench-load";
   fs::remove_all(work);
   fs::create_directories(work / "home");
@@ -130,28 +121,6 @@ int main(int argc, char** argv) {
   }
   report("cli: list 10001 entries", list);
 
-  if (!extractArchive.empty()) {
-    window.openArchive(extractArchive);
-    window.selectAll();
-    auto* button = window.control("butMassExtract");
-    std::vector<double> extract;
-    for (int i = 0; i < runs; ++i) {
-      // A fresh tree each run: a file system is slower at creating files it just freed.
-      fs::remove_all(work / "home" / "ExtractedFiles");
-      fs::create_directories(work / "home" / "ExtractedFiles");
-      QApplication::processEvents();
-      auto start = Clock::now();
-      QMetaObject::invokeMethod(button, "click", Qt::DirectConnection);
-      extract.push_back(millis(Clock::now() - start));
-      if (!window.logPane().ends_with("Extraction complete.\r\n")) {
-        std::fprintf(stderr, "the extraction did not complete:\n%s\n", window.logPane().c_str());
-        return 2;
-      }
-    }
-    char what[64];
-    std::snprintf(what, sizeof what, "window: extract %d entries", window.itemCount());
-    report(what, extract);
-  }
   fs::remove_all(work);
   return 0;
 }

@@ -26,6 +26,7 @@
 #include "app/startup.h"
 #include "extract/extract_command.h"
 #include "gui/file_list_model.h"
+#include "gui/progress_label.h"
 #include "mpak/load_command.h"
 #include "util/text.h"
 
@@ -72,6 +73,8 @@ Form1::Form1(app::Settings& settings, QWidget* parent)
     m_dpi = 96;
   buildControls();
   connectCommands();
+  m_frameTimer.setSingleShot(true);
+  connect(&m_frameTimer, &QTimer::timeout, this, &Form1::paintDirty);
   resize(toPixels(app::kDesignClientWidth), toPixels(app::kDesignClientHeight));
 }
 
@@ -143,12 +146,8 @@ void Form1::buildControls() {
         break;
       }
       case app::ControlKind::ProgressBar: {
-        auto* bar = new QLabel(parentWidget);
-        bar->setAutoFillBackground(true);
-        QPalette pal = bar->palette();
-        pal.setColor(QPalette::Window, QColor(0, 0, 160));
-        bar->setPalette(pal);
-        w = bar;
+        m_progress = new ProgressLabel(parentWidget);
+        w = m_progress;
         break;
       }
     }
@@ -230,20 +229,34 @@ void Form1::setText(std::string_view name, const std::string& text) {
     return;
   }
   QWidget* w = control(name);
+  // Within a frame of the last repaint the new text waits for the frame's end, so a
+  // status line changed for every extracted file is laid out and painted once a frame.
+  if (m_frame.isValid() && m_frame.elapsed() < kRepaintFrameMs) {
+    m_pendingTexts[w] = q(text);
+    markDirty(w);
+    return;
+  }
+  m_pendingTexts.erase(w);
+  applyText(w, q(text));
+}
+
+void Form1::applyText(QWidget* w, const QString& text) {
   if (auto* label = qobject_cast<QLabel*>(w))
-    label->setText(q(text));
+    label->setText(text);
   else if (auto* button = qobject_cast<QAbstractButton*>(w))
-    button->setText(q(text));
+    button->setText(text);
   else if (auto* line = qobject_cast<QLineEdit*>(w))
-    line->setText(q(text));
+    line->setText(text);
   else if (auto* group = qobject_cast<QGroupBox*>(w))
-    group->setTitle(q(text));
+    group->setTitle(text);
 }
 
 std::string Form1::text(std::string_view name) const {
   if (name == "Form1")
     return windowTitle().toStdString();
   QWidget* w = control(name);
+  if (auto pending = m_pendingTexts.find(w); pending != m_pendingTexts.end())
+    return pending->second.toStdString();
   if (auto* label = qobject_cast<QLabel*>(w))
     return label->text().toStdString();
   if (auto* button = qobject_cast<QAbstractButton*>(w))
@@ -261,15 +274,32 @@ void Form1::repaint(std::string_view name) {
     return;
   // An immediate repaint costs milliseconds. A command that asks for one after every
   // hundred list items or every extracted file would spend most of its time painting, so
-  // within one frame of the last immediate repaint of the same control the repaint is
-  // scheduled instead; it coalesces with the next one or happens at the next yield.
-  auto& last = m_lastRepaint[w];
-  if (last.isValid() && last.elapsed() < kRepaintFrameMs) {
-    w->update();
+  // within one frame of the last immediate repaint the control is only marked, and one
+  // timer at the end of the frame paints everything marked meanwhile.
+  if (m_frame.isValid() && m_frame.elapsed() < kRepaintFrameMs) {
+    markDirty(w);
     return;
   }
+  if (auto pending = m_pendingTexts.find(w); pending != m_pendingTexts.end()) {
+    applyText(w, pending->second);
+    m_pendingTexts.erase(pending);
+  }
   w->repaint();
-  last.start();
+  m_frame.start();
+}
+
+void Form1::markDirty(QWidget* w) {
+  m_dirty.insert(w);
+  if (!m_frameTimer.isActive())
+    m_frameTimer.start(std::max(0, kRepaintFrameMs - static_cast<int>(m_frame.elapsed())));
+}
+
+void Form1::paintDirty() {
+  for (auto& [w, text] : std::exchange(m_pendingTexts, {}))
+    applyText(w, text);
+  for (QWidget* w : std::exchange(m_dirty, {}))
+    w->repaint();
+  m_frame.start();
 }
 
 void Form1::clearList() {
@@ -309,12 +339,11 @@ int Form1::horizontalExtent() const {
 }
 
 void Form1::setProgressWidth(double twips) {
-  QWidget* bar = control("Label9");
-  bar->resize(std::max(0, toPixels(twips)), bar->height());
+  m_progress->setFillWidth(toPixels(twips));
 }
 
 double Form1::progressWidth() const {
-  return toTwips(control("Label9")->width());
+  return toTwips(m_progress->fillWidth());
 }
 
 void Form1::setBusy(bool busy) {

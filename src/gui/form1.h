@@ -4,10 +4,12 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "app/layout.h"
@@ -27,6 +29,7 @@ namespace gui {
 
 class FileListModel;
 class ExtentDelegate;
+class ProgressLabel;
 
 class Form1 : public QWidget, public app::Window, public app::LayoutPort {
   Q_OBJECT
@@ -98,6 +101,9 @@ class Form1 : public QWidget, public app::Window, public app::LayoutPort {
   void connectCommands();
   // Runs one command; clicks on command buttons are ignored while it runs.
   void runCommand(const std::function<void()>& command);
+  void paintDirty();
+  void markDirty(QWidget* w);
+  void applyText(QWidget* w, const QString& text);
 
   app::Settings& m_settings;
   app::AppState m_state;
@@ -109,13 +115,17 @@ class Form1 : public QWidget, public app::Window, public app::LayoutPort {
   ExtentDelegate* m_delegate = nullptr;
   QLineEdit* m_status = nullptr;
   QPlainTextEdit* m_logPane = nullptr;
+  ProgressLabel* m_progress = nullptr;
   QFileDialog* m_dialog = nullptr;
   std::string m_logText;
   bool m_busy = false;
   bool m_running = false;
   double m_dpi = 96;
   static constexpr int kRepaintFrameMs = 20;
-  std::map<QWidget*, QElapsedTimer> m_lastRepaint;
+  QElapsedTimer m_frame;  // since the last immediate repaint
+  QTimer m_frameTimer;    // paints m_dirty at the end of the frame
+  std::set<QWidget*> m_dirty;
+  std::map<QWidget*, QString> m_pendingTexts;  // texts waiting for the frame's end
 };
 
 }  // namespace gui

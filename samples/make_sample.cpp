@@ -22,7 +22,8 @@ int main(int argc, char** argv) {
     const fs::path root = argv[1];
     std::vector<std::string> paths;
     for (const auto& e : fs::recursive_directory_iterator(root))
-      if (e.is_regular_file()) paths.push_back(fs::relative(e.path(), root).generic_string());
+      if (e.is_regular_file())
+        paths.push_back(fs::relative(e.path(), root).generic_string());
     std::sort(paths.begin(), paths.end());
 
     std::vector<mpak::BuiltEntry> entries;

@@ -83,34 +83,36 @@ class IndexReader {
 
     std::uint64_t p = tocStart;
     for (std::uint32_t i = 0; i < m_index.entryCount; ++i) {
-      std::string record = "TOC record " + std::to_string(i);
+      // The numbered name is only built for a message; the bounds checks before each
+      // read make the reads themselves safe.
+      auto record = [i] { return "TOC record " + std::to_string(i); };
       if (p + layout::kTocPath > size())
-        fail(record, p, "record runs " + endOfFile());
+        fail(record(), p, "record runs " + endOfFile());
       ArchiveEntry entry;
       entry.recordOffset = p;
-      entry.storedSize = m_reader.u32(p + layout::kTocStoredSize, record);
-      entry.unpackedSize = m_reader.u32(p + layout::kTocUnpackedSize, record);
-      entry.compressedFlag = m_reader.u8(p + layout::kTocCompressedFlag, record);
-      std::uint64_t pathLength = m_reader.u8(p + layout::kTocPathLength, record);
+      entry.storedSize = m_reader.u32(p + layout::kTocStoredSize, "TOC record");
+      entry.unpackedSize = m_reader.u32(p + layout::kTocUnpackedSize, "TOC record");
+      entry.compressedFlag = m_reader.u8(p + layout::kTocCompressedFlag, "TOC record");
+      std::uint64_t pathLength = m_reader.u8(p + layout::kTocPathLength, "TOC record");
       entry.pathLength = static_cast<std::int32_t>(pathLength);
       if (p + layout::kTocPath + pathLength > size())
-        fail(record, p,
+        fail(record(), p,
              "path (" + util::counted(pathLength, "byte", "bytes") + ") runs " + endOfFile());
       std::uint64_t copiesAt = p + layout::kTocPath + pathLength + 1;  // after the 0x00
       if (copiesAt + 2 > size())
-        fail(record, p, "copies field at offset " + hexOffset(copiesAt) + " runs " + endOfFile());
-      entry.path = m_reader.text(p + layout::kTocPath, pathLength, record);
+        fail(record(), p, "copies field at offset " + hexOffset(copiesAt) + " runs " + endOfFile());
+      entry.path = m_reader.text(p + layout::kTocPath, pathLength, "TOC record");
       std::replace(entry.path.begin(), entry.path.end(), '/', '\\');
-      entry.copies = m_reader.u16(copiesAt, record);
+      entry.copies = m_reader.u16(copiesAt, "TOC record");
       std::uint64_t offsetsAt = copiesAt + 2;
       std::uint64_t offsetsSize = 4ull * entry.copies;
       if (offsetsAt + offsetsSize > size())
-        fail(record, p,
+        fail(record(), p,
              util::counted(entry.copies, "data offset", "data offsets") + " at offset " +
                  hexOffset(offsetsAt) + (entry.copies == 1 ? " runs " : " run ") + endOfFile());
       entry.dataOffsets.resize(entry.copies);
       for (std::uint32_t k = 0; k < entry.copies; ++k)
-        entry.dataOffsets[k] = m_reader.u32(offsetsAt + 4ull * k, record);
+        entry.dataOffsets[k] = m_reader.u32(offsetsAt + 4ull * k, "TOC record");
       // An entry without copies has no stored data; it points at the RAWD tag rather than
       // at whatever bytes follow its record.
       entry.dataPosition =
@@ -127,17 +129,17 @@ class IndexReader {
     m_index.stoc.reserve(
         static_cast<std::size_t>(std::min<std::uint64_t>(m_index.stocCount, room)));
     for (std::uint32_t i = 0; i < m_index.stocCount; ++i) {
-      std::string record = "STOC record " + std::to_string(i);
+      auto record = [i] { return "STOC record " + std::to_string(i); };
       if (q + layout::kStocPath > size())
-        fail(record, q, "record runs " + endOfFile());
+        fail(record(), q, "record runs " + endOfFile());
       StocRecord stoc;
       stoc.recordOffset = q;
-      stoc.tocIndex = m_reader.u16(q + layout::kStocTocIndex, record);
-      std::uint64_t pathLength = m_reader.u8(q + layout::kStocPathLength, record);
+      stoc.tocIndex = m_reader.u16(q + layout::kStocTocIndex, "STOC record");
+      std::uint64_t pathLength = m_reader.u8(q + layout::kStocPathLength, "STOC record");
       if (q + layout::kStocPath + pathLength > size())
-        fail(record, q,
+        fail(record(), q,
              "path (" + util::counted(pathLength, "byte", "bytes") + ") runs " + endOfFile());
-      stoc.path = m_reader.text(q + layout::kStocPath, pathLength, record);
+      stoc.path = m_reader.text(q + layout::kStocPath, pathLength, "STOC record");
       if (stoc.tocIndex < entries.size()) {
         ArchiveEntry& member = entries[stoc.tocIndex];
         if (member.inStoc == 0)

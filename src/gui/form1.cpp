@@ -129,9 +129,17 @@ void Form1::buildControls() {
         m_logPane->setLineWrapMode(QPlainTextEdit::NoWrap);
         w = m_logPane;
         break;
-      case app::ControlKind::Frame:
-        w = new QGroupBox(q(std::string(d.caption)), parentWidget);
+      case app::ControlKind::Frame: {
+        // The caption sits on the frame's top line, as small as it must be to stay clear
+        // of the progress bar that is placed just below the line.
+        auto* frame = new QGroupBox(q(std::string(d.caption)), parentWidget);
+        frame->setStyleSheet(
+            "QGroupBox { border: 1px solid palette(mid); margin-top: 4px; font-size: 7pt; }"
+            "QGroupBox::title { subcontrol-origin: border; left: 8px; top: -5px; padding: 0 2px; "
+            "}");
+        w = frame;
         break;
+      }
       case app::ControlKind::Shape: {
         auto* shape = new QFrame(parentWidget);
         shape->setFrameShape(QFrame::Box);

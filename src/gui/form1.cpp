@@ -223,6 +223,11 @@ bool Form1::start(const std::string& programFolder) {
 }
 
 void Form1::openArchive(const std::string& path) {
+  // An archive handed over while a command runs opens when the command has ended.
+  if (m_running) {
+    QTimer::singleShot(200, this, [this, path] { openArchive(path); });
+    return;
+  }
   runCommand([this, path] { mpak::openArchive(m_shell, m_catalogue, path); });
 }
 

@@ -1,14 +1,14 @@
-// tarnwick: the window. `tarnwick [ARCHIVE]` opens ARCHIVE at start as if it were
-// chosen in the chooser.
+// tarnwick: the window. `tarnwick [ARCHIVE]` opens ARCHIVE at start as if it were chosen
+// in the chooser; with a window already running for the same program folder, that
+// window opens it and this instance ends.
 #include <QApplication>
-#include <QCryptographicHash>
 #include <QDir>
-#include <QLockFile>
 #include <QTimer>
 
 #include "app/shell.h"
 #include "gui/form1.h"
 #include "gui/qt_settings.h"
+#include "gui/single_instance.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
@@ -19,16 +19,14 @@ int main(int argc, char** argv) {
   QApplication::setFont(font);
 
   const std::string programFolder = app::programFolder();
+  const auto args = QApplication::arguments();
+  const QString archive = args.size() > 1 ? QDir().absoluteFilePath(args.at(1)) : QString();
 
-  // One window per program folder: a second instance ends at once, silently.
-  auto key =
-      QCryptographicHash::hash(QByteArray::fromStdString(programFolder), QCryptographicHash::Sha1)
-          .toHex()
-          .left(16);
-  QLockFile lock(QDir::temp().filePath("tarnwick-" + QString::fromLatin1(key) + ".lock"));
-  lock.setStaleLockTime(0);
-  if (!lock.tryLock(0))
+  gui::SingleInstance instance(programFolder);
+  if (!instance.isFirst()) {
+    instance.forward(archive);
     return 0;
+  }
 
   gui::QtSettings settings;
   gui::Form1 window(settings);
@@ -36,10 +34,13 @@ int main(int argc, char** argv) {
     return 1;
   window.show();
 
-  const auto args = QApplication::arguments();
-  if (args.size() > 1) {
-    std::string archive = args.at(1).toStdString();
-    QTimer::singleShot(0, &window, [&window, archive] { window.openArchive(archive); });
-  }
+  auto open = [&window](const QString& path) {
+    window.raise();
+    window.activateWindow();
+    window.openArchive(path.toStdString());
+  };
+  QObject::connect(&instance, &gui::SingleInstance::archiveRequested, &window, open);
+  if (!archive.isEmpty())
+    QTimer::singleShot(0, &window, [open, archive] { open(archive); });
   return QApplication::exec();
 }

@@ -345,7 +345,9 @@ void Form1::selectAll() {
 }
 
 void Form1::setHorizontalExtent(int pixels) {
-  m_delegate->setExtent(pixels);
+  // The extent counts 6 pixels a character; this list's fixed-pitch font may be wider.
+  const double charWidth = m_list->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+  m_delegate->setExtent(static_cast<int>(std::ceil(pixels * std::max(charWidth, 6.0) / 6.0)));
 }
 int Form1::horizontalExtent() const {
   return m_delegate->extent();

@@ -6,37 +6,22 @@ namespace {
 
 TEST(DamagedEntry, IsLoggedWithItsReasonWhileTheOthersAreExtracted) {
   const std::string content = "the entry's real content, long enough to compress a little";
-  auto damaged = [&](bool packed, auto change) {
-    RawEntry e = packed ? compressed("bad.bin", content) : stored("bad.bin", content);
-    change(e);
-    return e;
-  };
   const auto size = static_cast<std::uint32_t>(content.size());
-  struct Row {
-    const char* name;
-    RawEntry entry;
-    std::string reason;  // found in the "Failed: " line
-    bool inflated;       // reported under its "Unzipping" line
-  } rows[] = {
-      {"NotDeflate", damaged(true, [](RawEntry& e) { e.stored = "\x07\xFF\xFF\xFF"; }),
-       "the data is not valid DEFLATE data", true},
-      {"Truncated", damaged(true, [](RawEntry& e) { e.stored.resize(e.stored.size() / 2); }),
-       "the data is not valid DEFLATE data", true},
-      {"UnpackedTooLarge", damaged(true, [&](RawEntry& e) { e.unpackedSize = size + 1; }),
-       "the data inflates to fewer bytes than the unpacked size", true},
-      {"UnpackedTooSmall", damaged(true, [&](RawEntry& e) { e.unpackedSize = size - 1; }),
-       "the data inflates to more bytes than the unpacked size", true},
-      {"CompressedPastTheEnd",
-       damaged(true, [](RawEntry& e) { e.dataOffsets = std::vector<std::uint32_t>{0x7FFFFF00}; }),
-       "runs past the end of the archive", false},
-      {"StoredPastTheEnd", damaged(false, [](RawEntry& e) { e.storedSizeField = 0xFFFFFF; }),
-       "runs past the end of the archive", false},
-      {"AbsurdUnpackedSize", damaged(true, [](RawEntry& e) { e.unpackedSize = 0xFFFFFFFF; }),
-       "bytes of DEFLATE data can hold (the entry is damaged)", false}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
+  auto notDeflate = compressed("bad.bin", content), tooLarge = notDeflate, tooSmall = notDeflate;
+  notDeflate.stored = "\x07\xFF\xFF\xFF";
+  tooLarge.unpackedSize = size + 1;
+  tooSmall.unpackedSize = size - 1;
+  auto pastEnd = stored("bad.bin", content);
+  pastEnd.storedSizeField = 0xFFFFFF;
+  const std::pair<RawEntry, std::string> rows[] = {
+      {notDeflate, "the data is not valid DEFLATE data"},
+      {tooLarge, "the data inflates to fewer bytes than the unpacked size"},
+      {tooSmall, "the data inflates to more bytes than the unpacked size"},
+      {pastEnd, "runs past the end of the archive"}};
+  for (const auto& [entry, reason] : rows) {
+    SCOPED_TRACE(reason);
     ProgramFolder p;
-    p.load("ui.mpak", {compressed("first/good.txt", "good one"), row.entry, stored("z.txt", "two")},
+    p.load("ui.mpak", {compressed("first/good.txt", "good one"), entry, stored("z.txt", "two")},
            {0, 1, 2});
     p.home.write("ExtractedFiles/ui.mpak/bad.bin", "from an earlier run");
 
@@ -44,31 +29,18 @@ TEST(DamagedEntry, IsLoggedWithItsReasonWhileTheOthersAreExtracted) {
 
     EXPECT_EQ(filesBelow(p.root()), (Strings{"bad.bin", "first/good.txt", "z.txt"}));
     EXPECT_EQ(slurp(p.root() / "bad.bin"), "from an earlier run");
-    EXPECT_EQ(slurp(p.root() / "first" / "good.txt"), "good one");
     EXPECT_EQ(slurp(p.root() / "z.txt"), "two");
-    auto log = p.window.log;
-    auto at = log.find("Failed: ");
+    const auto& log = p.window.log;
+    const auto at = log.find("Failed: ");
     ASSERT_NE(at, std::string::npos) << log;
-    auto end = log.find("\r\n", at);
-    EXPECT_NE(log.substr(at, end - at).find(row.reason), std::string::npos) << log;
-    log.replace(at, end - at, "Failed: *");
-    Strings expected = {"Extracting 1\\3: first\\good.txt", "Extracting 2\\3: \\bad.bin"};
-    if (!row.inflated)
-      expected.push_back("Failed: *");
-    expected.push_back("Extracting 3\\3: \\z.txt");
-    expected.push_back(row.inflated ? "Unzipping 1\\2: ui.mpak+first+good.txt.gz"
-                                    : "Unzipping 1\\1: ui.mpak+first+good.txt.gz");
-    if (row.inflated)
-      expected.insert(expected.end(), {"Unzipping 2\\2: ui.mpak+bad.bin.gz", "Failed: *"});
-    expected.insert(expected.end(), {"1 files unzipped.", "2 files extracted.", "1 entries failed.",
-                                     "Extraction complete."});
-    EXPECT_EQ(log, crlf(expected));
+    EXPECT_NE(log.substr(at, log.find("\r\n", at) - at).find(reason), std::string::npos) << log;
+    EXPECT_TRUE(log.ends_with(crlf(
+        {"1 files unzipped.", "2 files extracted.", "1 entries failed.", "Extraction complete."})))
+        << log;
     ASSERT_EQ(p.window.messages.size(), 1u);
     EXPECT_EQ(p.window.messages[0].icon, app::Icon::Exclamation);
     EXPECT_EQ(p.window.messages[0].text,
               "1 entries could not be extracted.\r\n\r\nThe log lists each one with the reason.");
-    EXPECT_FALSE(p.window.busy);
-    EXPECT_TRUE(filesBelow(p.state.folders.temp).empty());
   }
 }
 

@@ -70,7 +70,6 @@ class ProgramFolder {
     auto bytes = testing_support::buildArchiveBytes(entries);
     state.currentArchivePath = home.write("archives/" + name, bytes).string();
     catalogue.index = mpak::readArchiveIndex(testing_support::toBytes(bytes));
-    window.clearList();
     for (const auto& entry : catalogue.entries())
       window.addItems({entry.path});
     window.setText("Label5", name);

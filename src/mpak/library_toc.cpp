@@ -94,7 +94,7 @@ LibraryTable LibraryTable::parse(std::string_view bytes) {
     std::size_t lf = bytes.find('\n', start);
     std::size_t end = lf == std::string_view::npos ? bytes.size() : lf;
     std::string_view line = bytes.substr(start, end - start);
-    if (lf != std::string_view::npos && !line.empty() && line.back() == '\r')
+    if (!line.empty() && line.back() == '\r')
       line.remove_suffix(1);
     ++lineNumber;
     start = lf == std::string_view::npos ? bytes.size() + 1 : lf + 1;

@@ -6,10 +6,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
+
+#include "util/file_io.h"
 
 namespace extract {
 
@@ -31,26 +32,6 @@ std::string joined(const std::vector<std::string>& names, std::size_t count) {
 
 [[noreturn]] void fail(const std::string& what, const std::string& where, int err) {
   throw WriteError(what + " " + where + ": " + std::strerror(err));
-}
-
-std::string temporaryName() {
-  static std::atomic<unsigned long> counter{0};
-  return ".tw" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
-}
-
-void writeAll(int fd, std::span<const std::uint8_t> bytes, const std::string& where) {
-  const std::uint8_t* data = bytes.data();
-  std::size_t left = bytes.size();
-  while (left > 0) {
-    ssize_t n = ::write(fd, data, left);
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      fail("cannot write", where, errno);
-    }
-    data += n;
-    left -= static_cast<std::size_t>(n);
-  }
 }
 
 // A name that stays in its folder: not empty, ".", "..", and without a separator or NUL.
@@ -134,17 +115,15 @@ TreeWriter::Result TreeWriter::write(const std::vector<std::string>& names,
       return Result::Exists;
   }
 
-  std::string temporary = temporaryName();
+  std::string temporary = util::temporaryName({});
   int fd =
       ::openat(dir, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (fd < 0)
     fail("cannot create", where, errno);
-  try {
-    writeAll(fd, bytes, where);
-  } catch (...) {
+  if (int err = util::writeAllAt(fd, 0, bytes)) {
     ::close(fd);
     ::unlinkat(dir, temporary.c_str(), 0);
-    throw;
+    fail("cannot write", where, err);
   }
   if (::close(fd) != 0) {
     int err = errno;

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <limits>
@@ -11,6 +10,7 @@
 #include <system_error>
 
 #include "util/byte_reader.h"
+#include "util/file_io.h"
 
 namespace mpak {
 
@@ -42,14 +42,7 @@ std::string describeEntry(std::size_t index, const std::string& path) {
 }
 
 [[noreturn]] void failFile(int err, const std::string& what, const std::filesystem::path& path) {
-  throw std::system_error(err, std::generic_category(), what + " " + path.string());
-}
-
-std::filesystem::path temporaryBeside(const std::filesystem::path& target) {
-  static std::atomic<unsigned> counter{0};
-  auto name = "." + target.filename().string() + ".tw" + std::to_string(::getpid()) + "-" +
-              std::to_string(counter++) + ".part";
-  return target.parent_path() / name;
+  util::throwFileError(err, what, path);
 }
 
 }  // namespace
@@ -69,7 +62,8 @@ void MemorySink::writeAt(std::uint64_t offset, std::span<const std::uint8_t> byt
 // ---- FileSink ----
 
 FileSink::FileSink(std::filesystem::path target)
-    : m_target(std::move(target)), m_temporary(temporaryBeside(m_target)) {
+    : m_target(std::move(target)),
+      m_temporary(m_target.parent_path() / util::temporaryName(m_target.filename().string())) {
   m_fd = ::open(m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (m_fd < 0)
     failFile(errno, "cannot create", m_target);
@@ -85,19 +79,8 @@ FileSink::~FileSink() {
 void FileSink::writeAll(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
   if (m_fd < 0)
     throw std::logic_error("FileSink: write after commit");
-  const std::uint8_t* data = bytes.data();
-  std::size_t left = bytes.size();
-  while (left > 0) {
-    ssize_t n = ::pwrite(m_fd, data, left, static_cast<off_t>(offset));
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      failFile(errno, "cannot write", m_target);
-    }
-    data += n;
-    left -= static_cast<std::size_t>(n);
-    offset += static_cast<std::uint64_t>(n);
-  }
+  if (int err = util::writeAllAt(m_fd, offset, bytes))
+    failFile(err, "cannot write", m_target);
 }
 
 void FileSink::write(std::span<const std::uint8_t> bytes) {

@@ -65,14 +65,4 @@ class ByteReader {
   std::span<const std::uint8_t> m_bytes;
 };
 
-// Little-endian appends for writers.
-inline void putU16(std::string& out, std::uint16_t v) {
-  out.push_back(static_cast<char>(v & 0xFF));
-  out.push_back(static_cast<char>(v >> 8));
-}
-inline void putU32(std::string& out, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i)
-    out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
 }  // namespace util

@@ -11,36 +11,60 @@ namespace util {
 namespace {
 
 [[noreturn]] void fail(int err, const std::string& what, const std::filesystem::path& path) {
-  throw std::system_error(err, std::generic_category(), what + " " + path.string());
+  throwFileError(err, what, path);
 }
 
 void writeAll(int fd, const std::uint8_t* data, std::size_t size,
               const std::filesystem::path& path) {
-  while (size > 0) {
-    ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      fail(errno, "cannot write", path);
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
+  if (int err = writeAllAt(fd, 0, {data, size}))
+    fail(err, "cannot write", path);
 }
 
 std::filesystem::path temporaryBeside(const std::filesystem::path& path) {
+  return path.parent_path() / temporaryName(path.filename().string());
+}
+
+}  // namespace
+
+void throwFileError(int err, std::string_view what, const std::filesystem::path& path) {
+  std::string text(what);
+  text += ' ';
+  text += path.string();
+  throw std::system_error(err, std::generic_category(), text);
+}
+
+std::string temporaryName(std::string_view fileName) {
   static std::atomic<unsigned> counter{0};
+  // At most 200 bytes of the file's own name, so the temporary one stays a legal name.
   std::string name(1, '.');
-  name += path.filename().string();
-  name += ".tw";
+  if (!fileName.empty()) {
+    name += fileName.substr(0, 200);
+    name += '.';
+  }
+  name += "tw";
   name += std::to_string(::getpid());
   name += '-';
   name += std::to_string(counter++);
   name += ".tmp";
-  return path.parent_path() / name;
+  return name;
 }
 
-}  // namespace
+int writeAllAt(int fd, std::uint64_t offset, std::span<const std::uint8_t> bytes) noexcept {
+  const std::uint8_t* data = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    ssize_t n = ::pwrite(fd, data, left, static_cast<off_t>(offset));
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      return errno;
+    }
+    data += n;
+    left -= static_cast<std::size_t>(n);
+    offset += static_cast<std::uint64_t>(n);
+  }
+  return 0;
+}
 
 std::string readWholeFile(const std::filesystem::path& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

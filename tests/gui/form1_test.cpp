@@ -36,6 +36,17 @@ class MessageCatcher : public QObject {
   QTimer m_timer;
 };
 
+// The real window, started in a fresh program folder.
+struct StartedWindow {
+  testing_support::TempDir home;
+  testing_support::FakeSettings settings;
+  gui::Form1 window{settings};
+  StartedWindow() {
+    if (!window.start(home.str()))
+      qFatal("start-up failed");
+  }
+};
+
 class Form1Test : public QObject {
   Q_OBJECT
 
@@ -48,10 +59,9 @@ class Form1Test : public QObject {
   }
 
   void everyControlHasItsNameCaptionAndDesignedPlace() {
-    testing_support::TempDir home;
-    testing_support::FakeSettings settings;
-    gui::Form1 window(settings);
-    QVERIFY(window.start(home.str()));
+    StartedWindow started;
+    auto& home = started.home;
+    auto& window = started.window;
     QCOMPARE(window.windowTitle(), QString("Tarnwick  ver-1 build-113"));
 
     for (const auto& d : app::formDesign()) {
@@ -84,10 +94,8 @@ class Form1Test : public QObject {
   }
 
   void resizingFollowsTheLayoutRules() {
-    testing_support::TempDir home;
-    testing_support::FakeSettings settings;
-    gui::Form1 window(settings);
-    QVERIFY(window.start(home.str()));
+    StartedWindow started;
+    auto& window = started.window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     for (QSize size : {QSize(1200, 900), QSize(1000, 700)}) {
@@ -113,10 +121,9 @@ class Form1Test : public QObject {
   }
 
   void openingTheSampleArchiveFillsTheList() {
-    testing_support::TempDir home;
-    testing_support::FakeSettings settings;
-    gui::Form1 window(settings);
-    QVERIFY(window.start(home.str()));
+    StartedWindow started;
+    auto& home = started.home;
+    auto& window = started.window;
     window.openArchive(TARNWICK_SAMPLE_ARCHIVE);
     QCOMPARE(window.text("Label5"), std::string("sample.mpak"));
     QVERIFY(window.itemCount() > 0);
@@ -139,10 +146,9 @@ class Form1Test : public QObject {
   }
 
   void selectAllAndExtractThroughTheButtons() {
-    testing_support::TempDir home;
-    testing_support::FakeSettings settings;
-    gui::Form1 window(settings);
-    QVERIFY(window.start(home.str()));
+    StartedWindow started;
+    auto& home = started.home;
+    auto& window = started.window;
     window.openArchive(TARNWICK_SAMPLE_ARCHIVE);
     QTest::mouseClick(window.findChild<QPushButton*>("butSelectAll"), Qt::LeftButton);
     QCOMPARE(window.selectedCount(), window.itemCount());
@@ -156,10 +162,8 @@ class Form1Test : public QObject {
   }
 
   void clicksDuringACommandStartNothing() {
-    testing_support::TempDir home;
-    testing_support::FakeSettings settings;
-    gui::Form1 window(settings);
-    QVERIFY(window.start(home.str()));
+    StartedWindow started;
+    auto& window = started.window;
     auto* open = window.findChild<QPushButton*>("butSelectMPAKfile");
     // The chooser is a modal dialog: while it is up, the command runs.
     bool sawDisabled = false;

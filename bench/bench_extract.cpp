@@ -85,7 +85,6 @@ class NullWindow : public app::Window {
   void selectAll() override {}
   void setHorizontalExtent(int) override {}
   void setProgressWidth(double) override {}
-  double progressWidth() const override { return 0; }
   void setBusy(bool) override {}
   void setLogPane(const std::string& text, bool) override { m_log = text; }
   std::string logPane() const override { return m_log; }

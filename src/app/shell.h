@@ -27,7 +27,6 @@ struct AppState {
   std::string currentArchivePath, bankPath, modelPath, currentPackagePath;
   std::string zlibHeader, zeroTrailer;
   std::int32_t longestItemLength = 0;  // longest file-list item since start-up
-  int toolResult = 0;
 };
 
 // The program folder: $TARNWICK_HOME when set and not empty, otherwise the folder of

@@ -36,7 +36,6 @@ class Window {
 
   // Progress bar Label9, in twips; its designed width is the full bar.
   virtual void setProgressWidth(double twips) = 0;
-  virtual double progressWidth() const = 0;
 
   // Busy pointer (arrow with hourglass) on or off.
   virtual void setBusy(bool busy) = 0;

@@ -357,10 +357,6 @@ void Form1::setProgressWidth(double twips) {
   m_progress->setFillWidth(toPixels(twips));
 }
 
-double Form1::progressWidth() const {
-  return toTwips(m_progress->fillWidth());
-}
-
 void Form1::setBusy(bool busy) {
   if (busy == m_busy)
     return;

@@ -63,7 +63,6 @@ class Form1 : public QWidget, public app::Window, public app::LayoutPort {
   void selectAll() override;
   void setHorizontalExtent(int pixels) override;
   void setProgressWidth(double twips) override;
-  double progressWidth() const override;
   void setBusy(bool busy) override;
   void setLogPane(const std::string& text, bool caretAtEnd) override;
   std::string logPane() const override;

@@ -85,11 +85,4 @@ std::string utf8ToCp1252(std::string_view text) {
   return out;
 }
 
-bool isAscii(std::string_view text) {
-  for (unsigned char c : text)
-    if (c >= 0x80)
-      return false;
-  return true;
-}
-
 }  // namespace util

@@ -16,7 +16,4 @@ std::string cp1252ToUtf8(std::string_view bytes);
 // bytes are taken as Windows-1252 bytes as they stand.
 std::string utf8ToCp1252(std::string_view text);
 
-// True when utf8ToCp1252 would change nothing (pure ASCII).
-bool isAscii(std::string_view text);
-
 }  // namespace util

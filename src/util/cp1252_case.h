@@ -13,7 +13,4 @@ char foldCaseCp1252(char c);
 // Every byte folded with foldCaseCp1252.
 std::string foldCaseCp1252(std::string_view bytes);
 
-// True when `a` and `b` are equal without regard to letter case.
-bool equalsIgnoringCaseCp1252(std::string_view a, std::string_view b);
-
 }  // namespace util

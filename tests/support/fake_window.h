@@ -48,7 +48,6 @@ class FakeWindow : public app::Window {
   void setHorizontalExtent(int pixels) override { horizontalExtent = pixels; }
 
   void setProgressWidth(double twips) override { progress = twips; }
-  double progressWidth() const override { return progress; }
   void setBusy(bool on) override {
     busy = on;
     busyChanges.push_back(on);

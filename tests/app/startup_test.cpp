@@ -63,6 +63,24 @@ TEST(Startup, FolderFailuresAreIgnored) {
   EXPECT_TRUE(fs::is_directory(home.path() / "Sounds"));
 }
 
+TEST(Startup, FailureBeforeTheFoldersEndsTheProgramWithTheCriticalMessage) {
+  // A window that cannot take its title.
+  struct BrokenWindow : FakeWindow {
+    void setText(std::string_view control, const std::string& text) override {
+      if (control == "Form1")
+        throw std::runtime_error("no title");
+      FakeWindow::setText(control, text);
+    }
+  } window;
+  TempDir home;
+  app::AppState state;
+  EXPECT_FALSE(app::Startup(window, state, home.str()));
+  ASSERT_EQ(window.messages.size(), 1u);
+  EXPECT_EQ(window.messages[0].icon, app::Icon::Critical);
+  EXPECT_EQ(window.messages[0].text, "Initialization error.\r\n\r\nno title\r\n\r\nTerminating.");
+  EXPECT_FALSE(fs::exists(home.path() / "Temp"));
+}
+
 TEST(ProgramFolder, HomeVariableOverridesTheExecutablesFolder) {
   TempDir home;
   ::setenv("TARNWICK_HOME", (home.str() + "/").c_str(), 1);

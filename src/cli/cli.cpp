@@ -21,6 +21,17 @@ constexpr const char* kFooter =
 
 }  // namespace
 
+bool openArchive(const std::string& path, Io& io, OpenedArchive& opened) {
+  opened.file = util::MappedFile(path);
+  try {
+    opened.index = mpak::readArchiveIndex(opened.file.bytes());
+  } catch (const mpak::FormatError& e) {
+    io.err << "tarnwick-cli: " << path << ": " << e.what() << "\n";
+    return false;
+  }
+  return true;
+}
+
 int runCli(const std::vector<std::string>& args, Io& io) {
   CLI::App app{"Tarnwick command line: list, extract and check MPAK game archives.",
                "tarnwick-cli"};

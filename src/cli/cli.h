@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "mpak/archive.h"
+#include "util/mapped_file.h"
+
 namespace CLI {
 class App;
 }
@@ -36,6 +39,17 @@ void registerList(CLI::App& app, Runner& run);
 void registerToc(CLI::App& app, Runner& run);
 void registerExtract(CLI::App& app, Runner& run);
 void registerVerify(CLI::App& app, Runner& run);
+
+// An archive mapped into memory and its index read.
+struct OpenedArchive {
+  util::MappedFile file;
+  mpak::ArchiveIndex index;
+};
+
+// Maps the archive at `path` and reads its index. A damaged archive is reported on io.err
+// ("tarnwick-cli: PATH: what and where") and gives false; a file that cannot be opened
+// throws std::system_error naming the path, which runCli reports with exit code 2.
+bool openArchive(const std::string& path, Io& io, OpenedArchive& opened);
 
 // Parses `args` (without the program name) and runs the chosen verb. Errors are
 // printed on io.err as "tarnwick-cli: <what and where>".

@@ -31,29 +31,6 @@ struct ExtractArgs {
   bool quiet = false;
 };
 
-// The archive mapped and its index read; on failure the message is printed and the exit
-// code returned.
-struct OpenedArchive {
-  util::MappedFile file;
-  mpak::ArchiveIndex index;
-};
-
-int openArchive(const std::string& path, Io& io, OpenedArchive& opened) {
-  try {
-    opened.file = util::MappedFile(path);
-  } catch (const std::system_error& e) {
-    io.err << "tarnwick-cli: " << e.what() << "\n";
-    return kExitFailed;
-  }
-  try {
-    opened.index = mpak::readArchiveIndex(opened.file.bytes());
-  } catch (const mpak::FormatError& e) {
-    io.err << "tarnwick-cli: " << path << ": " << e.what() << "\n";
-    return kExitFailed;
-  }
-  return kExitOk;
-}
-
 // The path as the user reads it: UTF-8 with "/" separators.
 std::string shownPath(const mpak::ArchiveEntry& entry) {
   return util::replaceAll(util::cp1252ToUtf8(entry.path), '\\', '/');
@@ -95,8 +72,8 @@ class ProgressLine {
 
 int runExtract(const ExtractArgs& args, Io& io) {
   OpenedArchive opened;
-  if (int code = openArchive(args.archive, io, opened); code != kExitOk)
-    return code;
+  if (!openArchive(args.archive, io, opened))
+    return kExitFailed;
   const auto& entries = opened.index.entries;
 
   bool warnings = false;
@@ -195,8 +172,8 @@ int runExtract(const ExtractArgs& args, Io& io) {
 
 int runVerify(const std::string& archive, Io& io) {
   OpenedArchive opened;
-  if (int code = openArchive(archive, io, opened); code != kExitOk)
-    return code;
+  if (!openArchive(archive, io, opened))
+    return kExitFailed;
   auto report = extract::verifyArchive(opened.file.bytes(), opened.index);
   for (const auto& fault : report.faults)
     io.out << archive << ": "

@@ -35,25 +35,6 @@ struct TocOptions {
   bool force = false;
 };
 
-struct LoadedArchive {
-  util::MappedFile file;
-  mpak::ArchiveIndex index;
-};
-
-// Maps the archive and reads its index. A damaged archive is reported on io.err with its
-// path in front and gives false; a file that cannot be opened throws std::system_error,
-// whose text names the path.
-bool loadArchive(const std::string& path, Io& io, LoadedArchive& loaded) {
-  loaded.file = util::MappedFile(std::filesystem::path(path));
-  try {
-    loaded.index = mpak::readArchiveIndex(loaded.file.bytes());
-  } catch (const mpak::FormatError& e) {
-    io.err << "tarnwick-cli: " << path << ": " << e.what() << "\n";
-    return false;
-  }
-  return true;
-}
-
 // Faults that do not stop the listing: STOC records naming no entry and stored copies
 // that run past the end of the file. One warning line each; returns how many.
 int reportDamage(const std::string& path, const mpak::ArchiveIndex& index, Io& io) {
@@ -140,8 +121,8 @@ void writeJson(const std::string& path, const mpak::ArchiveIndex& index, std::os
 }
 
 int runList(const ListOptions& options, Io& io) {
-  LoadedArchive loaded;
-  if (!loadArchive(options.archive, io, loaded))
+  OpenedArchive loaded;
+  if (!openArchive(options.archive, io, loaded))
     return kExitFailed;
   const mpak::ArchiveIndex& index = loaded.index;
   if (options.json) {
@@ -155,8 +136,8 @@ int runList(const ListOptions& options, Io& io) {
 }
 
 int runToc(const TocOptions& options, Io& io) {
-  LoadedArchive loaded;
-  if (!loadArchive(options.archive, io, loaded))
+  OpenedArchive loaded;
+  if (!openArchive(options.archive, io, loaded))
     return kExitFailed;
   std::filesystem::path target =
       options.output.empty()

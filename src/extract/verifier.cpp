@@ -50,7 +50,7 @@ VerifyReport verifyArchive(std::span<const std::uint8_t> archive, const mpak::Ar
     const std::uint64_t stored = entry.storedSize;
     const bool firstInRange = entry.dataPosition <= size && stored <= size - entry.dataPosition;
     for (std::size_t k = 1; k < entry.dataOffsets.size(); ++k) {
-      const std::uint64_t at = index.rawdPosition + entry.dataOffsets[k];
+      const std::uint64_t at = mpak::copyPosition(index, entry, k);
       if (at > size || stored > size - at) {
         faults.push_back(copyRange(k, stored, at) + " runs past the end of the archive (" +
                          std::to_string(size) + " bytes)");

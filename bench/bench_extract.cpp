@@ -35,9 +35,9 @@
 #include <string>
 #include <vector>
 
+#include "app/commands/extract.h"
 #include "app/shell.h"
 #include "app/startup.h"
-#include "extract/extract_command.h"
 #include "mpak/archive_writer.h"
 #include "mpak/catalogue.h"
 #include "util/deflate.h"
@@ -50,7 +50,6 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-#ifdef TARNWICK_BENCH_QT
 // Settings kept in memory: the benchmark leaves the user's settings alone.
 class MemorySettings : public app::Settings {
  public:
@@ -61,7 +60,6 @@ class MemorySettings : public app::Settings {
   void set(const std::string&, const std::string&, const std::string&,
            const std::string&) override {}
 };
-#endif
 
 // A window that does nothing, with every item selected.
 class NullWindow : public app::Window {
@@ -316,13 +314,16 @@ int main(int argc, char** argv) {
       state.progressFullWidth = 1000;
       for (const auto* f : {&state.folders.extractedFiles, &state.folders.temp})
         fs::create_directories(*f);
-      state.currentArchivePath = archive.string();
       windowOut = fs::path(state.folders.extractedFiles) / "bench.mpak";
       NullWindow window(entries);
       window.setText("Label5", "bench.mpak");
       app::Shell shell(window, state);
+      MemorySettings settings;
+      app::Session session;
+      session.archive = {archive.string(), "bench.mpak", catalogue};
+      app::CommandContext context{shell, settings, session};
       settle();
-      record("window", seconds([&] { extract::butMassExtract_Click(shell, catalogue, [] {}); }));
+      record("window", seconds([&] { app::butMassExtract_Click(context); }));
       if (!window.messages.empty())
         die("the window's command showed: " + window.messages.front());
 #endif

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "util/version.h"
+
 namespace app {
 namespace {
 
@@ -48,24 +50,9 @@ constexpr std::array kControls = {
     ControlDesign{"butSoundConversionQuestion", K::Button, "?", "Frame1", 3360, 5040, 255, 255},
     ControlDesign{"butConvertFSB", K::Button, "Convert .FSB", "Frame1", 240, 5400, 2055, 375},
     ControlDesign{"butOpenSoundsFolder", K::Button, "Open Folder", "Frame1", 2400, 5400, 1095, 375},
-    ControlDesign{"Label3", K::Label, "Tarnwick", "Frame1", 120, 6120, 3495, 255},
+    ControlDesign{"Label3", K::Label, util::kProductName, "Frame1", 120, 6120, 3495, 255},
     ControlDesign{"Image1", K::Image, "", "Frame1", 120, 6480, 480, 480},
 };
-
-constexpr std::array<std::string_view, 14> kCommandButtons = {"butSelectMPAKfile",
-                                                              "butMassExtract",
-                                                              "butSelectAll",
-                                                              "butOpenFolder",
-                                                              "butFileExtractorQuestion",
-                                                              "butSelectMPAKFolder",
-                                                              "butPackMPAK",
-                                                              "butOpenNewMPAKsFolder",
-                                                              "butFilePackerQuestion",
-                                                              "butDecompressMPKG",
-                                                              "butConvertFSB",
-                                                              "butOpenSoundsFolder",
-                                                              "butGetModelGraphics",
-                                                              "butSoundConversionQuestion"};
 
 }  // namespace
 
@@ -78,10 +65,6 @@ const ControlDesign* findControl(std::string_view name) {
     if (c.name == name)
       return &c;
   return nullptr;
-}
-
-std::span<const std::string_view> commandButtons() {
-  return kCommandButtons;
 }
 
 }  // namespace app

@@ -34,14 +34,7 @@ inline constexpr int kTwipsPerInch = 1440;
 inline constexpr int kDesignClientWidth = 12870;
 inline constexpr int kDesignClientHeight = 7950;
 
-// The window's title: name, two blanks, major version and revision.
-inline constexpr std::string_view kWindowTitle = "Tarnwick  ver-1 build-113";
-inline constexpr std::string_view kProductName = "Tarnwick";
-
 std::span<const ControlDesign> formDesign();
 const ControlDesign* findControl(std::string_view name);
-
-// Buttons that start a command; they ignore clicks while a command runs.
-std::span<const std::string_view> commandButtons();
 
 }  // namespace app

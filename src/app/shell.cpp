@@ -4,11 +4,10 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <new>
-#include <stdexcept>
 #include <system_error>
 
 #include "util/text.h"
+#include "util/version.h"
 
 namespace app {
 
@@ -59,18 +58,6 @@ void Shell::showTrap(std::string_view message, std::string_view description) {
   m_window.messageBox(Icon::Exclamation, text);
 }
 
-std::string describeException(const std::exception_ptr& error) {
-  try {
-    std::rethrow_exception(error);
-  } catch (const std::bad_alloc&) {
-    return "Out of memory";
-  } catch (const std::exception& e) {
-    return e.what();
-  } catch (...) {
-    return "Unknown error";
-  }
-}
-
 std::string rememberedFolderOf(std::string_view path) {
   auto folder = util::folderPart(path);
   if (folder.empty() && !path.empty() && (path.front() == '/' || path.front() == '\\'))
@@ -81,11 +68,12 @@ std::string rememberedFolderOf(std::string_view path) {
 std::optional<std::string> ChooseInputFile(Window& window, Settings& settings,
                                            const AppState& state, const std::string& title,
                                            const std::string& filter) {
-  auto initial = settings.get("Tarnwick", "Preferences", "OpenFilePath", state.programFolder);
+  const std::string app(util::kProductName);
+  auto initial = settings.get(app, "Preferences", "OpenFilePath", state.programFolder);
   auto chosen = window.chooseFile(title, filter, initial);
   if (!chosen || chosen->empty())
     return std::nullopt;
-  settings.set("Tarnwick", "Preferences", "OpenFilePath", rememberedFolderOf(*chosen));
+  settings.set(app, "Preferences", "OpenFilePath", rememberedFolderOf(*chosen));
   return chosen;
 }
 

@@ -4,12 +4,12 @@
 #pragma once
 
 #include <cstdint>
-#include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "app/window_port.h"
+#include "util/error_text.h"
 
 namespace app {
 
@@ -17,15 +17,13 @@ struct WorkingFolders {
   std::string extractedFiles, temp, newMpaks, library, sounds;
 };
 
-// Window-level state that lives as long as the window. The archive catalogue and the
-// pack state live in their own subsystems.
+// Window-level state that lives as long as the window. What the commands share (the
+// loaded archive and its catalogue) is in app/commands/context.h.
 struct AppState {
   std::string programFolder;  // no trailing separator
   WorkingFolders folders;
-  std::string logText;           // the whole log, lines ended by CR LF
-  double progressFullWidth = 0;  // Label9's designed width in twips
-  std::string currentArchivePath, bankPath, modelPath, currentPackagePath;
-  std::string zlibHeader, zeroTrailer;
+  std::string logText;                 // the whole log, lines ended by CR LF
+  double progressFullWidth = 0;        // Label9's designed width in twips
   std::int32_t longestItemLength = 0;  // longest file-list item since start-up
 };
 
@@ -60,9 +58,6 @@ class Shell {
   AppState& m_state;
 };
 
-// The description a trap shows for a caught exception.
-std::string describeException(const std::exception_ptr& error);
-
 // Busy pointer for the lifetime of the object: every exit path restores the default.
 class BusyPointer {
  public:
@@ -85,7 +80,7 @@ bool runTrapped(Shell& shell, std::string_view message, Body&& body) {
     return true;
   } catch (...) {
     shell.window().setBusy(false);
-    shell.showTrap(message, describeException(std::current_exception()));
+    shell.showTrap(message, util::describeException(std::current_exception()));
     return false;
   }
 }

@@ -4,7 +4,9 @@
 #include <system_error>
 
 #include "app/form_design.h"
+#include "util/error_text.h"
 #include "util/run_and_wait.h"
+#include "util/version.h"
 
 namespace app {
 
@@ -16,17 +18,15 @@ WorkingFolders workingFoldersOf(const std::string& programFolder) {
 
 bool Startup(Window& window, AppState& state, const std::string& programFolder) {
   try {
-    window.setText("Form1", std::string(kWindowTitle));
+    window.setText("Form1", std::string(util::kWindowTitle));
     state.programFolder = programFolder;
     state.folders = workingFoldersOf(programFolder);
     state.progressFullWidth = findControl("Label9")->width;
     window.setText("Text1", "");
     window.setLogPane("", true);
-    state.zlibHeader = std::string("\x78\x9C", 2);
-    state.zeroTrailer = std::string(4, '\0');
   } catch (...) {
     window.messageBox(Icon::Critical, "Initialization error.\r\n\r\n" +
-                                          describeException(std::current_exception()) +
+                                          util::describeException(std::current_exception()) +
                                           "\r\n\r\nTerminating.");
     return false;
   }

@@ -1,6 +1,6 @@
 // Start-up of the window, in order: title, working-folder paths, the progress bar's full
-// width, cleared status line and log pane, the zlib wrapper bytes, then (with failures
-// ignored) the five working folders and an empty Temp.
+// width, cleared status line and log pane, then (with failures ignored) the five working
+// folders and an empty Temp.
 #pragma once
 
 #include <string>

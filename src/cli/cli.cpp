@@ -6,7 +6,12 @@
 #include <exception>
 #include <iostream>
 
-#include "app/shell.h"
+#include "util/byte_reader.h"
+#include "util/counted.h"
+#include "util/cp1252.h"
+#include "util/error_text.h"
+#include "util/text.h"
+#include "util/version.h"
 
 namespace cli {
 
@@ -19,7 +24,44 @@ constexpr const char* kFooter =
     "  2  failed (a damaged or unreadable archive, an I/O error)\n"
     "  7  usage error";
 
+// The path as the user reads it: UTF-8 with "/" separators.
+std::string shownPath(const mpak::ArchiveEntry& entry) {
+  return util::replaceAll(util::cp1252ToUtf8(entry.path), '\\', '/');
+}
+
+constexpr Registrar kVerbs[] = {&registerList, &registerToc, &registerExtract, &registerVerify};
+
 }  // namespace
+
+std::string entryWhere(std::size_t index, const mpak::ArchiveEntry& entry) {
+  return "entry " + std::to_string(index) + " '" + shownPath(entry) + "' (TOC record at " +
+         util::hexOffset(entry.recordOffset) + ")";
+}
+
+int reportDamage(const std::string& path, const mpak::ArchiveIndex& index, Io& io) {
+  int warnings = 0;
+  auto warn = [&](const std::string& text) {
+    io.err << "tarnwick-cli: " << path << ": warning: " << text << "\n";
+    ++warnings;
+  };
+  for (std::size_t i = 0; i < index.entries.size(); ++i) {
+    const mpak::ArchiveEntry& entry = index.entries[i];
+    for (std::size_t k = 0; k < entry.dataOffsets.size(); ++k)
+      if (auto fault = mpak::copyFault(index, entry, k); !fault.empty())
+        warn("TOC record " + std::to_string(i) + " at offset " +
+             util::hexOffset(entry.recordOffset) + " (" + util::cp1252ToUtf8(entry.path) +
+             "): " + fault);
+  }
+  for (std::size_t i = 0; i < index.stoc.size(); ++i) {
+    const mpak::StocRecord& record = index.stoc[i];
+    if (record.tocIndex < index.entries.size())
+      continue;
+    warn("STOC record " + std::to_string(i) + " at offset " + util::hexOffset(record.recordOffset) +
+         ": TOC index " + std::to_string(record.tocIndex) + " names no entry (the archive has " +
+         util::counted(index.entries.size(), "entry", "entries") + ")");
+  }
+  return warnings;
+}
 
 bool openArchive(const std::string& path, Io& io, OpenedArchive& opened) {
   opened.file = util::MappedFile(path);
@@ -37,10 +79,10 @@ int runCli(const std::vector<std::string>& args, Io& io) {
                "tarnwick-cli"};
   app.footer(kFooter);
   app.require_subcommand(1);
-  app.set_version_flag("--version", "tarnwick-cli 1.00 build 113");
+  app.set_version_flag("--version", "tarnwick-cli " + std::string(util::kVersionText));
 
   Runner run;
-  for (Registrar r : {&registerList, &registerToc, &registerExtract, &registerVerify})
+  for (Registrar r : kVerbs)
     r(app, run);
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -58,7 +100,7 @@ int runCli(const std::vector<std::string>& args, Io& io) {
     io.err << "tarnwick-cli: " << e.message << "\n";
     return kExitUsage;
   } catch (...) {
-    io.err << "tarnwick-cli: " << app::describeException(std::current_exception()) << "\n";
+    io.err << "tarnwick-cli: " << util::describeException(std::current_exception()) << "\n";
     return kExitFailed;
   }
 }

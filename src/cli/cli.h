@@ -31,7 +31,8 @@ struct Io {
   bool errIsTerminal = false;
 };
 
-// A verb adds its sub-command to `app` and sets `run` to what it does when chosen.
+// A verb adds its sub-command to `app` and sets `run` to what it does when chosen. Each
+// verb lives in its own verb_<name>.cpp; runCli registers them all.
 using Runner = std::function<int(Io&)>;
 using Registrar = void (*)(CLI::App& app, Runner& run);
 
@@ -50,6 +51,13 @@ struct OpenedArchive {
 // ("tarnwick-cli: PATH: what and where") and gives false; a file that cannot be opened
 // throws std::system_error naming the path, which runCli reports with exit code 2.
 bool openArchive(const std::string& path, Io& io, OpenedArchive& opened);
+
+// Damage that does not stop a listing: stored copies that run past the end of the file
+// and STOC records naming no entry. One warning line each on io.err; returns how many.
+int reportDamage(const std::string& path, const mpak::ArchiveIndex& index, Io& io);
+
+// "entry 3 'ui/menu.dds' (TOC record at 0x1F4)": an entry as messages name it.
+std::string entryWhere(std::size_t index, const mpak::ArchiveEntry& entry);
 
 // Parses `args` (without the program name) and runs the chosen verb. Errors are
 // printed on io.err as "tarnwick-cli: <what and where>".

@@ -24,8 +24,36 @@ struct Slot {
   std::size_t position = 0;
   std::size_t costBytes = 0;
   EntryData data;
-  bool done = false;  // guarded by Pool::m_mutex while a worker may touch the slot
+  bool needsRoom = false;  // the data holds more than the guess: inflate again when consumed
+  bool done = false;       // guarded by Pool::m_mutex while a worker may touch the slot
 };
+
+// Inflates `stored` into a new buffer of `capacity` bytes. Returns false, with no buffer
+// kept, when the data holds more than that and `capacity` is below `cap`, the most the
+// data can give.
+bool inflateInto(EntryData& data, std::span<const std::uint8_t> stored, std::uint64_t capacity,
+                 std::uint64_t cap) {
+  try {
+    data.buffer = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
+  } catch (const std::bad_alloc&) {
+    data.state = EntryData::State::Failed;
+    data.reason = "there is not enough memory for its " + std::to_string(capacity) + " bytes";
+    return true;
+  }
+  auto result = util::inflateRaw(stored, {data.buffer.get(), capacity});
+  if (result.status == util::InflateStatus::Ok) {
+    data.state = EntryData::State::Ready;
+    data.bytes = {data.buffer.get(), result.outBytes};
+    data.trailingBytes = stored.size() - result.inBytes;
+    return true;
+  }
+  data.buffer.reset();
+  if (result.status == util::InflateStatus::OutputFull && capacity < cap)
+    return false;
+  data.state = EntryData::State::Failed;
+  data.reason = util::describe(util::InflateStatus::BadData);
+  return true;
+}
 
 // A fixed set of threads running inflate jobs. The destructor drops the jobs not started
 // and waits for the running ones, so no job outlives the slots it writes.
@@ -48,10 +76,11 @@ class Pool {
   Pool(const Pool&) = delete;
   Pool& operator=(const Pool&) = delete;
 
-  void submit(Slot* slot, std::span<const std::uint8_t> stored, std::uint32_t unpackedBytes) {
+  void submit(Slot* slot, std::span<const std::uint8_t> stored, std::uint64_t guess,
+              std::uint64_t cap) {
     {
       std::lock_guard lock(m_mutex);
-      m_jobs.push_back({slot, stored, unpackedBytes});
+      m_jobs.push_back({slot, stored, guess, cap});
     }
     m_workAvailable.notify_one();
   }
@@ -65,7 +94,7 @@ class Pool {
   struct Job {
     Slot* slot;
     std::span<const std::uint8_t> stored;
-    std::uint32_t unpackedBytes;
+    std::uint64_t guess, cap;
   };
 
   void run() {
@@ -79,34 +108,13 @@ class Pool {
         job = m_jobs.front();
         m_jobs.pop_front();
       }
-      inflateInto(job.slot->data, job.stored, job.unpackedBytes);
+      bool settled = inflateInto(job.slot->data, job.stored, job.guess, job.cap);
       {
         std::lock_guard lock(m_mutex);
+        job.slot->needsRoom = !settled;
         job.slot->done = true;
       }
       m_jobDone.notify_all();
-    }
-  }
-
-  static void inflateInto(EntryData& data, std::span<const std::uint8_t> stored,
-                          std::uint32_t unpackedBytes) {
-    try {
-      data.buffer = std::make_unique_for_overwrite<std::uint8_t[]>(unpackedBytes);
-    } catch (const std::bad_alloc&) {
-      data.state = EntryData::State::Failed;
-      data.reason =
-          "there is not enough memory for its " + std::to_string(unpackedBytes) + " unpacked bytes";
-      return;
-    }
-    std::span<std::uint8_t> out(data.buffer.get(), unpackedBytes);
-    auto status = util::inflateExact(stored, out);
-    if (status == util::InflateStatus::Ok) {
-      data.state = EntryData::State::Ready;
-      data.bytes = out;
-    } else {
-      data.state = EntryData::State::Failed;
-      data.reason = util::describe(status);
-      data.buffer.reset();
     }
   }
 
@@ -117,6 +125,15 @@ class Pool {
   std::vector<std::thread> m_threads;
 };
 
+constexpr std::uint64_t kFirstRetryBytes = 1 << 20;
+
+// The first guess of an inflated size: the unpacked-size field, capped at what the stored
+// bytes can give.
+std::size_t guessOf(const mpak::ArchiveEntry& entry) {
+  return static_cast<std::size_t>(
+      std::min<std::uint64_t>(entry.unpackedSize, maxInflatedSize(entry.storedSize)));
+}
+
 unsigned threadCount(unsigned wanted) {
   if (wanted > 0)
     return wanted;
@@ -125,25 +142,11 @@ unsigned threadCount(unsigned wanted) {
 
 }  // namespace
 
-std::string dataFault(const mpak::ArchiveEntry& entry, std::uint64_t archiveBytes) {
-  if (!entry.hasData())
-    return {};
-  std::uint64_t start = entry.dataPosition;
-  std::uint64_t count = entry.storedSize;
-  if (start > archiveBytes || count > archiveBytes - start)
-    return "its data (" + std::to_string(count) + " bytes at offset " + util::hexOffset(start) +
-           ") runs past the end of the archive (" + std::to_string(archiveBytes) + " bytes)";
-  if (entry.isCompressed() && entry.unpackedSize > count * kMaxDeflateRatio + kDeflateSlackBytes)
-    return "its unpacked size (" + std::to_string(entry.unpackedSize) +
-           " bytes) is more than its " + std::to_string(count) +
-           " bytes of DEFLATE data can hold (the entry is damaged)";
-  return {};
-}
-
-void forEachEntryData(std::span<const std::uint8_t> archive, const mpak::ArchiveIndex& index,
-                      std::span<const std::size_t> order, const PipelineOptions& options,
-                      const std::function<bool(std::size_t position)>& skip,
-                      const std::function<void(std::size_t position, EntryData& data)>& consume) {
+std::size_t forEachEntryData(
+    std::span<const std::uint8_t> archive, const mpak::ArchiveIndex& index,
+    std::span<const std::size_t> order, const PipelineOptions& options,
+    const std::function<bool(std::size_t position)>& skip,
+    const std::function<void(std::size_t position, EntryData& data)>& consume) {
   const auto& entries = index.entries;
   for (std::size_t i : order)
     if (i >= entries.size())
@@ -152,7 +155,7 @@ void forEachEntryData(std::span<const std::uint8_t> archive, const mpak::Archive
 
   std::deque<Slot> slots;  // declared before the pool: the pool ends first
   Pool pool(threadCount(options.threads));
-  std::size_t inFlightBytes = 0;
+  std::size_t inFlightBytes = 0, peakBytes = 0;
   std::size_t next = 0;
 
   // Settles a slot on the calling thread, or hands its inflating to the pool.
@@ -169,7 +172,7 @@ void forEachEntryData(std::span<const std::uint8_t> archive, const mpak::Archive
       slot.done = true;
       return;
     }
-    if (auto fault = dataFault(entry, archive.size()); !fault.empty()) {
+    if (auto fault = mpak::copyFault(index, entry, 0); !fault.empty()) {
       data.state = EntryData::State::Failed;
       data.reason = std::move(fault);
       slot.done = true;
@@ -188,15 +191,16 @@ void forEachEntryData(std::span<const std::uint8_t> archive, const mpak::Archive
       slot.done = true;
       return;
     }
-    slot.costBytes = entry.unpackedSize;
+    slot.costBytes = guessOf(entry);
     inFlightBytes += slot.costBytes;
-    pool.submit(&slot, stored, entry.unpackedSize);
+    peakBytes = std::max(peakBytes, inFlightBytes);
+    pool.submit(&slot, stored, slot.costBytes, maxInflatedSize(entry.storedSize));
   };
 
   while (!slots.empty() || next < order.size()) {
     while (next < order.size() && slots.size() < kMaxSlots) {
       const auto& entry = entries[order[next]];
-      std::size_t cost = entry.isCompressed() ? entry.unpackedSize : 0;
+      std::size_t cost = entry.isCompressed() ? guessOf(entry) : 0;
       if (!slots.empty() && cost > 0 && inFlightBytes + cost > options.maxInFlightBytes)
         break;
       slots.emplace_back();
@@ -205,10 +209,25 @@ void forEachEntryData(std::span<const std::uint8_t> archive, const mpak::Archive
     }
     Slot& head = slots.front();
     pool.waitFor(head);
+    if (head.needsRoom) {
+      // Doubling from the guess: every try inflates from the start, so the work stays
+      // within twice that of the last try.
+      const auto& entry = entries[order[head.position]];
+      const std::uint64_t cap = maxInflatedSize(entry.storedSize);
+      const auto stored = archive.subspan(entry.dataPosition, entry.storedSize);
+      std::uint64_t capacity = head.costBytes;
+      do {
+        capacity = std::min(cap, std::max<std::uint64_t>(capacity * 2, kFirstRetryBytes));
+      } while (!inflateInto(head.data, stored, capacity, cap));
+      inFlightBytes += capacity - head.costBytes;
+      head.costBytes = capacity;
+      peakBytes = std::max(peakBytes, inFlightBytes);
+    }
     consume(head.position, head.data);
     inFlightBytes -= head.costBytes;
     slots.pop_front();
   }
+  return peakBytes;
 }
 
 }  // namespace extract

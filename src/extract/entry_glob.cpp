@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "util/cp1252.h"
+#include "util/cp1252_case.h"
 
 namespace extract {
 
@@ -14,21 +15,6 @@ constexpr char kOne = '?';         // one character within a name
 constexpr char kStar = '*';        // any run within a name
 constexpr char kAny = 'A';         // "**": any run, separators included
 constexpr char kAnyFolders = 'F';  // "**/": any number of whole folders
-
-// Windows-1252 lower case: ASCII, the accented capitals 0xC0..0xDE (without 0xD7) and the
-// four capitals among 0x8A..0x9F.
-char foldByte(char c) {
-  auto b = static_cast<unsigned char>(c);
-  if (b >= 'A' && b <= 'Z')
-    return static_cast<char>(b + 0x20);
-  if (b == 0x8A || b == 0x8C || b == 0x8E)
-    return static_cast<char>(b + 0x10);
-  if (b == 0x9F)
-    return static_cast<char>(0xFF);
-  if (b >= 0xC0 && b <= 0xDE && b != 0xD7)
-    return static_cast<char>(b + 0x20);
-  return c;
-}
 
 // Matching by memoised recursion over (token, path position): linear in the product of
 // the two lengths, whatever the stars.
@@ -80,7 +66,7 @@ class Matcher {
 std::string foldForGlob(std::string_view text, bool isUtf8) {
   std::string out = isUtf8 ? util::utf8ToCp1252(text) : std::string(text);
   for (char& c : out)
-    c = c == '\\' ? '/' : foldByte(c);
+    c = c == '\\' ? '/' : util::foldCaseCp1252(c);
   return out;
 }
 

@@ -59,6 +59,10 @@ ExtractSummary extractEntries(std::span<const std::uint8_t> archive,
         report.reason = e.what();
       }
     }
+    if (report.outcome == EntryOutcome::Written) {
+      report.size = data.bytes.size();
+      report.resized = data.sizeDiffers(index.entries[report.entryIndex]);
+    }
     data.buffer.reset();  // release the inflated bytes before the observer yields
 
     switch (report.outcome) {
@@ -79,6 +83,8 @@ ExtractSummary extractEntries(std::span<const std::uint8_t> archive,
     }
     if (report.outcome != EntryOutcome::Written)
       summary.problems.push_back(report);
+    if (report.resized)
+      summary.resized.push_back(report);
     if (observer)
       observer(report, position + 1, selection.size());
   };

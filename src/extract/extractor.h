@@ -2,14 +2,15 @@
 //
 // Each entry lands at root/<its path> ("\" and "/" in the catalogue path both separate
 // folders; the names become UTF-8). Stored entries are written byte for byte; compressed
-// entries are inflated to exactly their unpacked size. An entry with no stored copy is
+// entries are inflated. An entry with no stored copy is
 // written as an empty file and nothing is read for it. Inflating runs on a pool of worker
 // threads while the files are written and reported in the order given, on the calling
 // thread. Nothing is ever written outside the root: unsafe paths are refused
 // (extract/entry_path.h) and folders are walked without following links
 // (extract/tree_writer.h). A damaged entry (data past the end of the archive, data that
-// does not inflate to its unpacked size) leaves no file and is reported; the other
-// entries are still written.
+// does not inflate) leaves no file and is reported; the other entries are still written.
+// Data that inflates to another size than the unpacked-size field says is written whole
+// and reported as resized.
 //
 // No Qt; the window's command and the command line both call this.
 #pragma once
@@ -42,6 +43,10 @@ struct EntryReport {
   bool inflated = false;
   std::string reason;    // why refused, failed or skipped; "" when written
   std::string relative;  // UTF-8 path below the root with "/" separators; "" when refused
+  // Written, but the data inflated to `size` bytes where the unpacked-size field says
+  // otherwise.
+  bool resized = false;
+  std::uint64_t size = 0;  // bytes written
 };
 
 // Called on the calling thread once per entry, after the entry is settled: `what` is its
@@ -58,6 +63,7 @@ struct ExtractSummary {
   std::size_t written = 0, refused = 0, failed = 0, skipped = 0;
   std::size_t inflatedWritten = 0;    // written entries whose content was inflated
   std::vector<EntryReport> problems;  // every entry not written, in order
+  std::vector<EntryReport> resized;   // written entries whose size differs from the field
 
   std::size_t total() const { return written + refused + failed + skipped; }
 };

@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "util/file_io.h"
+#include "util/temporary.h"
 
 namespace extract {
 
@@ -115,39 +116,32 @@ TreeWriter::Result TreeWriter::write(const std::vector<std::string>& names,
       return Result::Exists;
   }
 
-  std::string temporary = util::temporaryName({});
-  int fd =
-      ::openat(dir, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  util::TemporaryFile temporary(dir, util::temporaryName({}));
+  const char* tmp = temporary.name().c_str();
+  int fd = ::openat(dir, tmp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (fd < 0)
     fail("cannot create", where, errno);
-  if (int err = util::writeAllAt(fd, 0, bytes)) {
-    ::close(fd);
-    ::unlinkat(dir, temporary.c_str(), 0);
+  int err = util::writeAllAt(fd, 0, bytes);
+  if (::close(fd) != 0 && err == 0)
+    err = errno;
+  if (err != 0)
     fail("cannot write", where, err);
-  }
-  if (::close(fd) != 0) {
-    int err = errno;
-    ::unlinkat(dir, temporary.c_str(), 0);
-    fail("cannot write", where, err);
-  }
 
-  int renamed = overwrite
-                    ? ::renameat(dir, temporary.c_str(), dir, name.c_str())
-                    : ::renameat2(dir, temporary.c_str(), dir, name.c_str(), RENAME_NOREPLACE);
+  int renamed = overwrite ? ::renameat(dir, tmp, dir, name.c_str())
+                          : ::renameat2(dir, tmp, dir, name.c_str(), RENAME_NOREPLACE);
   if (renamed != 0 && !overwrite && errno == EINVAL) {
     // A file system without RENAME_NOREPLACE: a hard link fails the same way when the
-    // name is taken.
-    renamed = ::linkat(dir, temporary.c_str(), dir, name.c_str(), 0);
+    // name is taken, and the temporary goes with the guard.
+    renamed = ::linkat(dir, tmp, dir, name.c_str(), 0);
     if (renamed == 0)
-      ::unlinkat(dir, temporary.c_str(), 0);
+      return Result::Written;
   }
   if (renamed != 0) {
-    int err = errno;
-    ::unlinkat(dir, temporary.c_str(), 0);
-    if (!overwrite && err == EEXIST)
+    if (!overwrite && errno == EEXIST)
       return Result::Exists;
-    fail("cannot replace", where, err);
+    fail("cannot replace", where, errno);
   }
+  temporary.release();
   return Result::Written;
 }
 

@@ -5,17 +5,9 @@
 #include "extract/entry_path.h"
 #include "extract/extractor.h"
 #include "util/byte_reader.h"
+#include "util/counted.h"
 
 namespace extract {
-
-namespace {
-
-std::string copyRange(std::size_t copy, std::uint64_t bytes, std::uint64_t position) {
-  return "copy " + std::to_string(copy + 1) + " (" + std::to_string(bytes) + " bytes at offset " +
-         util::hexOffset(position) + ")";
-}
-
-}  // namespace
 
 VerifyReport verifyArchive(std::span<const std::uint8_t> archive, const mpak::ArchiveIndex& index,
                            const PipelineOptions& options) {
@@ -38,6 +30,14 @@ VerifyReport verifyArchive(std::span<const std::uint8_t> archive, const mpak::Ar
       faults.push_back(data.inflated ? "the data does not inflate: " + data.reason : data.reason);
     } else if (data.inflated) {
       ++report.inflated;
+      if (data.sizeDiffers(entry))
+        report.warnings.push_back({i, "the data inflates to " + std::to_string(data.bytes.size()) +
+                                          " bytes, the table says " +
+                                          std::to_string(entry.unpackedSize)});
+      if (data.trailingBytes > 0)
+        report.warnings.push_back(
+            {i, util::counted(data.trailingBytes, "stored byte follows", "stored bytes follow") +
+                    " the end of the DEFLATE data"});
     } else if (!entry.isCompressed() && entry.hasData() && entry.unpackedSize != entry.storedSize) {
       faults.push_back("it is stored as is, but its unpacked size (" +
                        std::to_string(entry.unpackedSize) + " bytes) is not its stored size (" +
@@ -45,20 +45,19 @@ VerifyReport verifyArchive(std::span<const std::uint8_t> archive, const mpak::Ar
     }
     data.buffer.reset();
 
-    // Copies after the first: in range and equal to the first.
-    const std::uint64_t size = archive.size();
-    const std::uint64_t stored = entry.storedSize;
-    const bool firstInRange = entry.dataPosition <= size && stored <= size - entry.dataPosition;
+    // Copies after the first: in the file and equal to the first.
+    const bool firstInFile = entry.hasData() && mpak::copyInFile(index, entry, 0);
     for (std::size_t k = 1; k < entry.dataOffsets.size(); ++k) {
-      const std::uint64_t at = mpak::copyPosition(index, entry, k);
-      if (at > size || stored > size - at) {
-        faults.push_back(copyRange(k, stored, at) + " runs past the end of the archive (" +
-                         std::to_string(size) + " bytes)");
-      } else if (firstInRange &&
-                 !std::equal(archive.begin() + static_cast<std::ptrdiff_t>(at),
-                             archive.begin() + static_cast<std::ptrdiff_t>(at + stored),
-                             archive.begin() + static_cast<std::ptrdiff_t>(entry.dataPosition))) {
-        faults.push_back(copyRange(k, stored, at) + " differs from copy 1");
+      if (auto fault = mpak::copyFault(index, entry, k); !fault.empty()) {
+        faults.push_back(std::move(fault));
+      } else if (firstInFile) {
+        const auto copy = archive.subspan(mpak::copyPosition(index, entry, k), entry.storedSize);
+        const auto first = archive.subspan(entry.dataPosition, entry.storedSize);
+        if (!std::equal(copy.begin(), copy.end(), first.begin()))
+          faults.push_back("copy " + std::to_string(k + 1) + " (" +
+                           util::counted(entry.storedSize, "byte", "bytes") + " at offset " +
+                           util::hexOffset(mpak::copyPosition(index, entry, k)) +
+                           ") differs from copy 1");
       }
     }
 

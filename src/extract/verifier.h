@@ -1,7 +1,10 @@
 // Checking an archive without writing anything: every entry's path, every stored copy's
-// data range, the copies against the first, and every compressed entry inflated in memory
-// to exactly its unpacked size. Inflating runs on a pool of worker threads with bounded
-// memory (extract/entry_data.h).
+// data range, the copies against the first, and every compressed entry inflated in memory.
+// Inflating runs on a pool of worker threads with bounded memory (extract/entry_data.h).
+// Faults make an entry bad: data that cannot be read or inflated, an unsafe path, copies
+// that differ. Warnings do not: data that inflates to another size than the unpacked-size
+// field, and stored bytes after the end of the DEFLATE stream; extraction gives such an
+// entry's data whole.
 #pragma once
 
 #include <cstddef>
@@ -23,10 +26,11 @@ struct EntryFault {
 };
 
 struct VerifyReport {
-  std::size_t entries = 0;         // entries checked
-  std::size_t inflated = 0;        // compressed entries that inflated correctly
-  std::vector<EntryFault> faults;  // in catalogue order; an entry may have several
-  std::size_t badEntries = 0;      // entries with at least one fault
+  std::size_t entries = 0;           // entries checked
+  std::size_t inflated = 0;          // compressed entries that inflated correctly
+  std::vector<EntryFault> faults;    // in catalogue order; an entry may have several
+  std::size_t badEntries = 0;        // entries with at least one fault
+  std::vector<EntryFault> warnings;  // in catalogue order
 };
 
 // Checks every entry of `index`, read from `archive` (the whole file). Never throws for

@@ -22,13 +22,15 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "app/commands/command_table.h"
+#include "app/commands/load.h"
 #include "app/form_design.h"
 #include "app/startup.h"
-#include "extract/extract_command.h"
 #include "gui/file_list_model.h"
 #include "gui/progress_label.h"
-#include "mpak/load_command.h"
+#include "util/temporary.h"
 #include "util/text.h"
+#include "util/version.h"
 
 namespace gui {
 namespace {
@@ -190,27 +192,20 @@ void Form1::buildControls() {
 }
 
 void Form1::connectCommands() {
-  auto on = [this](const char* name, std::function<void()> command) {
-    auto* button = qobject_cast<QPushButton*>(m_controls.at(name));
-    connect(button, &QPushButton::clicked, this, [this, command] { runCommand(command); });
-  };
-  on("butSelectMPAKfile",
-     [this] { mpak::butSelectMPAKfile_Click(m_shell, m_settings, m_catalogue); });
-  on("butMassExtract", [this] {
-    extract::butMassExtract_Click(m_shell, m_catalogue, [this] {
-      mpak::butSelectMPAKfile_Click(m_shell, m_settings, m_catalogue);
-    });
-  });
-  on("butSelectAll", [this] { extract::butSelectAll_Click(*this); });
+  for (const auto& row : app::commandTable()) {
+    auto* button = qobject_cast<QPushButton*>(control(row.button));
+    connect(button, &QPushButton::clicked, this,
+            [this, command = row.command] { runCommand(command); });
+  }
 }
 
-void Form1::runCommand(const std::function<void()>& command) {
+void Form1::runCommand(const std::function<void(app::CommandContext&)>& command) {
   if (m_running)
     return;
   m_running = true;
   setCommandsEnabled(false);
   try {
-    command();
+    command(m_context);
   } catch (...) {
     // Commands trap their own failures; nothing may leave a slot.
   }
@@ -228,7 +223,7 @@ void Form1::openArchive(const std::string& path) {
     QTimer::singleShot(200, this, [this, path] { openArchive(path); });
     return;
   }
-  runCommand([this, path] { mpak::openArchive(m_shell, m_catalogue, path); });
+  runCommand([path](app::CommandContext& context) { app::openArchive(context, path); });
 }
 
 QWidget* Form1::control(std::string_view name) const {
@@ -384,7 +379,8 @@ void Form1::messageBox(app::Icon icon, const std::string& text) {
   QMessageBox::Icon qicon = icon == app::Icon::Information   ? QMessageBox::Information
                             : icon == app::Icon::Exclamation ? QMessageBox::Warning
                                                              : QMessageBox::Critical;
-  QMessageBox box(qicon, "Tarnwick", q(util::crLfToLf(text)), QMessageBox::Ok, this);
+  QMessageBox box(qicon, q(std::string(util::kProductName)), q(util::crLfToLf(text)),
+                  QMessageBox::Ok, this);
   box.setObjectName("messageBox");
   box.exec();
 }
@@ -427,8 +423,8 @@ void Form1::yield() {
 }
 
 void Form1::setCommandsEnabled(bool enabled) {
-  for (auto name : app::commandButtons())
-    if (QWidget* w = control(name))
+  for (const auto& row : app::commandTable())
+    if (QWidget* w = control(row.button))
       w->setEnabled(enabled);
 }
 
@@ -493,9 +489,12 @@ void Form1::changeEvent(QEvent* event) {
 void Form1::closeEvent(QCloseEvent* event) {
   event->accept();
   // A close request ends the program at once, even in the middle of a command: files
-  // are written through temporary names, so nothing half-written is left behind.
-  if (m_running)
+  // are written through temporary names, which go before the program does, so nothing
+  // half-written is left behind.
+  if (m_running) {
+    util::removeLiveTemporaries();
     std::_Exit(0);
+  }
 }
 
 void Form1::dragEnterEvent(QDragEnterEvent* event) {

@@ -1,6 +1,7 @@
 // Form1: the main window. Implements the Window port with real controls whose object
 // names are the control names, and the layout port for Form_Resize. It owns the state
-// every command shares for the window's whole life and runs one command at a time.
+// every command shares for the window's whole life, forwards each click through the
+// command table and runs one command at a time.
 #pragma once
 
 #include <QElapsedTimer>
@@ -12,10 +13,10 @@
 #include <set>
 #include <string>
 
+#include "app/commands/context.h"
 #include "app/layout.h"
 #include "app/shell.h"
 #include "app/window_port.h"
-#include "mpak/catalogue.h"
 
 class QListView;
 class QLineEdit;
@@ -43,7 +44,7 @@ class Form1 : public QWidget, public app::Window, public app::LayoutPort {
   void openArchive(const std::string& path);
 
   app::AppState& state() { return m_state; }
-  mpak::Catalogue& catalogue() { return m_catalogue; }
+  app::Session& session() { return m_session; }
   app::Shell& shell() { return m_shell; }
   QWidget* control(std::string_view name) const;
   // Twips <-> pixels at the screen's logical DPI.
@@ -99,7 +100,7 @@ class Form1 : public QWidget, public app::Window, public app::LayoutPort {
   void buildControls();
   void connectCommands();
   // Runs one command; clicks on command buttons are ignored while it runs.
-  void runCommand(const std::function<void()>& command);
+  void runCommand(const std::function<void(app::CommandContext&)>& command);
   void paintDirty();
   void markDirty(QWidget* w);
   void applyText(QWidget* w, const QString& text);
@@ -107,7 +108,8 @@ class Form1 : public QWidget, public app::Window, public app::LayoutPort {
   app::Settings& m_settings;
   app::AppState m_state;
   app::Shell m_shell;
-  mpak::Catalogue m_catalogue;
+  app::Session m_session;
+  app::CommandContext m_context{m_shell, m_settings, m_session};
   std::map<std::string, QWidget*, std::less<>> m_controls;
   QListView* m_list = nullptr;
   FileListModel* m_model = nullptr;

@@ -9,11 +9,15 @@
 #include "gui/form1.h"
 #include "gui/qt_settings.h"
 #include "gui/single_instance.h"
+#include "util/temporary.h"
+#include "util/version.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  QApplication::setApplicationName("Tarnwick");
-  QApplication::setOrganizationName("Tarnwick");
+  util::installTemporaryCleanup();
+  const QString product = QString::fromStdString(std::string(util::kProductName));
+  QApplication::setApplicationName(product);
+  QApplication::setOrganizationName(product);
   QFont font = QApplication::font();
   font.setPointSize(8);
   QApplication::setFont(font);

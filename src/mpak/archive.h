@@ -20,19 +20,15 @@
 namespace mpak {
 
 namespace layout {
-inline constexpr std::uint64_t kFileTag = 0;
 inline constexpr std::uint64_t kHeaderSize = 16;  // file tag, two block sizes, two counts
 inline constexpr std::uint64_t kTocBlockSize = 4;
 inline constexpr std::uint64_t kStocBlockSize = 8;
 inline constexpr std::uint64_t kEntryCount = 12;
 inline constexpr std::uint64_t kStocCount = 14;
-inline constexpr std::uint64_t kTocTag = 16;
 inline constexpr std::uint64_t kTocPosition = 16;  // the TOC block, tag included
 inline constexpr std::uint64_t kTagSize = 4;
-inline constexpr std::uint64_t kEmptyArchiveSize = 28;
 
 // Offsets inside a TOC record.
-inline constexpr std::uint64_t kTocRecordLength = 0;
 inline constexpr std::uint64_t kTocStoredSize = 2;
 inline constexpr std::uint64_t kTocUnpackedSize = 6;
 inline constexpr std::uint64_t kTocCompressedFlag = 10;
@@ -42,7 +38,6 @@ inline constexpr std::uint64_t kTocPath = 12;
 inline constexpr std::uint64_t kTocFixedSize = 15;  // record size = 15 + L + 4 * copies
 
 // Offsets inside a STOC record.
-inline constexpr std::uint64_t kStocRecordLength = 0;
 inline constexpr std::uint64_t kStocTocIndex = 2;
 inline constexpr std::uint64_t kStocPathLength = 4;
 inline constexpr std::uint64_t kStocPath = 5;
@@ -61,7 +56,6 @@ class FormatError : public std::runtime_error {
 // One TOC record as the catalogue keeps it.
 struct ArchiveEntry {
   std::string path;  // Windows-1252 bytes with "\" separators
-  std::int32_t pathLength = 0;
   std::uint32_t storedSize = 0;
   std::uint32_t unpackedSize = 0;
   std::uint8_t compressedFlag = 0;  // 1 = raw DEFLATE; anything else is stored as is
@@ -83,8 +77,8 @@ struct StocRecord {
   std::uint64_t recordOffset = 0;
 };
 
-// Header, TOC and STOC of one archive.
-struct ArchiveIndex {
+// The 16-byte header and the block positions it gives.
+struct ArchiveHeader {
   std::uint32_t tocBlockSize = 0;
   std::uint32_t stocBlockSize = 0;
   std::uint16_t entryCount = 0;
@@ -92,10 +86,18 @@ struct ArchiveIndex {
   std::uint64_t tocPosition = layout::kTocPosition;  // at the "TOC" tag
   std::uint64_t stocPosition = 0;                    // at the "STOC" tag
   std::uint64_t rawdPosition = 0;                    // at the "RAWD" tag
+};
+
+// Header, TOC and STOC of one archive.
+struct ArchiveIndex : ArchiveHeader {
   std::uint64_t fileSize = 0;
   std::vector<ArchiveEntry> entries;  // TOC order
   std::vector<StocRecord> stoc;       // file order
 };
+
+// Reads the header fields and the positions they give. Checks only that the file holds
+// the 16 bytes; readArchiveIndex checks the block sizes against the file.
+ArchiveHeader readArchiveHeader(std::span<const std::uint8_t> file);
 
 // Reads the index of an archive whose whole content is `file`. Walks the records by
 // their layout (the record-length fields, the terminators and the tags are not relied
@@ -104,19 +106,26 @@ struct ArchiveIndex {
 // the fault. Block sizes below 4, or that put the "STOC" or "RAWD" tag past the end of
 // the file, are refused; records running beyond their block are not (the TOC walk follows
 // the records, the STOC walk starts after the STOC tag). Counts are unsigned 16-bit;
-// there is no entry limit here. Data ranges are not checked (see dataInBounds): a damaged
+// there is no entry limit here. Data ranges are not checked (see copyInFile): a damaged
 // entry must not stop the others from loading.
 // A STOC record whose TOC index names no entry is kept in `stoc` and marks nothing.
 // Allocates no more than the file's own size warrants; linear in the number of records.
 ArchiveIndex readArchiveIndex(std::span<const std::uint8_t> file);
 
-// True when every stored copy of `entry` (stored size bytes at each data position) lies
-// inside the file the index was read from (index.fileSize bytes). An entry with no copies
-// is always in bounds.
-bool dataInBounds(const ArchiveIndex& index, const ArchiveEntry& entry);
-
 // Absolute file position of copy `copy` (0-based, below entry.dataOffsets.size()):
 // RAWD position + that copy's data offset.
 std::uint64_t copyPosition(const ArchiveIndex& index, const ArchiveEntry& entry, std::size_t copy);
+
+// True when copy `copy` of `entry` (its stored size at its position) lies inside the file
+// the index was read from (index.fileSize bytes).
+bool copyInFile(const ArchiveIndex& index, const ArchiveEntry& entry, std::size_t copy);
+
+// "" when copy `copy` lies inside the file; otherwise what is wrong ("copy 2 (812 bytes at
+// offset 0x1F40) runs past the end of the file (8000 bytes)", copies counted from 1).
+std::string copyFault(const ArchiveIndex& index, const ArchiveEntry& entry, std::size_t copy);
+
+// True when every stored copy of `entry` lies inside the file. An entry with no copies is
+// always in bounds.
+bool dataInBounds(const ArchiveIndex& index, const ArchiveEntry& entry);
 
 }  // namespace mpak

@@ -40,15 +40,8 @@ class IndexReader {
   }
 
   void readHeader() {
-    if (size() < layout::kHeaderSize)
-      throw FormatError("header: the file is " + std::to_string(size()) +
-                        " bytes long, shorter than the 16-byte header");
+    static_cast<ArchiveHeader&>(m_index) = readArchiveHeader(m_file);
     m_index.fileSize = size();
-    m_index.tocBlockSize = m_reader.u32(layout::kTocBlockSize, "TOC block size");
-    m_index.stocBlockSize = m_reader.u32(layout::kStocBlockSize, "STOC block size");
-    m_index.entryCount = m_reader.u16(layout::kEntryCount, "entry count");
-    m_index.stocCount = m_reader.u16(layout::kStocCount, "STOC count");
-    m_index.tocPosition = layout::kTocPosition;
 
     // A block size below 4 cannot even hold the block's tag, and the walks below start
     // 4 bytes into each block.
@@ -58,8 +51,6 @@ class IndexReader {
     if (m_index.stocBlockSize < layout::kTagSize)
       headerFault("STOC block size", layout::kStocBlockSize, m_index.stocBlockSize,
                   "is smaller than the 4-byte STOC tag");
-    m_index.stocPosition = layout::kTocPosition + m_index.tocBlockSize;
-    m_index.rawdPosition = m_index.stocPosition + m_index.stocBlockSize;
     if (m_index.stocPosition + layout::kTagSize > size())
       headerFault("TOC block size", layout::kTocBlockSize, m_index.tocBlockSize,
                   "puts the STOC block " + endOfFile());
@@ -94,7 +85,6 @@ class IndexReader {
       entry.unpackedSize = m_reader.u32(p + layout::kTocUnpackedSize, "TOC record");
       entry.compressedFlag = m_reader.u8(p + layout::kTocCompressedFlag, "TOC record");
       std::uint64_t pathLength = m_reader.u8(p + layout::kTocPathLength, "TOC record");
-      entry.pathLength = static_cast<std::int32_t>(pathLength);
       if (p + layout::kTocPath + pathLength > size())
         fail(record(), p,
              "path (" + util::counted(pathLength, "byte", "bytes") + ") runs " + endOfFile());
@@ -158,6 +148,21 @@ class IndexReader {
 
 }  // namespace
 
+ArchiveHeader readArchiveHeader(std::span<const std::uint8_t> file) {
+  if (file.size() < layout::kHeaderSize)
+    throw FormatError("header: the file is " + util::counted(file.size(), "byte", "bytes") +
+                      " long, shorter than the 16-byte header");
+  util::ByteReader reader(file);
+  ArchiveHeader header;
+  header.tocBlockSize = reader.u32(layout::kTocBlockSize, "TOC block size");
+  header.stocBlockSize = reader.u32(layout::kStocBlockSize, "STOC block size");
+  header.entryCount = reader.u16(layout::kEntryCount, "entry count");
+  header.stocCount = reader.u16(layout::kStocCount, "STOC count");
+  header.stocPosition = layout::kTocPosition + header.tocBlockSize;
+  header.rawdPosition = header.stocPosition + header.stocBlockSize;
+  return header;
+}
+
 ArchiveIndex readArchiveIndex(std::span<const std::uint8_t> file) {
   try {
     return IndexReader(file).read();
@@ -167,17 +172,29 @@ ArchiveIndex readArchiveIndex(std::span<const std::uint8_t> file) {
   }
 }
 
-bool dataInBounds(const ArchiveIndex& index, const ArchiveEntry& entry) {
-  for (std::uint32_t offset : entry.dataOffsets) {
-    std::uint64_t start = index.rawdPosition + offset;
-    if (start > index.fileSize || entry.storedSize > index.fileSize - start)
-      return false;
-  }
-  return true;
-}
-
 std::uint64_t copyPosition(const ArchiveIndex& index, const ArchiveEntry& entry, std::size_t copy) {
   return index.rawdPosition + entry.dataOffsets.at(copy);
+}
+
+bool copyInFile(const ArchiveIndex& index, const ArchiveEntry& entry, std::size_t copy) {
+  std::uint64_t start = copyPosition(index, entry, copy);
+  return start <= index.fileSize && entry.storedSize <= index.fileSize - start;
+}
+
+std::string copyFault(const ArchiveIndex& index, const ArchiveEntry& entry, std::size_t copy) {
+  if (copyInFile(index, entry, copy))
+    return {};
+  return "copy " + std::to_string(copy + 1) + " (" +
+         util::counted(entry.storedSize, "byte", "bytes") + " at offset " +
+         hexOffset(copyPosition(index, entry, copy)) + ") runs past the end of the file (" +
+         util::counted(index.fileSize, "byte", "bytes") + ")";
+}
+
+bool dataInBounds(const ArchiveIndex& index, const ArchiveEntry& entry) {
+  for (std::size_t k = 0; k < entry.dataOffsets.size(); ++k)
+    if (!copyInFile(index, entry, k))
+      return false;
+  return true;
 }
 
 }  // namespace mpak

@@ -11,6 +11,7 @@
 
 #include "util/byte_reader.h"
 #include "util/file_io.h"
+#include "util/temporary.h"
 
 namespace mpak {
 
@@ -63,8 +64,10 @@ void MemorySink::writeAt(std::uint64_t offset, std::span<const std::uint8_t> byt
 
 FileSink::FileSink(std::filesystem::path target)
     : m_target(std::move(target)),
-      m_temporary(m_target.parent_path() / util::temporaryName(m_target.filename().string())) {
-  m_fd = ::open(m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+      m_temporary(
+          AT_FDCWD,
+          (m_target.parent_path() / util::temporaryName(m_target.filename().string())).string()) {
+  m_fd = ::open(m_temporary.name().c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (m_fd < 0)
     failFile(errno, "cannot create", m_target);
 }
@@ -72,8 +75,6 @@ FileSink::FileSink(std::filesystem::path target)
 FileSink::~FileSink() {
   if (m_fd >= 0)
     ::close(m_fd);
-  if (!m_committed)
-    ::unlink(m_temporary.c_str());
 }
 
 void FileSink::writeAll(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
@@ -103,9 +104,9 @@ void FileSink::commit() {
   m_fd = -1;
   if (::close(fd) != 0)
     failFile(errno, "cannot write", m_target);
-  if (::rename(m_temporary.c_str(), m_target.c_str()) != 0)
+  if (::rename(m_temporary.name().c_str(), m_target.c_str()) != 0)
     failFile(errno, "cannot replace", m_target);
-  m_committed = true;
+  m_temporary.release();
 }
 
 // ---- ArchiveWriter ----

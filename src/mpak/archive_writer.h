@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "mpak/archive.h"
+#include "util/temporary.h"
 
 namespace mpak {
 
@@ -59,16 +60,14 @@ class FileSink : public Sink {
   std::uint64_t position() const override { return m_position; }
 
   void commit();
-  const std::filesystem::path& temporaryPath() const { return m_temporary; }
 
  private:
   void writeAll(std::uint64_t offset, std::span<const std::uint8_t> bytes);
 
   std::filesystem::path m_target;
-  std::filesystem::path m_temporary;
+  util::TemporaryFile m_temporary;
   int m_fd = -1;
   std::uint64_t m_position = 0;
-  bool m_committed = false;
 };
 
 // What the writer needs to know of an entry before any data is written.

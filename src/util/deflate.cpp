@@ -25,18 +25,14 @@ libdeflate_decompressor* threadDecompressor() {
 
 }  // namespace
 
-InflateStatus inflateExact(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) {
-  std::size_t actual = 0;
-  auto r = libdeflate_deflate_decompress(threadDecompressor(), in.data(), in.size(), out.data(),
-                                         out.size(), &actual);
-  switch (r) {
-    case LIBDEFLATE_SUCCESS:
-      return actual == out.size() ? InflateStatus::Ok : InflateStatus::WrongSize;
-    case LIBDEFLATE_INSUFFICIENT_SPACE:
-      return InflateStatus::ShortOutput;
-    default:
-      return InflateStatus::BadData;
-  }
+InflateResult inflateRaw(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) {
+  InflateResult result;
+  auto r = libdeflate_deflate_decompress_ex(threadDecompressor(), in.data(), in.size(), out.data(),
+                                            out.size(), &result.inBytes, &result.outBytes);
+  result.status = r == LIBDEFLATE_SUCCESS              ? InflateStatus::Ok
+                  : r == LIBDEFLATE_INSUFFICIENT_SPACE ? InflateStatus::OutputFull
+                                                       : InflateStatus::BadData;
+  return result;
 }
 
 const char* describe(InflateStatus status) {
@@ -45,10 +41,8 @@ const char* describe(InflateStatus status) {
       return "ok";
     case InflateStatus::BadData:
       return "the data is not valid DEFLATE data";
-    case InflateStatus::ShortOutput:
-      return "the data inflates to more bytes than the unpacked size";
-    case InflateStatus::WrongSize:
-      return "the data inflates to fewer bytes than the unpacked size";
+    case InflateStatus::OutputFull:
+      return "the data inflates to more bytes than there is room for";
   }
   return "unknown inflate status";
 }

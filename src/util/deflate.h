@@ -11,14 +11,22 @@
 
 namespace util {
 
-enum class InflateStatus { Ok, BadData, ShortOutput, WrongSize };
+enum class InflateStatus {
+  Ok,          // a complete stream that fit in the output
+  BadData,     // not valid DEFLATE data, or the stream ends before its final block
+  OutputFull,  // the stream holds more bytes than the output has room for
+};
 
-// Inflates `in` into exactly `out.size()` bytes. Ok only when the stream is valid and
-// produces exactly that many bytes; ShortOutput when it would produce more, WrongSize
-// when it produces fewer, BadData when it is not valid DEFLATE data.
-InflateStatus inflateExact(std::span<const std::uint8_t> in, std::span<std::uint8_t> out);
+struct InflateResult {
+  InflateStatus status = InflateStatus::BadData;
+  std::size_t outBytes = 0;  // with Ok: the bytes the stream gave (at most out.size())
+  std::size_t inBytes = 0;   // with Ok: the input bytes up to the end of the final block
+};
 
-// A short English description of a status ("the data is not valid DEFLATE data").
+// Inflates the raw DEFLATE stream at the start of `in` into `out`.
+InflateResult inflateRaw(std::span<const std::uint8_t> in, std::span<std::uint8_t> out);
+
+// A short English description of a failed status ("the data is not valid DEFLATE data").
 const char* describe(InflateStatus status);
 
 // Compresses `in` at `level` (1 fastest .. 12 smallest, 6 is zlib's default).

@@ -3,9 +3,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <system_error>
+
+#include "util/temporary.h"
 
 namespace util {
 namespace {
@@ -20,10 +21,6 @@ void writeAll(int fd, const std::uint8_t* data, std::size_t size,
     fail(err, "cannot write", path);
 }
 
-std::filesystem::path temporaryBeside(const std::filesystem::path& path) {
-  return path.parent_path() / temporaryName(path.filename().string());
-}
-
 }  // namespace
 
 void throwFileError(int err, std::string_view what, const std::filesystem::path& path) {
@@ -31,22 +28,6 @@ void throwFileError(int err, std::string_view what, const std::filesystem::path&
   text += ' ';
   text += path.string();
   throw std::system_error(err, std::generic_category(), text);
-}
-
-std::string temporaryName(std::string_view fileName) {
-  static std::atomic<unsigned> counter{0};
-  // At most 200 bytes of the file's own name, so the temporary one stays a legal name.
-  std::string name(1, '.');
-  if (!fileName.empty()) {
-    name += fileName.substr(0, 200);
-    name += '.';
-  }
-  name += "tw";
-  name += std::to_string(::getpid());
-  name += '-';
-  name += std::to_string(counter++);
-  name += ".tmp";
-  return name;
 }
 
 int writeAllAt(int fd, std::uint64_t offset, std::span<const std::uint8_t> bytes) noexcept {
@@ -90,27 +71,19 @@ std::string readWholeFile(const std::filesystem::path& path) {
 }
 
 void writeFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-  auto tmp = temporaryBeside(path);
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  TemporaryFile tmp(AT_FDCWD,
+                    (path.parent_path() / temporaryName(path.filename().string())).string());
+  int fd = ::open(tmp.name().c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0)
     fail(errno, "cannot create", path);
-  try {
-    writeAll(fd, bytes.data(), bytes.size(), path);
-  } catch (...) {
-    ::close(fd);
-    ::unlink(tmp.c_str());
-    throw;
-  }
-  if (::close(fd) != 0) {
-    int err = errno;
-    ::unlink(tmp.c_str());
+  int err = writeAllAt(fd, 0, bytes);
+  if (::close(fd) != 0 && err == 0)
+    err = errno;
+  if (err != 0)
     fail(err, "cannot write", path);
-  }
-  if (::rename(tmp.c_str(), path.c_str()) != 0) {
-    int err = errno;
-    ::unlink(tmp.c_str());
-    fail(err, "cannot replace", path);
-  }
+  if (::rename(tmp.name().c_str(), path.c_str()) != 0)
+    fail(errno, "cannot replace", path);
+  tmp.release();
 }
 
 void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes) {

@@ -12,10 +12,6 @@ namespace util {
 // "<what> <path>" as a std::system_error carrying `err` ("cannot write /x/a.bin: ...").
 [[noreturn]] void throwFileError(int err, std::string_view what, const std::filesystem::path& path);
 
-// A name for a temporary file beside the file `fileName` (may be empty), unique among
-// this machine's processes: ".<fileName>.tw<pid>-<n>.tmp", the name cut to 200 bytes.
-std::string temporaryName(std::string_view fileName);
-
 // Writes every byte of `bytes` at `offset` of `fd`, retrying short and interrupted writes.
 // Returns 0, or the errno of the write that failed.
 int writeAllAt(int fd, std::uint64_t offset, std::span<const std::uint8_t> bytes) noexcept;

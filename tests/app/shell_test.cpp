@@ -43,18 +43,6 @@ TEST_F(ShellFixture, StatusLineIsReplacedAndRepainted) {
   EXPECT_EQ(std::count(window.repaints.begin(), window.repaints.end(), "Text1"), 2);
 }
 
-TEST_F(ShellFixture, ProgressAndItemCount) {
-  shell.setProgress(0.5);
-  EXPECT_DOUBLE_EQ(window.progress, 1747.5);
-  shell.setProgress(1.0);
-  EXPECT_DOUBLE_EQ(window.progress, 3495);
-  EXPECT_EQ(window.repaints.back(), "Label9");
-  shell.setItemCount(0);
-  EXPECT_EQ(window.text("Label2"), "0 Items");
-  shell.setItemCount(10001);
-  EXPECT_EQ(window.text("Label2"), "10001 Items");
-}
-
 TEST_F(ShellFixture, TrapsShowTheOperationMessageAnEmptyLineAndTheDescription) {
   struct Row {
     const char* message;

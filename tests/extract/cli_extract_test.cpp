@@ -108,31 +108,49 @@ TEST_F(Cli, EndsWithItsExitCodeAndSaysWhatAndWhere) {
   }
 }
 
-TEST_F(Cli, DamagedAndUnsafeEntriesFailExtractAndVerify) {
+TEST_F(Cli, DamagedEntriesFailResizedOnesWarnAndVerifyTellsBadFromDoubtful) {
+  auto twin = stored("twin.bin", "ab");
+  twin.copies = 2;
+  twin.dataOffsets = std::vector<std::uint32_t>{4, 8};  // copy 2 reads ok.txt's "fi"
   auto badDeflate = compressed("bad.bin", "content");
   badDeflate.stored = "\x07\xFF\xFF";
   auto wrongSize = compressed("size.bin", "content");
   wrongSize.unpackedSize = 99;
+  auto trailing = compressed("tail.bin", "content");
+  trailing.stored += "JUNK";
+  auto oddSize = stored("odd.bin", "odd");
+  oddSize.unpackedSize = 5;
   auto pastEnd = stored("far.bin", "far");
   pastEnd.dataOffsets = std::vector<std::uint32_t>{0x00100000u};
-  dir.write("bad.mpak",
-            testing_support::buildArchiveBytes({stored("ok.txt", "fine"), badDeflate, wrongSize,
-                                                pastEnd, stored("../up.txt", "u")}));
+  dir.write("bad.mpak", testing_support::buildArchiveBytes(
+                            {twin, stored("ok.txt", "fine"), badDeflate, wrongSize, trailing,
+                             oddSize, pastEnd, stored("../up.txt", "u")}));
 
   auto r = run("extract bad.mpak -o out");
 
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.out, "Extracted 1 of 5 entries (3 failed, 1 refused) to out\n");
+  EXPECT_EQ(r.out, "Extracted 5 of 8 entries (2 failed, 1 refused) to out\n");
   for (const char* text :
-       {"entry 1 'bad.bin'", "not valid DEFLATE data", "entry 4 '../up.txt'", "\"..\" segment"})
+       {"entry 2 'bad.bin'", "not valid DEFLATE data", "entry 7 '../up.txt'", "\"..\" segment",
+        "warning: entry 3 'size.bin' (TOC record at 0x", "inflates to 7 bytes, the table says 99"})
     EXPECT_NE(r.err.find(text), std::string::npos) << text << "\n" << r.err;
-  EXPECT_EQ(filesBelow(dir.path() / "out"), Strings{"ok.txt"});
+  EXPECT_EQ(filesBelow(dir.path() / "out"),
+            (Strings{"odd.bin", "ok.txt", "size.bin", "tail.bin", "twin.bin"}));
+  EXPECT_EQ(slurp(dir.path() / "out" / "size.bin"), "content");
+  EXPECT_EQ(slurp(dir.path() / "out" / "tail.bin"), "content");
   EXPECT_FALSE(fs::exists(dir.path() / "up.txt"));
 
   r = run("verify bad.mpak");
 
   EXPECT_EQ(r.code, 1) << r.err;
-  EXPECT_TRUE(r.out.ends_with("bad.mpak: 5 entries checked, 4 bad\n")) << r.out;
+  for (const char* text :
+       {"entry 0 'twin.bin' (TOC record at 0x14): copy 2 (2 bytes at offset 0x",
+        ") differs from copy 1\n", "'odd.bin' (TOC record at 0x",
+        "unpacked size (5 bytes) is not its stored size (3 bytes)", "'size.bin' (TOC record at 0x",
+        ": warning: the data inflates to 7 bytes, the table says 99\n",
+        ": warning: 4 stored bytes follow the end of the DEFLATE data\n"})
+    EXPECT_NE(r.out.find(text), std::string::npos) << text << "\n" << r.out;
+  EXPECT_TRUE(r.out.ends_with("bad.mpak: 8 entries checked, 5 bad, 2 warnings\n")) << r.out;
 }
 
 }  // namespace

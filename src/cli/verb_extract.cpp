@@ -1,4 +1,4 @@
-// tarnwick-cli extract and verify.
+// tarnwick-cli extract: entries of an archive written below a folder.
 #include <CLI/CLI.hpp>
 
 #include <chrono>
@@ -10,7 +10,6 @@
 #include "cli/cli.h"
 #include "extract/entry_glob.h"
 #include "extract/extractor.h"
-#include "extract/verifier.h"
 #include "mpak/archive.h"
 #include "util/byte_reader.h"
 #include "util/cp1252.h"
@@ -30,16 +29,6 @@ struct ExtractArgs {
   bool overwrite = false;
   bool quiet = false;
 };
-
-// The path as the user reads it: UTF-8 with "/" separators.
-std::string shownPath(const mpak::ArchiveEntry& entry) {
-  return util::replaceAll(util::cp1252ToUtf8(entry.path), '\\', '/');
-}
-
-std::string entryWhere(std::size_t index, const mpak::ArchiveEntry& entry) {
-  return "entry " + std::to_string(index) + " '" + shownPath(entry) + "' (TOC record at " +
-         util::hexOffset(entry.recordOffset) + ")";
-}
 
 // Progress on a terminal: one line, rewritten at most ten times a second.
 class ProgressLine {
@@ -151,6 +140,12 @@ int runExtract(const ExtractArgs& args, Io& io) {
     }
   }
 
+  for (const auto& resized : summary.resized)
+    io.err << "tarnwick-cli: " << args.archive
+           << ": warning: " << entryWhere(resized.entryIndex, entries[resized.entryIndex])
+           << " inflates to " << resized.size << " bytes, the table says "
+           << entries[resized.entryIndex].unpackedSize << "; written whole\n";
+
   if (!args.quiet) {
     io.out << "Extracted " << summary.written << " of " << selection.size() << " entries";
     std::string notes;
@@ -167,21 +162,8 @@ int runExtract(const ExtractArgs& args, Io& io) {
       notes += ")";
     io.out << notes << " to " << rootShown << "\n";
   }
-  return warnings || !summary.problems.empty() ? kExitWarnings : kExitOk;
-}
-
-int runVerify(const std::string& archive, Io& io) {
-  OpenedArchive opened;
-  if (!openArchive(archive, io, opened))
-    return kExitFailed;
-  auto report = extract::verifyArchive(opened.file.bytes(), opened.index);
-  for (const auto& fault : report.faults)
-    io.out << archive << ": "
-           << entryWhere(fault.entryIndex, opened.index.entries[fault.entryIndex]) << ": "
-           << fault.what << "\n";
-  io.out << archive << ": " << report.entries << " entries checked, " << report.badEntries
-         << " bad\n";
-  return report.badEntries == 0 ? kExitOk : kExitWarnings;
+  return warnings || !summary.problems.empty() || !summary.resized.empty() ? kExitWarnings
+                                                                           : kExitOk;
 }
 
 }  // namespace
@@ -202,16 +184,6 @@ void registerExtract(CLI::App& app, Runner& run) {
   sub->add_flag("--overwrite", args->overwrite, "replace files that exist already");
   sub->add_flag("-q,--quiet", args->quiet, "print nothing but errors");
   sub->callback([&run, args] { run = [args](Io& io) { return runExtract(*args, io); }; });
-}
-
-void registerVerify(CLI::App& app, Runner& run) {
-  auto archive = std::make_shared<std::string>();
-  auto* sub = app.add_subcommand(
-      "verify",
-      "Check every entry of an archive: paths, data ranges, copies, and that compressed "
-      "data inflates to its unpacked size. Writes nothing.");
-  sub->add_option("ARCHIVE", *archive, "the MPAK archive")->required();
-  sub->callback([&run, archive] { run = [archive](Io& io) { return runVerify(*archive, io); }; });
 }
 
 }  // namespace cli

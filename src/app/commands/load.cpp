@@ -1,17 +1,17 @@
-#include "mpak/load_command.h"
+#include "app/commands/load.h"
 
 #include <filesystem>
 #include <stdexcept>
 
 #include "mpak/file_list_item.h"
 #include "mpak/library_toc.h"
-#include "util/byte_reader.h"
 #include "util/cp1252.h"
+#include "util/error_text.h"
 #include "util/file_io.h"
 #include "util/mapped_file.h"
 #include "util/text.h"
 
-namespace mpak {
+namespace app {
 namespace {
 
 constexpr int kRepaintEvery = 100;
@@ -21,34 +21,43 @@ constexpr int kRepaintEvery = 100;
   throw std::out_of_range("Subscript out of range");
 }
 
-void beginArchive(app::Shell& shell, Catalogue& catalogue, const std::string& path) {
-  auto& window = shell.window();
-  window.setText("Label5", std::string(util::fileNamePart(path)));
-  shell.state().currentArchivePath = path;
-  ProcessLibrary(shell, catalogue);
+void beginArchive(CommandContext& context, const std::string& path) {
+  auto& archive = context.session.archive;
+  archive.path = path;
+  archive.fileName = std::string(util::fileNamePart(path));
+  context.window().setText("Label5", archive.fileName);
+  ProcessLibrary(context);
 }
 
 }  // namespace
 
-void butSelectMPAKfile_Click(app::Shell& shell, app::Settings& settings, Catalogue& catalogue) {
-  app::runTrapped(shell, "SelectMPAKfile error.", [&] {
-    auto chosen = app::ChooseInputFile(shell.window(), settings, shell.state(),
-                                       "Select File [.mpak]", ".mpak type files (*.mpak)|*.mpak");
+void butSelectMPAKfile_Click(CommandContext& context) {
+  runTrapped(context.shell, "SelectMPAKfile error.", [&] {
+    auto chosen = ChooseInputFile(context.window(), context.settings, context.state(),
+                                  "Select File [.mpak]", ".mpak type files (*.mpak)|*.mpak");
     if (!chosen)
       return;
-    beginArchive(shell, catalogue, *chosen);
+    beginArchive(context, *chosen);
   });
 }
 
-void openArchive(app::Shell& shell, Catalogue& catalogue, const std::string& path) {
-  app::runTrapped(shell, "SelectMPAKfile error.", [&] {
-    beginArchive(shell, catalogue, std::filesystem::absolute(path).lexically_normal().string());
+void openArchive(CommandContext& context, const std::string& path) {
+  runTrapped(context.shell, "SelectMPAKfile error.", [&] {
+    beginArchive(context, std::filesystem::absolute(path).lexically_normal().string());
   });
 }
 
-void ProcessLibrary(app::Shell& shell, Catalogue& catalogue) {
+void forgetArchive(CommandContext& context) {
+  context.session.archive = LoadedArchive{};
+  context.window().setText("Label5", "");
+}
+
+void ProcessLibrary(CommandContext& context) {
+  auto& shell = context.shell;
   auto& window = shell.window();
   auto& state = shell.state();
+  auto& archive = context.session.archive;
+  auto& catalogue = archive.catalogue;
   try {
     window.clearList();
     shell.setItemCount(0);
@@ -56,33 +65,25 @@ void ProcessLibrary(app::Shell& shell, Catalogue& catalogue) {
     window.setLogPane("", true);
     window.repaint("Form1");
     window.yield();
-    catalogue = Catalogue{};
+    catalogue = mpak::Catalogue{};
 
-    util::MappedFile file(state.currentArchivePath);
-    util::ByteReader header(file.bytes());
-    const auto tocBlockSize = header.u32(layout::kTocBlockSize, "header: TOC block size");
-    const auto stocBlockSize = header.u32(layout::kStocBlockSize, "header: STOC block size");
-    const auto entryCount = header.u16(layout::kEntryCount, "header: entry count");
-    const auto stocCount = header.u16(layout::kStocCount, "header: STOC count");
-    const std::uint64_t tocPosition = layout::kTocPosition;
-    const std::uint64_t stocPosition = tocPosition + tocBlockSize;
-    const std::uint64_t rawdPosition = stocPosition + stocBlockSize;
-
+    util::MappedFile file(archive.path);
+    const mpak::ArchiveHeader header = mpak::readArchiveHeader(file.bytes());
     std::string pane;
-    pane += "TOC = x" + util::hexUpper(tocPosition) + ", " + std::to_string(entryCount) +
-            " entries\r\n";
-    pane += "STOC = x" + util::hexUpper(stocPosition) + ", " + std::to_string(stocCount) +
-            " entries\r\n";
-    pane += "RAWD = x" + util::hexUpper(rawdPosition) + "\r\n\r\n";
+    pane += "TOC = x" + util::hexUpper(header.tocPosition) + ", " +
+            std::to_string(header.entryCount) + " entries\r\n";
+    pane += "STOC = x" + util::hexUpper(header.stocPosition) + ", " +
+            std::to_string(header.stocCount) + " entries\r\n";
+    pane += "RAWD = x" + util::hexUpper(header.rawdPosition) + "\r\n\r\n";
     window.setLogPane(pane, true);
     state.logText = pane;
 
-    app::BusyPointer busy(window);
+    BusyPointer busy(window);
     window.repaint("butSelectMPAKfile");
     window.yield();
     window.yield();
 
-    ArchiveIndex index = readArchiveIndex(file.bytes());
+    mpak::ArchiveIndex index = mpak::readArchiveIndex(file.bytes());
     if (index.entries.size() > kMaxListedEntries)
       subscriptOutOfRange();
     shell.setProgress(1.0);
@@ -116,7 +117,7 @@ void ProcessLibrary(app::Shell& shell, Catalogue& catalogue) {
       }
     };
     for (const auto& entry : index.entries) {
-      std::string item = fileListItem(entry);
+      std::string item = mpak::fileListItem(entry);
       // Paths are one byte per character, so the byte length is the length on screen.
       if (static_cast<std::int64_t>(item.size()) > state.longestItemLength)
         state.longestItemLength = static_cast<std::int32_t>(item.size());
@@ -127,22 +128,20 @@ void ProcessLibrary(app::Shell& shell, Catalogue& catalogue) {
     if (!batch.empty())
       flush();
 
-    const std::string tocText = libraryTocText(index.entries);
-    const std::string label5 = window.text("Label5");
-    util::writeFileIfAbsent(state.folders.library + "/" + label5 + ".toc", tocText);
+    const std::string tocText = mpak::libraryTocText(index.entries);
+    util::writeFileIfAbsent(state.folders.library + "/" + archive.fileName + ".toc", tocText);
 
     catalogue.index = std::move(index);
   } catch (...) {
-    auto description = app::describeException(std::current_exception());
-    catalogue = Catalogue{};
+    auto description = util::describeException(std::current_exception());
     window.yield();
     window.yield();
     window.setBusy(false);
-    window.setText("Label5", "");
+    forgetArchive(context);
     window.clearList();
     shell.setItemCount(0);
     shell.showTrap("ProcessLibrary error.", description);
   }
 }
 
-}  // namespace mpak
+}  // namespace app

@@ -1,15 +1,15 @@
-#include "extract/extract_command.h"
+#include "app/commands/extract.h"
 
 #include <filesystem>
 #include <system_error>
 
+#include "app/commands/load.h"
 #include "extract/extractor.h"
 #include "util/cp1252.h"
 #include "util/mapped_file.h"
-#include "util/run_and_wait.h"
 #include "util/text.h"
 
-namespace extract {
+namespace app {
 
 namespace {
 
@@ -35,7 +35,7 @@ std::string flatStagingName(std::string_view archiveFileName, std::string_view e
   return name;
 }
 
-std::size_t UnzipStagedFiles(app::Shell& shell, const std::vector<StagedEntry>& staged) {
+std::size_t logUnzipLines(Shell& shell, const std::vector<StagedEntry>& staged) {
   std::size_t unzipped = 0;
   const auto total = staged.size();
   for (std::size_t k = 0; k < total; ++k) {
@@ -53,30 +53,28 @@ std::size_t UnzipStagedFiles(app::Shell& shell, const std::vector<StagedEntry>& 
   return unzipped;
 }
 
-void butMassExtract_Click(app::Shell& shell, const mpak::Catalogue& catalogue,
-                          const std::function<void()>& selectArchive) {
+void butMassExtract_Click(CommandContext& context) {
+  auto& shell = context.shell;
   auto& window = shell.window();
   auto& state = shell.state();
+  const auto& archive = context.session.archive;
   std::size_t failed = 0;
 
-  bool finished = app::runTrapped(shell, "Extract error.", [&] {
-    const std::string archiveName = window.text("Label5");
-    if (archiveName.empty()) {
-      window.messageBox(app::Icon::Information,
+  bool finished = runTrapped(shell, "Extract error.", [&] {
+    if (!archive.loaded()) {
+      window.messageBox(Icon::Information,
                         "No MPAK file loaded.\r\n\r\nFirst select an .MPAK file you want to "
                         "extract.");
-      if (selectArchive)
-        selectArchive();
+      butSelectMPAKfile_Click(context);
       return;
     }
     if (window.selectedCount() == 0) {
-      window.messageBox(app::Icon::Information, "No files selected.");
+      window.messageBox(Icon::Information, "No files selected.");
       return;
     }
 
     shell.setStatus("");
     state.logText.clear();
-    util::ClearFolder(state.folders.temp, [&] { window.yield(); });
 
     // The selection is read once: item i of List1 is catalogue entry i.
     std::vector<std::size_t> selection;
@@ -84,42 +82,51 @@ void butMassExtract_Click(app::Shell& shell, const mpak::Catalogue& catalogue,
       if (window.isSelected(i))
         selection.push_back(static_cast<std::size_t>(i));
 
-    const auto root = std::filesystem::path(state.folders.extractedFiles) / archiveName;
+    const auto root = std::filesystem::path(state.folders.extractedFiles) / archive.fileName;
     {
       std::error_code ignored;
       std::filesystem::create_directory(root, ignored);
     }
     window.yield();
 
-    ExtractSummary summary;
+    const auto& entries = archive.catalogue.entries();
+    extract::ExtractSummary summary;
     std::vector<StagedEntry> staged;
     {
-      app::BusyPointer busy(window);
-      util::MappedFile archive(state.currentArchivePath);
-      auto report = [&](const EntryReport& what, std::size_t n, std::size_t total) {
-        const auto shown = util::cp1252ToUtf8(catalogue.entries()[what.entryIndex].path);
+      BusyPointer busy(window);
+      util::MappedFile file(archive.path);
+      auto report = [&](const extract::EntryReport& what, std::size_t n, std::size_t total) {
+        const auto& entry = entries[what.entryIndex];
+        const auto shown = util::cp1252ToUtf8(entry.path);
         auto line = "Extracting " + std::to_string(n) + "\\" + std::to_string(total) + ": " +
                     folderAndFile(shown);
         shell.setStatus(line);
         shell.appendLog(line);
-        if (what.outcome == EntryOutcome::Refused)
+        if (what.outcome == extract::EntryOutcome::Refused)
           shell.appendLog("Refused (unsafe path): " + what.reason + ".");
-        else if (what.outcome == EntryOutcome::Failed && !what.inflated)
+        else if (what.outcome == extract::EntryOutcome::Failed && !what.inflated)
           shell.appendLog("Failed: " + what.reason + ".");
+        if (what.resized)
+          shell.appendLog("Warning: " + shown + " inflates to " + std::to_string(what.size) +
+                          " bytes, the table says " + std::to_string(entry.unpackedSize) + ".");
         if (what.inflated)
-          staged.push_back({flatStagingName(archiveName, shown),
-                            what.outcome == EntryOutcome::Written, what.reason});
+          staged.push_back({flatStagingName(archive.fileName, shown),
+                            what.outcome == extract::EntryOutcome::Written, what.reason});
         shell.setProgress(static_cast<double>(n) / static_cast<double>(total));
         window.yield();
       };
-      summary = extractEntries(archive.bytes(), catalogue.index, selection, root, {}, report);
+      summary = extract::extractEntries(file.bytes(), archive.catalogue.index, selection, root, {},
+                                        report);
       window.yield();
       window.yield();
 
-      std::size_t unzipped = UnzipStagedFiles(shell, staged);
+      std::size_t unzipped = logUnzipLines(shell, staged);
       shell.setStatus("");
       shell.appendLog(std::to_string(unzipped) + " files unzipped.");
       shell.appendLog(std::to_string(summary.written) + " files extracted.");
+      if (!summary.resized.empty())
+        shell.appendLog(std::to_string(summary.resized.size()) +
+                        " files inflated to another size than the table says.");
       if (summary.refused > 0)
         shell.appendLog(std::to_string(summary.refused) + " entries refused (unsafe path).");
       if (summary.failed > 0)
@@ -131,15 +138,15 @@ void butMassExtract_Click(app::Shell& shell, const mpak::Catalogue& catalogue,
   });
 
   if (finished && failed > 0)
-    window.messageBox(app::Icon::Exclamation,
+    window.messageBox(Icon::Exclamation,
                       std::to_string(failed) +
                           " entries could not be extracted.\r\n\r\nThe log lists each one with "
                           "the reason.");
 }
 
-void butSelectAll_Click(app::Window& window) {
-  if (window.itemCount() > 0)
-    window.selectAll();
+void butSelectAll_Click(CommandContext& context) {
+  if (context.window().itemCount() > 0)
+    context.window().selectAll();
 }
 
-}  // namespace extract
+}  // namespace app

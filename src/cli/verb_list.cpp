@@ -1,8 +1,7 @@
-// The "list" and "toc" verbs: an archive's entries as the window's file list shows them
-// (or as JSON), and its library table.
+// tarnwick-cli list: an archive's entries as the window's file list shows them, or every
+// field as JSON.
 #include <CLI/CLI.hpp>
 
-#include <filesystem>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -11,13 +10,8 @@
 #include "cli/cli.h"
 #include "mpak/archive.h"
 #include "mpak/file_list_item.h"
-#include "mpak/library_toc.h"
-#include "util/byte_reader.h"
-#include "util/counted.h"
 #include "util/cp1252.h"
-#include "util/file_io.h"
 #include "util/json_text.h"
-#include "util/mapped_file.h"
 #include "util/text.h"
 
 namespace cli {
@@ -28,46 +22,6 @@ struct ListOptions {
   std::string archive;
   bool json = false;
 };
-
-struct TocOptions {
-  std::string archive;
-  std::string output;
-  bool force = false;
-};
-
-// Faults that do not stop the listing: STOC records naming no entry and stored copies
-// that run past the end of the file. One warning line each; returns how many.
-int reportDamage(const std::string& path, const mpak::ArchiveIndex& index, Io& io) {
-  int warnings = 0;
-  auto warn = [&](const std::string& text) {
-    io.err << "tarnwick-cli: " << path << ": warning: " << text << "\n";
-    ++warnings;
-  };
-  for (std::size_t i = 0; i < index.entries.size(); ++i) {
-    const mpak::ArchiveEntry& entry = index.entries[i];
-    if (mpak::dataInBounds(index, entry))
-      continue;
-    for (std::size_t k = 0; k < entry.dataOffsets.size(); ++k) {
-      std::uint64_t at = mpak::copyPosition(index, entry, k);
-      if (at <= index.fileSize && entry.storedSize <= index.fileSize - at)
-        continue;
-      warn("TOC record " + std::to_string(i) + " at offset " + util::hexOffset(entry.recordOffset) +
-           " (" + util::cp1252ToUtf8(entry.path) + "): copy " + std::to_string(k) + " at offset " +
-           util::hexOffset(at) + " (" + util::counted(entry.storedSize, "byte", "bytes") +
-           ") runs past the end of the file (" + util::counted(index.fileSize, "byte", "bytes") +
-           ")");
-    }
-  }
-  for (std::size_t i = 0; i < index.stoc.size(); ++i) {
-    const mpak::StocRecord& record = index.stoc[i];
-    if (record.tocIndex < index.entries.size())
-      continue;
-    warn("STOC record " + std::to_string(i) + " at offset " + util::hexOffset(record.recordOffset) +
-         ": TOC index " + std::to_string(record.tocIndex) + " names no entry (the archive has " +
-         util::counted(index.entries.size(), "entry", "entries") + ")");
-  }
-  return warnings;
-}
 
 void writeJson(const std::string& path, const mpak::ArchiveIndex& index, std::ostream& out) {
   auto str = [](std::string_view cp1252) { return util::jsonString(util::cp1252ToUtf8(cp1252)); };
@@ -135,23 +89,6 @@ int runList(const ListOptions& options, Io& io) {
   return reportDamage(options.archive, index, io) > 0 ? kExitWarnings : kExitOk;
 }
 
-int runToc(const TocOptions& options, Io& io) {
-  OpenedArchive loaded;
-  if (!openArchive(options.archive, io, loaded))
-    return kExitFailed;
-  std::filesystem::path target =
-      options.output.empty()
-          ? std::filesystem::path(std::string(util::fileNamePart(options.archive)) + ".toc")
-          : std::filesystem::path(options.output);
-  std::string text = mpak::libraryTocText(loaded.index.entries);
-  if (options.force) {
-    util::writeFileAtomically(target, text);
-  } else if (!util::writeFileIfAbsent(target, text)) {
-    throw UsageError{target.string() + " exists; use --force to replace it"};
-  }
-  return reportDamage(options.archive, loaded.index, io) > 0 ? kExitWarnings : kExitOk;
-}
-
 }  // namespace
 
 void registerList(CLI::App& app, Runner& run) {
@@ -165,17 +102,6 @@ void registerList(CLI::App& app, Runner& run) {
       "Each line: data position, last stored byte, stored size, unpacked size (hex),\n"
       "compressed flag, copies, STOC member (0/1), path.");
   list->callback([options, &run] { run = [options](Io& io) { return runList(*options, io); }; });
-}
-
-void registerToc(CLI::App& app, Runner& run) {
-  auto options = std::make_shared<TocOptions>();
-  CLI::App* toc = app.add_subcommand("toc", "Write an archive's library .toc table.");
-  toc->add_option("ARCHIVE", options->archive, "the MPAK archive")->required();
-  toc->add_option("-o,--output", options->output,
-                  "the table to write (default: the archive's file name + .toc, in the "
-                  "current folder)");
-  toc->add_flag("--force", options->force, "replace an existing table");
-  toc->callback([options, &run] { run = [options](Io& io) { return runToc(*options, io); }; });
 }
 
 }  // namespace cli

@@ -1,0 +1,18 @@
+# cmake -DFOLDERS=a|b -DSTAMP=file -DFILES=f1|f2 -P CheckIncludes.cmake
+# Fails when a file includes a Qt header or a header of one of FOLDERS.
+set(pattern "^[ \t]*#[ \t]*include[ \t]*<Q")
+if(FOLDERS)
+  set(pattern "^[ \t]*#[ \t]*include[ \t]*(<Q|\"(${FOLDERS})/)")
+endif()
+string(REPLACE "|" ";" FILES "${FILES}")
+set(faults "")
+foreach(f IN LISTS FILES)
+  file(STRINGS "${f}" hits REGEX "${pattern}")
+  foreach(h IN LISTS hits)
+    string(APPEND faults "\n  ${f}: ${h}")
+  endforeach()
+endforeach()
+if(faults)
+  message(FATAL_ERROR "a lower layer includes a higher one or Qt:${faults}")
+endif()
+file(TOUCH "${STAMP}")

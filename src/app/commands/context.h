@@ -1,0 +1,36 @@
+// What every window command works with: the shell (window, log, status, traps), the
+// settings store, and the state the commands share. The window owns all three for its
+// lifetime; labels show the state, nothing is read back from a label.
+#pragma once
+
+#include <string>
+
+#include "app/shell.h"
+#include "mpak/catalogue.h"
+
+namespace app {
+
+// The archive in the file list. Label5 shows fileName; an empty fileName (and so an empty
+// Label5) means no archive is loaded.
+struct LoadedArchive {
+  std::string path;      // full path, as chosen
+  std::string fileName;  // the file name part of `path`
+  mpak::Catalogue catalogue;
+
+  bool loaded() const { return !fileName.empty(); }
+};
+
+struct Session {
+  LoadedArchive archive;
+};
+
+struct CommandContext {
+  Shell& shell;
+  Settings& settings;
+  Session& session;
+
+  Window& window() { return shell.window(); }
+  AppState& state() { return shell.state(); }
+};
+
+}  // namespace app

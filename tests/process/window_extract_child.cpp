@@ -1,0 +1,24 @@
+// The real window started as the program starts it, in the program folder HOME: it opens
+// ARCHIVE, selects every entry and clicks "Extract Selected File(s)", then ends.
+//   window_extract_child HOME ARCHIVE
+#include <QApplication>
+#include <QPushButton>
+
+#include "gui/form1.h"
+#include "support/fake_window.h"
+#include "util/temporary.h"
+
+int main(int argc, char** argv) {
+  if (argc != 3)
+    return 2;
+  util::installTemporaryCleanup();
+  QApplication application(argc, argv);
+  testing_support::FakeSettings settings;
+  gui::Form1 window(settings);
+  if (!window.start(argv[1]))
+    return 1;
+  window.openArchive(argv[2]);
+  window.selectAll();
+  window.findChild<QPushButton*>("butMassExtract")->click();
+  return window.logPane().ends_with("Extraction complete.\r\n") ? 0 : 1;
+}

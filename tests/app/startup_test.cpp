@@ -1,4 +1,4 @@
-// Start-up sets the title, makes the five working folders below the program folder
+// Start-up titles the window, makes the five working folders below the program folder
 // (leaving existing ones and their files alone), empties the files of Temp while keeping
 // its sub-folders, and clears the status line and the log pane.
 #include "app/startup.h"
@@ -6,10 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <set>
 
-#include "app/commands/command_table.h"
-#include "app/form_design.h"
 #include "support/fake_window.h"
 #include "support/temp_dir.h"
 
@@ -20,8 +17,11 @@ using testing_support::TempDir;
 
 namespace {
 
-TEST(Startup, MakesTheFiveWorkingFoldersAndTitlesTheWindow) {
+TEST(Startup, MakesTheWorkingFoldersEmptiesTempAndClearsTheWindow) {
   TempDir home;
+  home.write("Temp/old.gz", "x");
+  home.write("Temp/nested/keep.bin", "k");
+  home.write("Library/ui.mpak.toc", "edited");
   FakeWindow window;
   window.texts["Text1"] = "Text1";
   window.log = "old";
@@ -29,31 +29,17 @@ TEST(Startup, MakesTheFiveWorkingFoldersAndTitlesTheWindow) {
   ASSERT_TRUE(app::Startup(window, state, home.str()));
   for (auto name : {"ExtractedFiles", "Temp", "NewMPAKs", "Library", "Sounds"})
     EXPECT_TRUE(fs::is_directory(home.path() / name)) << name;
-  EXPECT_EQ(window.text("Form1"), "Tarnwick  ver-1 build-113");
-  EXPECT_EQ(window.text("Text1"), "");
-  EXPECT_EQ(window.log, "");
-  EXPECT_EQ(state.folders.library, home.str() + "/Library");
-}
-
-TEST(Startup, EmptiesTempFilesButKeepsSubFoldersAndOtherFolders) {
-  TempDir home;
-  home.write("Temp/old.gz", "x");
-  home.write("Temp/nested/keep.bin", "k");
-  home.write("Library/ui.mpak.toc", "edited");
-  home.write("ExtractedFiles/ui.mpak/a.txt", "a");
-  FakeWindow window;
-  app::AppState state;
-  ASSERT_TRUE(app::Startup(window, state, home.str()));
   EXPECT_FALSE(fs::exists(home.path() / "Temp/old.gz"));
   EXPECT_EQ(slurp(home.path() / "Temp/nested/keep.bin"), "k");
   EXPECT_EQ(slurp(home.path() / "Library/ui.mpak.toc"), "edited");
-  EXPECT_EQ(slurp(home.path() / "ExtractedFiles/ui.mpak/a.txt"), "a");
+  EXPECT_EQ(window.text("Form1"), "Tarnwick  ver-1 build-113");
+  EXPECT_EQ(window.text("Text1"), "");
+  EXPECT_EQ(window.log, "");
 }
 
 TEST(Startup, FolderFailuresAreIgnored) {
   TempDir home;
-  // A file where the Library folder should be: the folder cannot be made, start-up goes on.
-  home.write("Library", "not a folder");
+  home.write("Library", "not a folder");  // the folder cannot be made
   FakeWindow window;
   app::AppState state;
   EXPECT_TRUE(app::Startup(window, state, home.str()));
@@ -62,8 +48,7 @@ TEST(Startup, FolderFailuresAreIgnored) {
 }
 
 TEST(Startup, FailureBeforeTheFoldersEndsTheProgramWithTheCriticalMessage) {
-  // A window that cannot take its title.
-  struct BrokenWindow : FakeWindow {
+  struct BrokenWindow : FakeWindow {  // cannot take its title
     void setText(std::string_view control, const std::string& text) override {
       if (control == "Form1")
         throw std::runtime_error("no title");
@@ -85,16 +70,6 @@ TEST(ProgramFolder, HomeVariableOverridesTheExecutablesFolder) {
   EXPECT_EQ(app::programFolder(), home.str());
   ::unsetenv("TARNWICK_HOME");
   EXPECT_EQ(app::programFolder(), fs::read_symlink("/proc/self/exe").parent_path().string());
-}
-
-TEST(CommandTable, EveryRowNamesADesignedButtonOnce) {
-  std::set<std::string_view> seen;
-  for (const auto& row : app::commandTable()) {
-    const auto* c = app::findControl(row.button);
-    ASSERT_NE(c, nullptr) << row.button;
-    EXPECT_EQ(c->kind, app::ControlKind::Button) << row.button;
-    EXPECT_TRUE(seen.insert(row.button).second) << row.button;
-  }
 }
 
 }  // namespace

@@ -5,12 +5,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "cli/cli.h"
-#include "mpak/archive.h"
-#include "mpak/library_toc.h"
 #include "support/archive_builder.h"
 #include "support/temp_dir.h"
 
@@ -28,8 +24,7 @@ struct CliResult {
 CliResult runCli(const std::vector<std::string>& args) {
   std::ostringstream out, err;
   cli::Io io{out, err, false};
-  int code = cli::runCli(args, io);
-  return {code, out.str(), err.str()};
+  return {cli::runCli(args, io), out.str(), err.str()};
 }
 
 TEST(ListCommand, PrintsTheWindowsItems) {
@@ -105,10 +100,8 @@ TEST(TocCommand, ReplacesAFileOnlyWithForceAndDamagedArchiveWritesNothing) {
 
   r = runCli({"toc", archive.string(), "-o", target.string(), "--force"});
   EXPECT_EQ(r.code, 0) << r.err;
-  const auto table =
-      mpak::libraryTocText(mpak::readArchiveIndex(testing_support::toBytes(bytes)).entries);
-  EXPECT_EQ(slurp(target), table);
-  EXPECT_NE(table.find("\r\n00 3 1 sound\\bank1.fsb"), std::string::npos);
+  EXPECT_TRUE(
+      slurp(target).ends_with("\r\n\r\n01 1 0 data\\maps\\m01.bin\r\n00 3 1 sound\\bank1.fsb"));
 
   testing_support::storeU32(bytes, 4, 0xFFFFFFFF);
   auto damaged = dir.write("bad.mpak", bytes);

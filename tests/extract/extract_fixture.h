@@ -9,10 +9,8 @@
 #include <vector>
 
 #include "app/commands/extract.h"
-#include "app/startup.h"
 #include "support/archive_builder.h"
-#include "support/fake_window.h"
-#include "support/temp_dir.h"
+#include "support/command_harness.h"
 #include "util/deflate.h"
 
 namespace extract_tests {
@@ -53,15 +51,8 @@ inline Strings filesBelow(const fs::path& folder) {
   return out;
 }
 
-class ProgramFolder {
+class ProgramFolder : public testing_support::CommandHarness {
  public:
-  ProgramFolder() {
-    state.programFolder = home.str();
-    state.folders = app::workingFoldersOf(state.programFolder);
-    state.progressFullWidth = 1000;
-    fs::create_directory(state.folders.extractedFiles);
-    fs::create_directory(state.folders.temp);
-  }
   // Writes archives/<name> and loads it as the load command does; selects `items`.
   void load(const std::string& name, const std::vector<RawEntry>& entries,
             std::initializer_list<int> items = {}) {
@@ -76,18 +67,9 @@ class ProgramFolder {
     window.selected.insert(items);
   }
   void extract() { app::butMassExtract_Click(context); }
-  std::size_t chooserRuns() const { return window.chooserCalls.size(); }
   fs::path root(const std::string& name = "ui.mpak") const {
     return fs::path(state.folders.extractedFiles) / name;
   }
-
-  testing_support::TempDir home;
-  testing_support::FakeWindow window;
-  testing_support::FakeSettings settings;
-  app::AppState state;
-  app::Shell shell{window, state};
-  app::Session session;
-  app::CommandContext context{shell, settings, session};
 };
 
 }  // namespace extract_tests

@@ -15,6 +15,7 @@ TEST(RoundTrip, ThousandsOfWrittenEntriesComeBackByteForByte) {
   // deep; copies 0 to 3 (0 comes back empty), every 10th entry in the STOC.
   std::mt19937 rng(20240611);
   std::vector<mpak::BuiltEntry> entries;
+  std::vector<RawEntry> laidOut;
   std::map<std::string, std::string> expected;
   for (std::size_t i = 0; i < 3000; ++i) {
     auto n = [](std::size_t v) { return std::to_string(v); };
@@ -30,10 +31,15 @@ TEST(RoundTrip, ThousandsOfWrittenEntriesComeBackByteForByte) {
     expected[path] = copies == 0 ? "" : content;
     entries.push_back({path, pack ? packed : raw, static_cast<std::uint32_t>(raw.size()), pack,
                        copies, i % 10 == 0});
+    laidOut.push_back({path, testing_support::toString(entries.back().stored),
+                       static_cast<std::uint32_t>(raw.size()), pack, copies, i % 10 == 0});
   }
   const auto data = mpak::buildArchive(entries);
+  // The writer lays the entries out exactly as the hand layout does.
+  ASSERT_TRUE(testing_support::toString(data) == testing_support::buildArchiveBytes(laidOut));
   const auto index = mpak::readArchiveIndex(data);
   ASSERT_EQ(index.entries.size(), entries.size());
+  EXPECT_EQ(index.stoc.size(), 300u);
 
   for (unsigned threads : {1u, 2u}) {
     SCOPED_TRACE(threads);

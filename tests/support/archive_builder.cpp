@@ -11,22 +11,23 @@ void appendLe(std::string& out, std::uint32_t value, int size) {
     out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
 
+void storeLe(std::string& bytes, std::size_t at, std::uint32_t value, int size) {
+  for (int i = 0; i < size; ++i)
+    bytes.at(at + static_cast<std::size_t>(i)) = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
 }  // namespace
 
 void storeU16(std::string& bytes, std::size_t at, std::uint16_t value) {
-  for (int i = 0; i < 2; ++i)
-    bytes.at(at + i) = static_cast<char>((value >> (8 * i)) & 0xFF);
+  storeLe(bytes, at, value, 2);
 }
-
 void storeU32(std::string& bytes, std::size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i)
-    bytes.at(at + i) = static_cast<char>((value >> (8 * i)) & 0xFF);
+  storeLe(bytes, at, value, 4);
 }
 
 std::vector<std::uint8_t> toBytes(std::string_view text) {
   return std::vector<std::uint8_t>(text.begin(), text.end());
 }
-
 std::string toString(const std::vector<std::uint8_t>& bytes) {
   return std::string(bytes.begin(), bytes.end());
 }
@@ -46,8 +47,6 @@ BuiltArchive buildArchive(const std::vector<RawEntry>& entries,
     for (unsigned k = 0; k < e.copies;
          ++k, dataOffset += static_cast<std::uint32_t>(e.stored.size()))
       offsets.push_back(dataOffset);
-    if (e.dataOffsets)
-      offsets = *e.dataOffsets;
     built.recordOffsets.push_back(20 + toc.size());
     appendLe(toc, e.recordLength.value_or(static_cast<std::uint16_t>(pathLength + 11)), 2);
     appendLe(toc, e.storedSizeField.value_or(static_cast<std::uint32_t>(e.stored.size())), 4);
@@ -57,9 +56,8 @@ BuiltArchive buildArchive(const std::vector<RawEntry>& entries,
     toc += e.path;
     toc.push_back(static_cast<char>(e.terminator));
     appendLe(toc, e.copies, 2);
-    for (std::uint32_t o : offsets)
+    for (std::uint32_t o : e.dataOffsets.value_or(offsets))
       appendLe(toc, o, 4);
-    built.dataOffsets.push_back(offsets);
     if (e.inStoc)
       stocRecords.push_back({static_cast<std::uint16_t>(i), e.path, std::nullopt});
   }
@@ -84,11 +82,9 @@ BuiltArchive buildArchive(const std::vector<RawEntry>& entries,
   appendLe(out, header.entryCount.value_or(static_cast<std::uint16_t>(entries.size())), 2);
   appendLe(out, header.stocCount.value_or(static_cast<std::uint16_t>(stocRecords.size())), 2);
   out += header.tocTag + toc + header.stocTag + stoc + header.rawdTag;
-  for (const RawEntry& e : entries) {
-    built.dataPositions.push_back(out.size());
+  for (const RawEntry& e : entries)
     for (unsigned k = 0; k < e.copies; ++k)
       out += e.stored;
-  }
   return built;
 }
 

@@ -45,11 +45,9 @@ struct RawHeader {  // tags stay 4 bytes long
 
 struct BuiltArchive {
   std::string bytes;
-  std::uint64_t stocPosition = 0;                       // at the "STOC" tag as laid out
-  std::uint64_t rawdPosition = 0;                       // at the "RAWD" tag as laid out
-  std::vector<std::uint64_t> recordOffsets;             // of each TOC record
-  std::vector<std::vector<std::uint32_t>> dataOffsets;  // as written into each record
-  std::vector<std::uint64_t> dataPositions;             // where each entry's bytes begin
+  std::uint64_t stocPosition = 0;            // at the "STOC" tag as laid out
+  std::uint64_t rawdPosition = 0;            // at the "RAWD" tag as laid out
+  std::vector<std::uint64_t> recordOffsets;  // of each TOC record
 };
 
 // The STOC records are one per entry with inStoc (TOC order), then `extraStoc`.

@@ -1,5 +1,5 @@
 // A recording Window for tests: keeps every control's text, the list items and their
-// selection, the log pane, and a record of message boxes, repaints and yields. Dialogs
+// selection, the log pane, the message boxes and the folder browser's titles. Dialogs
 // return pre-set answers.
 #pragma once
 
@@ -29,7 +29,7 @@ class FakeWindow : public app::Window {
     auto it = texts.find(std::string(control));
     return it == texts.end() ? std::string() : it->second;
   }
-  void repaint(std::string_view control) override { repaints.emplace_back(control); }
+  void repaint(std::string_view) override {}
 
   void clearList() override {
     items.clear();
@@ -46,12 +46,8 @@ class FakeWindow : public app::Window {
       selected.insert(i);
   }
   void setHorizontalExtent(int pixels) override { horizontalExtent = pixels; }
-
-  void setProgressWidth(double twips) override { progress = twips; }
-  void setBusy(bool on) override {
-    busy = on;
-    busyChanges.push_back(on);
-  }
+  void setProgressWidth(double) override {}
+  void setBusy(bool on) override { busy = on; }
   void setLogPane(const std::string& text, bool caretAtEnd) override {
     log = text;
     caretEnd = caretAtEnd;
@@ -65,56 +61,45 @@ class FakeWindow : public app::Window {
   std::optional<std::string> chooseFile(const std::string& title, const std::string& filter,
                                         const std::string& initialFolder) override {
     chooserCalls.push_back({title, filter, initialFolder});
-    if (fileAnswers.empty())
-      return std::nullopt;
-    auto answer = fileAnswers.front();
-    fileAnswers.pop_front();
-    return answer;
+    return next(fileAnswers);
   }
   std::optional<std::string> browseFolder(const std::string& title) override {
     browseTitles.push_back(title);
-    if (folderAnswers.empty())
-      return std::nullopt;
-    auto answer = folderAnswers.front();
-    folderAnswers.pop_front();
-    return answer;
+    return next(folderAnswers);
   }
   bool isChecked(std::string_view control) const override {
     return checked.count(std::string(control)) > 0;
   }
-  void openFolder(const std::string& path) override { openedFolders.push_back(path); }
-  void yield() override {
-    ++yields;
-    if (onYield)
-      onYield();
-  }
-  void setCommandsEnabled(bool enabled) override { commandsEnabled.push_back(enabled); }
+  void openFolder(const std::string&) override {}
+  void yield() override {}
+  void setCommandsEnabled(bool) override {}
 
   struct ChooserCall {
     std::string title, filter, initialFolder;
   };
 
   std::map<std::string, std::string> texts;
-  std::vector<std::string> repaints;
   std::vector<std::string> items;
   std::set<int> selected;
   int horizontalExtent = 0;
-  double progress = 0;
   bool busy = false;
-  std::vector<bool> busyChanges;
   std::string log;
   bool caretEnd = false;
   std::vector<MessageRecord> messages;
   std::function<void()> onMessage;
   std::vector<ChooserCall> chooserCalls;
-  std::deque<std::optional<std::string>> fileAnswers;
+  std::deque<std::optional<std::string>> fileAnswers, folderAnswers;
   std::vector<std::string> browseTitles;
-  std::deque<std::optional<std::string>> folderAnswers;
   std::set<std::string> checked;
-  std::vector<std::string> openedFolders;
-  int yields = 0;
-  std::function<void()> onYield;
-  std::vector<bool> commandsEnabled;
+
+ private:
+  static std::optional<std::string> next(std::deque<std::optional<std::string>>& answers) {
+    if (answers.empty())
+      return std::nullopt;
+    auto answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
 };
 
 class FakeSettings : public app::Settings {

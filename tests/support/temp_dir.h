@@ -1,7 +1,12 @@
 // A fresh temporary folder for one test, removed with everything in it afterwards.
 #pragma once
 
+#include <stdlib.h>
+
 #include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -9,21 +14,42 @@ namespace testing_support {
 
 class TempDir {
  public:
-  TempDir();
-  ~TempDir();
+  TempDir() {
+    auto pattern = (std::filesystem::temp_directory_path() / "tarnwick-test-XXXXXX").string();
+    if (!::mkdtemp(pattern.data()))
+      throw std::runtime_error("mkdtemp failed");
+    m_path = pattern;
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(m_path, ec);
+  }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
   const std::filesystem::path& path() const { return m_path; }
   std::string str() const { return m_path.string(); }
   // Writes `bytes` to path()/relative, creating folders; returns the full path.
-  std::filesystem::path write(std::string_view relative, std::string_view bytes) const;
+  std::filesystem::path write(std::string_view relative, std::string_view bytes) const {
+    auto full = m_path / std::filesystem::path(std::string(relative));
+    std::filesystem::create_directories(full.parent_path());
+    std::ofstream out(full, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+      throw std::runtime_error("cannot write " + full.string());
+    return full;
+  }
 
  private:
   std::filesystem::path m_path;
 };
 
 // Reads a whole file; "" when it does not exist.
-std::string slurp(const std::filesystem::path& path);
+inline std::string slurp(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
 
 }  // namespace testing_support

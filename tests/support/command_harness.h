@@ -1,0 +1,24 @@
+// What a window command works with, for tests: a started program folder, the recording
+// window and settings, and the state the commands share.
+#pragma once
+
+#include "app/commands/context.h"
+#include "app/startup.h"
+#include "support/fake_window.h"
+#include "support/temp_dir.h"
+
+namespace testing_support {
+
+struct CommandHarness {
+  TempDir home;
+  FakeWindow window;
+  FakeSettings settings;
+  app::AppState state;
+  app::Shell shell{window, state};
+  app::Session session;
+  app::CommandContext context{shell, settings, session};
+
+  CommandHarness() { app::Startup(window, state, home.str()); }
+};
+
+}  // namespace testing_support

@@ -29,7 +29,8 @@ std::string shownPath(const mpak::ArchiveEntry& entry) {
   return util::replaceAll(util::cp1252ToUtf8(entry.path), '\\', '/');
 }
 
-constexpr Registrar kVerbs[] = {&registerList, &registerToc, &registerExtract, &registerVerify};
+constexpr Registrar kVerbs[] = {&registerList, &registerToc, &registerExtract, &registerVerify,
+                                &registerPack};
 
 }  // namespace
 
@@ -75,7 +76,7 @@ bool openArchive(const std::string& path, Io& io, OpenedArchive& opened) {
 }
 
 int runCli(const std::vector<std::string>& args, Io& io) {
-  CLI::App app{"Tarnwick command line: list, extract and check MPAK game archives.",
+  CLI::App app{"Tarnwick command line: list, extract, check and pack MPAK game archives.",
                "tarnwick-cli"};
   app.footer(kFooter);
   app.require_subcommand(1);

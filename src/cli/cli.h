@@ -40,6 +40,7 @@ void registerList(CLI::App& app, Runner& run);
 void registerToc(CLI::App& app, Runner& run);
 void registerExtract(CLI::App& app, Runner& run);
 void registerVerify(CLI::App& app, Runner& run);
+void registerPack(CLI::App& app, Runner& run);
 
 // An archive mapped into memory and its index read.
 struct OpenedArchive {

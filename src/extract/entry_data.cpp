@@ -1,16 +1,14 @@
 #include "extract/entry_data.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <deque>
-#include <mutex>
 #include <new>
 #include <stdexcept>
-#include <thread>
 #include <vector>
 
 #include "util/byte_reader.h"
 #include "util/deflate.h"
+#include "util/work_pool.h"
 
 namespace extract {
 
@@ -25,7 +23,7 @@ struct Slot {
   std::size_t costBytes = 0;
   EntryData data;
   bool needsRoom = false;  // the data holds more than the guess: inflate again when consumed
-  bool done = false;       // guarded by Pool::m_mutex while a worker may touch the slot
+  bool done = false;       // set by the pool while a worker may touch the slot
 };
 
 // Inflates `stored` into a new buffer of `capacity` bytes. Returns false, with no buffer
@@ -55,76 +53,6 @@ bool inflateInto(EntryData& data, std::span<const std::uint8_t> stored, std::uin
   return true;
 }
 
-// A fixed set of threads running inflate jobs. The destructor drops the jobs not started
-// and waits for the running ones, so no job outlives the slots it writes.
-class Pool {
- public:
-  explicit Pool(unsigned threads) {
-    for (unsigned i = 0; i < threads; ++i)
-      m_threads.emplace_back([this] { run(); });
-  }
-  ~Pool() {
-    {
-      std::lock_guard lock(m_mutex);
-      m_stop = true;
-      m_jobs.clear();
-    }
-    m_workAvailable.notify_all();
-    for (auto& t : m_threads)
-      t.join();
-  }
-  Pool(const Pool&) = delete;
-  Pool& operator=(const Pool&) = delete;
-
-  void submit(Slot* slot, std::span<const std::uint8_t> stored, std::uint64_t guess,
-              std::uint64_t cap) {
-    {
-      std::lock_guard lock(m_mutex);
-      m_jobs.push_back({slot, stored, guess, cap});
-    }
-    m_workAvailable.notify_one();
-  }
-
-  void waitFor(const Slot& slot) {
-    std::unique_lock lock(m_mutex);
-    m_jobDone.wait(lock, [&] { return slot.done; });
-  }
-
- private:
-  struct Job {
-    Slot* slot;
-    std::span<const std::uint8_t> stored;
-    std::uint64_t guess, cap;
-  };
-
-  void run() {
-    for (;;) {
-      Job job{};
-      {
-        std::unique_lock lock(m_mutex);
-        m_workAvailable.wait(lock, [&] { return m_stop || !m_jobs.empty(); });
-        if (m_stop)
-          return;
-        job = m_jobs.front();
-        m_jobs.pop_front();
-      }
-      bool settled = inflateInto(job.slot->data, job.stored, job.guess, job.cap);
-      {
-        std::lock_guard lock(m_mutex);
-        job.slot->needsRoom = !settled;
-        job.slot->done = true;
-      }
-      m_jobDone.notify_all();
-    }
-  }
-
-  std::mutex m_mutex;
-  std::condition_variable m_workAvailable, m_jobDone;
-  std::deque<Job> m_jobs;
-  bool m_stop = false;
-  std::vector<std::thread> m_threads;
-};
-
 constexpr std::uint64_t kFirstRetryBytes = 1 << 20;
 
 // The first guess of an inflated size: the unpacked-size field, capped at what the stored
@@ -132,12 +60,6 @@ constexpr std::uint64_t kFirstRetryBytes = 1 << 20;
 std::size_t guessOf(const mpak::ArchiveEntry& entry) {
   return static_cast<std::size_t>(
       std::min<std::uint64_t>(entry.unpackedSize, maxInflatedSize(entry.storedSize)));
-}
-
-unsigned threadCount(unsigned wanted) {
-  if (wanted > 0)
-    return wanted;
-  return std::max(1u, std::thread::hardware_concurrency());
 }
 
 }  // namespace
@@ -154,7 +76,7 @@ std::size_t forEachEntryData(
                               std::to_string(entries.size()) + " entries)");
 
   std::deque<Slot> slots;  // declared before the pool: the pool ends first
-  Pool pool(threadCount(options.threads));
+  util::WorkPool pool(options.threads);
   std::size_t inFlightBytes = 0, peakBytes = 0;
   std::size_t next = 0;
 
@@ -194,7 +116,9 @@ std::size_t forEachEntryData(
     slot.costBytes = guessOf(entry);
     inFlightBytes += slot.costBytes;
     peakBytes = std::max(peakBytes, inFlightBytes);
-    pool.submit(&slot, stored, slot.costBytes, maxInflatedSize(entry.storedSize));
+    pool.submit(slot.done, [&slot, stored, cap = maxInflatedSize(entry.storedSize)] {
+      slot.needsRoom = !inflateInto(slot.data, stored, slot.costBytes, cap);
+    });
   };
 
   while (!slots.empty() || next < order.size()) {
@@ -208,7 +132,7 @@ std::size_t forEachEntryData(
       start(slots.back());
     }
     Slot& head = slots.front();
-    pool.waitFor(head);
+    pool.waitFor(head.done);
     if (head.needsRoom) {
       // Doubling from the guess: every try inflates from the start, so the work stays
       // within twice that of the last try.

@@ -60,6 +60,8 @@ class FileSink : public Sink {
   std::uint64_t position() const override { return m_position; }
 
   void commit();
+  // The file written so far, until commit() renames it.
+  const std::string& temporaryPath() const { return m_temporary.name(); }
 
  private:
   void writeAll(std::uint64_t offset, std::span<const std::uint8_t> bytes);

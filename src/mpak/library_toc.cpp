@@ -1,5 +1,6 @@
 #include "mpak/library_toc.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "util/cp1252.h"
@@ -70,20 +71,30 @@ std::string libraryTocText(std::span<const ArchiveEntry> entries) {
   return text;
 }
 
-std::int16_t TocLine::copies() const {
+std::string TocLine::where() const {
+  return "library table line " + std::to_string(lineNumber) + " (" + quoted(text) + ")";
+}
+
+std::uint16_t TocLine::copies() const {
   long value = 0;
-  if (!parseWholeNumber(copiesField, -32768, 32767, value))
-    throw FormatError("library table line " + std::to_string(lineNumber) + ": copies " +
-                      quoted(copiesField) + " is not a whole number from -32768 to 32767");
-  return static_cast<std::int16_t>(value);
+  if (!parseWholeNumber(copiesField, 0, kMaxCopies, value))
+    throw FormatError(where() + ": copies " + quoted(copiesField) +
+                      " is not a whole number from 0 to 32767");
+  return static_cast<std::uint16_t>(value);
 }
 
 bool TocLine::inStoc() const {
   long value = 0;
   if (!parseWholeNumber(stocField, 0, 255, value))
-    throw FormatError("library table line " + std::to_string(lineNumber) + ": STOC field " +
-                      quoted(stocField) + " is not a whole number from 0 to 255");
+    throw FormatError(where() + ": STOC field " + quoted(stocField) +
+                      " is not a whole number from 0 to 255");
   return value == 1;
+}
+
+std::string LibraryTable::pathKey(std::string_view path) {
+  std::string key = util::foldCaseCp1252(path);
+  std::replace(key.begin(), key.end(), '/', '\\');
+  return key;
 }
 
 LibraryTable LibraryTable::parse(std::string_view bytes) {
@@ -117,14 +128,20 @@ LibraryTable LibraryTable::parse(std::string_view bytes) {
     entry.stocField = line.substr(s2 + 1, s3 - s2 - 1);
     entry.path = line.substr(s3 + 1);
     entry.lineNumber = lineNumber;
-    table.m_firstByPath.try_emplace(util::foldCaseCp1252(entry.path), table.m_lines.size());
+    entry.text = line;
+    // The line names the rest of the line, and also its fourth field alone: tables written
+    // when only the fourth field counted may carry a note after the path.
+    table.m_firstByPath.try_emplace(pathKey(entry.path), table.m_lines.size());
+    if (auto field4 = entry.path.find(' '); field4 != std::string::npos)
+      table.m_firstByPath.try_emplace(pathKey(std::string_view(entry.path).substr(0, field4)),
+                                      table.m_lines.size());
     table.m_lines.push_back(std::move(entry));
   }
   return table;
 }
 
-const TocLine* LibraryTable::find(std::string_view pathWithBackslashes) const {
-  auto it = m_firstByPath.find(util::foldCaseCp1252(pathWithBackslashes));
+const TocLine* LibraryTable::find(std::string_view path) const {
+  auto it = m_firstByPath.find(pathKey(path));
   return it == m_firstByPath.end() ? nullptr : &m_lines[it->second];
 }
 

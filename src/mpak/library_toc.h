@@ -9,9 +9,9 @@
 // removed; empty lines and lines beginning with "--" are skipped; the fields are split at
 // single spaces (two spaces give an empty field; tabs are not separators) and the fourth
 // field runs to the end of the line, so a path may hold spaces; a line with fewer than four
-// fields matches nothing. A path matches the first line whose fourth field equals it
-// without regard to letter case (util::foldCaseCp1252); "/" and "\" are different
-// characters.
+// fields matches nothing. A path matches the first line that names it, by the rest of the
+// line from the fourth field or by the fourth field alone (so "00 1 0 a.bin old note" names
+// a.bin), without regard to letter case (util::foldCaseCp1252), "/" and "\" alike.
 #pragma once
 
 #include <array>
@@ -53,12 +53,18 @@ struct TocLine {
   std::string stocField;      // field 3
   std::string path;           // field 4: the rest of the line
   int lineNumber = 0;         // 1-based, counting every line of the file
+  std::string text;           // the line without surrounding spaces
+
+  static constexpr long kMaxCopies = 32767;
 
   // Field 1 is exactly "01".
   bool compress() const { return compressField == "01"; }
-  // Field 2 as a whole number from -32768 to 32767; otherwise throws FormatError
-  // ("library table line 12: copies \"x\" is not a whole number from -32768 to 32767").
-  std::int16_t copies() const;
+  // Field 2 as a whole number from 0 to 32767; otherwise throws FormatError naming the
+  // line ("library table line 12 (\"01 x 0 a.txt\"): copies \"x\" is not a whole number
+  // from 0 to 32767").
+  std::uint16_t copies() const;
+  // 'library table line 12 ("01 x 0 a.txt")'
+  std::string where() const;
   // Field 3 is a whole number from 0 to 255 and the entry is a member when it is 1 ("1"
   // and "01" both count); other text throws FormatError naming the line.
   bool inStoc() const;
@@ -69,14 +75,16 @@ class LibraryTable {
   // Never fails: lines that cannot match are simply not kept.
   static LibraryTable parse(std::string_view bytes);
 
-  // The first line whose path equals `pathWithBackslashes` without regard to letter case,
-  // or nullptr. O(1): the table keeps an index from folded path to first line.
-  const TocLine* find(std::string_view pathWithBackslashes) const;
+  // The first line that names `path`, or nullptr. O(1): the table keeps an index from
+  // folded path to first line.
+  const TocLine* find(std::string_view path) const;
 
   // The lines of four or more fields, in file order.
   const std::vector<TocLine>& lines() const { return m_lines; }
 
  private:
+  static std::string pathKey(std::string_view path);
+
   std::vector<TocLine> m_lines;
   std::unordered_map<std::string, std::size_t> m_firstByPath;
 };

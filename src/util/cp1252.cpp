@@ -50,7 +50,7 @@ std::string cp1252ToUtf8(std::string_view bytes) {
   return out;
 }
 
-std::string utf8ToCp1252(std::string_view text) {
+std::string utf8ToCp1252(std::string_view text, bool* unmappable) {
   std::string out;
   out.reserve(text.size());
   const auto* s = reinterpret_cast<const unsigned char*>(text.data());
@@ -80,6 +80,8 @@ std::string utf8ToCp1252(std::string_view text) {
       continue;
     }
     out.push_back(byteFor(cp));
+    if (unmappable && out.back() == '?' && cp != U'?')
+      *unmappable = true;
     i += len;
   }
   return out;

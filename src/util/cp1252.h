@@ -12,8 +12,8 @@ namespace util {
 // conversion never fails and utf8ToCp1252 gives the bytes back.
 std::string cp1252ToUtf8(std::string_view bytes);
 
-// The inverse; characters that have no Windows-1252 byte become '?'. Invalid UTF-8
-// bytes are taken as Windows-1252 bytes as they stand.
-std::string utf8ToCp1252(std::string_view text);
+// The inverse; characters that have no Windows-1252 byte become '?' and set *unmappable
+// when it is given. Invalid UTF-8 bytes are taken as Windows-1252 bytes as they stand.
+std::string utf8ToCp1252(std::string_view text, bool* unmappable = nullptr);
 
 }  // namespace util

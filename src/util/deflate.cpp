@@ -4,6 +4,8 @@
 
 #include <memory>
 #include <new>
+#include <stdexcept>
+#include <string>
 
 namespace util {
 namespace {
@@ -48,7 +50,14 @@ const char* describe(InflateStatus status) {
 }
 
 std::vector<std::uint8_t> deflateRaw(std::span<const std::uint8_t> in, int level) {
-  std::unique_ptr<libdeflate_compressor, CompressorDeleter> c(libdeflate_alloc_compressor(level));
+  // One compressor per thread and level: allocating one costs more than compressing a
+  // small file.
+  thread_local std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressors[13];
+  if (level < 0 || level > 12)
+    throw std::invalid_argument("DEFLATE level " + std::to_string(level) + " is not 0 to 12");
+  auto& c = compressors[level];
+  if (!c)
+    c.reset(libdeflate_alloc_compressor(level));
   if (!c)
     throw std::bad_alloc();
   std::vector<std::uint8_t> out(libdeflate_deflate_compress_bound(c.get(), in.size()));

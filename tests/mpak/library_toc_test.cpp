@@ -48,7 +48,8 @@ TEST(LibraryTable, FindsTheRightLine) {
       {"--c\r\n00 3 1 a\\b.dat\r\n01 1 0 c.dat\r\n", "a\\b.dat", 2, "00|3|1|a\\b.dat"},
       {"   01 4 1 x\\y   \r\n", "x\\y", 1, "01|4|1|x\\y"},
       {"00 1 0 same\r\n01 5 1 SAME", "Same", 1, "00|1|0|same"},
-      {"01 1 0 a/b.txt", "a\\b.txt", 0, ""},
+      {"01 1 0 a/b.txt", "a\\b.txt", 1, "01|1|0|a/b.txt"},
+      {"00 2 0 extra.bin old note", "EXTRA.bin", 1, "00|2|0|extra.bin old note"},
       {"01 1 a\\b.txt", "a\\b.txt", 0, ""},
       {"00 1 0 a\r00 2 0 b", "a\r00 2 0 b", 1, "00|1|0|a\r00 2 0 b"},
   };
@@ -76,9 +77,9 @@ std::string outcome(Read read) {
 }
 
 TEST(LibraryTable, ValidatesTheFieldsAsThePackNeedsThem) {
-  auto badCopies = [](const std::string& field) {
-    return "library table line 2: copies \"" + field +
-           "\" is not a whole number from -32768 to 32767";
+  auto badCopies = [](const std::string& line, const std::string& field) {
+    return "library table line 2 (\"" + line + "\"): copies \"" + field +
+           "\" is not a whole number from 0 to 32767";
   };
   struct Row {
     std::string line;
@@ -89,12 +90,14 @@ TEST(LibraryTable, ValidatesTheFieldsAsThePackNeedsThem) {
       {"00 3 1 a\\b.dat", false, "3", "1"},
       {"1 1 0 a", false, "1", "0"},
       {"01 32767 0 a", true, "32767", "0"},
-      {"01 32768 0 a", true, badCopies("32768"), "0"},
-      {"01  0 a b", true, badCopies(""), "0"},
+      {"01 32768 0 a", true, badCopies("01 32768 0 a", "32768"), "0"},
+      {"00 -1 0 a", false, badCopies("00 -1 0 a", "-1"), "0"},
+      {"01  0 a b", true, badCopies("01  0 a b", ""), "0"},
       {"00 1 01 a", false, "1", "1"},
       {"00 1 255 a", false, "1", "0"},
       {"00 1 256 a", false, "1",
-       "library table line 2: STOC field \"256\" is not a whole number from 0 to 255"}};
+       "library table line 2 (\"00 1 256 a\"): STOC field \"256\" is not a whole number from 0 "
+       "to 255"}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.line);
     auto table = mpak::LibraryTable::parse("--c\r\n" + row.line);

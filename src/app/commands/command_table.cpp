@@ -4,6 +4,7 @@
 
 #include "app/commands/extract.h"
 #include "app/commands/load.h"
+#include "app/commands/pack.h"
 
 namespace app {
 
@@ -12,6 +13,8 @@ std::span<const CommandRow> commandTable() {
       CommandRow{"butSelectMPAKfile", &butSelectMPAKfile_Click},
       CommandRow{"butMassExtract", &butMassExtract_Click},
       CommandRow{"butSelectAll", &butSelectAll_Click},
+      CommandRow{"butSelectMPAKFolder", &butSelectMPAKFolder_Click},
+      CommandRow{"butPackMPAK", &butPackMPAK_Click},
   };
   return kRows;
 }

@@ -22,6 +22,9 @@ struct LoadedArchive {
 
 struct Session {
   LoadedArchive archive;
+  // The name of the extracted folder chosen for packing, shown in Label13; empty until one
+  // is chosen.
+  std::string packFolder;
 };
 
 struct CommandContext {

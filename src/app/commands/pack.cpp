@@ -1,0 +1,170 @@
+#include "app/commands/pack.h"
+
+#include <filesystem>
+
+#include "mpak/library_toc.h"
+#include "pack/assembler.h"
+#include "util/error_text.h"
+#include "util/file_io.h"
+#include "util/text.h"
+
+namespace app {
+
+namespace {
+
+std::string trimBlanks(std::string_view text) {
+  auto first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos)
+    return {};
+  return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
+}
+
+// "<heading>: <count>", then up to kMaxListedMismatches names indented.
+void logList(Shell& shell, const std::string& heading, const std::vector<std::string>& names) {
+  shell.appendLog(heading + ": " + std::to_string(names.size()));
+  for (std::size_t i = 0; i < names.size() && i < kMaxListedMismatches; ++i)
+    shell.appendLog("  " + names[i]);
+  if (names.size() > kMaxListedMismatches)
+    shell.appendLog("  ... and " + std::to_string(names.size() - kMaxListedMismatches) + " more");
+}
+
+struct Counters {
+  std::size_t zipped = 0, packed = 0, stoc = 0;
+};
+
+// Plans and writes the archive; the counters follow the work so that a failure reports
+// how far it came. Throws what stopped it.
+void PackIt(CommandContext& context, const std::filesystem::path& root,
+            const mpak::LibraryTable& table, const std::filesystem::path& target,
+            Counters& counters) {
+  auto& shell = context.shell;
+  auto& window = shell.window();
+  pack::PackOptions options;
+  options.compressAll = window.isChecked("chkCompressAllFiles");
+  options.allStoc = window.isChecked("chkAddAllFilesToSTOC");
+
+  const pack::FolderScan scan = pack::scanFolder(root);
+  const pack::Plan plan = pack::makePlan(scan, &table, options);
+  for (std::size_t n = 0; n < plan.walkOrder.size(); ++n) {
+    const auto& entry = plan.entries[plan.walkOrder[n]];
+    auto line = (entry.compress ? "Zipping " : "Copying ") + std::to_string(n + 1) + ": " +
+                pack::stagedName(entry);
+    shell.setStatus(line);
+    shell.appendLog(line);
+    counters.zipped += entry.compress;
+  }
+  window.yield();
+
+  // What the folder and the table say to each other comes right before the counters,
+  // whether the pack succeeds or not.
+  auto reconcile = [&] {
+    logList(shell, "Table lines that name no file", plan.unusedLines);
+    logList(shell, "Files no table line names (packed compressed, 1 copy, in the STOC)",
+            plan.unnamedFiles);
+    std::vector<std::string> skipped;
+    for (const auto& item : scan.skipped)
+      skipped.push_back(util::replaceAll(item.relative, '/', '\\') + " (" + item.why + ")");
+    if (!skipped.empty())
+      logList(shell, "Items not packed", skipped);
+  };
+  try {
+    pack::packArchive(root, plan, target, options,
+                      [&](std::size_t n, std::size_t total, const pack::PlannedEntry& entry) {
+                        auto line = "Packing " + std::to_string(n) + "/" + std::to_string(total) +
+                                    ": " + pack::stagedName(entry);
+                        shell.setStatus(line);
+                        shell.appendLog(line);
+                        shell.setProgress(static_cast<double>(n) / static_cast<double>(total));
+                        counters.packed = n;
+                        counters.stoc += entry.inStoc;
+                        window.yield();
+                      });
+  } catch (...) {
+    reconcile();
+    throw;
+  }
+  reconcile();
+}
+
+}  // namespace
+
+void butSelectMPAKFolder_Click(CommandContext& context) {
+  auto chosen = context.window().browseFolder("Select .mpak folder from \\ExtractedFiles");
+  if (!chosen || chosen->empty())
+    return;
+  std::string_view path = *chosen;
+  if (path.size() > 1 && (path.back() == '/' || path.back() == '\\'))
+    path.remove_suffix(1);
+  context.session.packFolder = std::string(util::fileNamePart(path));
+  context.window().setText("Label13", context.session.packFolder);
+}
+
+void butPackMPAK_Click(CommandContext& context) {
+  auto& shell = context.shell;
+  auto& window = shell.window();
+  auto& state = shell.state();
+  const std::string selected = context.session.packFolder;
+  if (selected.empty()) {
+    window.messageBox(Icon::Information,
+                      "No MPAK folder selected.\r\n\r\nFirst select the extracted MPAK folder you "
+                      "want to repack.");
+    butSelectMPAKFolder_Click(context);
+    return;
+  }
+  const std::string name = trimBlanks(selected);
+  const std::filesystem::path root = std::filesystem::path(state.folders.extractedFiles) / name;
+  std::error_code ec;
+  if (!std::filesystem::is_directory(root, ec)) {
+    window.messageBox(Icon::Information,
+                      "\\" + name + " folder does not exist in \\ExtractedFiles folder.");
+    return;
+  }
+
+  mpak::LibraryTable table;
+  bool ready = false;
+  try {
+    BusyPointer busy(window);
+    shell.setStatus("");
+    window.setLogPane("", true);
+    state.logText.clear();
+    const std::filesystem::path library =
+        std::filesystem::path(state.folders.library) / (selected + ".toc");
+    if (!std::filesystem::exists(library, ec)) {
+      window.setBusy(false);
+      window.messageBox(Icon::Exclamation,
+                        "No library .toc file found for this .MPAK.\r\n\r\nOpen original .MPAK "
+                        "file again to recreate.");
+      return;
+    }
+    table = mpak::LibraryTable::parse(util::readWholeFile(library));
+    ready = true;
+  } catch (...) {
+    window.setBusy(false);
+    shell.appendLog("Pack operation aborted due to error.");
+    shell.ShowLog();
+    shell.showTrap("PackMPAK error.", util::describeException(std::current_exception()));
+  }
+  if (!ready)
+    return;
+
+  Counters counters;
+  bool packed = false;
+  {
+    BusyPointer busy(window);
+    packed = runTrapped(shell, "PackIt error.", [&] {
+      PackIt(context, root, table, std::filesystem::path(state.folders.newMpaks) / selected,
+             counters);
+    });
+  }
+  shell.setStatus("");
+  shell.appendLog(std::to_string(counters.zipped) + " files zipped.");
+  shell.appendLog(std::to_string(counters.packed) + " files packed.");
+  shell.appendLog("TOC entries processed: " + std::to_string(counters.packed));
+  shell.appendLog("STOC entries processed: " + std::to_string(counters.stoc));
+  if (counters.stoc == 0)
+    shell.appendLog("STOC table was not created.");
+  shell.appendLog(packed ? ".MPAK pack complete." : "Pack operation aborted due to error.");
+  shell.ShowLog();
+}
+
+}  // namespace app

@@ -1,0 +1,126 @@
+// tarnwick-cli pack: a folder tree packed into a new archive as its library table says.
+#include <CLI/CLI.hpp>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "cli/cli.h"
+#include "mpak/library_toc.h"
+#include "pack/assembler.h"
+#include "util/file_io.h"
+#include "util/text.h"
+
+namespace cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kListed = 20;
+
+struct PackArgs {
+  std::string folder, output, toc;
+  bool compressAll = false, allStoc = false, force = false;
+  int level = 6;
+};
+
+void printList(std::ostream& out, const std::string& heading,
+               const std::vector<std::string>& names) {
+  out << heading << ": " << names.size() << "\n";
+  for (std::size_t i = 0; i < names.size() && i < kListed; ++i)
+    out << "  " << names[i] << "\n";
+  if (names.size() > kListed)
+    out << "  ... and " << names.size() - kListed << " more\n";
+}
+
+int runPack(const PackArgs& args, Io& io) {
+  const fs::path target(args.output);
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status(target, ec)) && !args.force)
+    throw UsageError{args.output + " exists; use --force to replace it"};
+  if (fs::is_directory(target, ec))
+    throw UsageError{args.output + " is a folder; name the archive to write"};
+
+  std::optional<mpak::LibraryTable> table;
+  if (!args.toc.empty())
+    table = mpak::LibraryTable::parse(util::readWholeFile(args.toc));
+  else
+    io.err << "tarnwick-cli: no library table given (--toc): every file is packed compressed, "
+              "1 copy, in the STOC\n";
+
+  pack::PackOptions options;
+  options.compressAll = args.compressAll;
+  options.allStoc = args.allStoc;
+  options.level = args.level;
+  const auto scan = pack::scanFolder(args.folder);
+  pack::Plan plan;
+  try {
+    plan = pack::makePlan(scan, table ? &*table : nullptr, options);
+  } catch (const std::exception& e) {
+    io.err << "tarnwick-cli: " << args.folder << ": " << e.what() << "\n";
+    return kExitFailed;
+  }
+
+  std::chrono::steady_clock::time_point last{};
+  auto progress = [&](std::size_t n, std::size_t total, const pack::PlannedEntry& entry) {
+    auto now = std::chrono::steady_clock::now();
+    if (n < total && now - last < std::chrono::milliseconds(100))
+      return;
+    last = now;
+    io.err << "\r\x1b[KPacking " << n << "/" << total << " " << entry.source << std::flush;
+  };
+  pack::PackResult result;
+  try {
+    result = pack::packArchive(args.folder, plan, target, options,
+                               io.errIsTerminal ? pack::PackObserver(progress) : nullptr);
+  } catch (...) {
+    if (io.errIsTerminal)
+      io.err << "\r\x1b[K";
+    throw;
+  }
+  if (io.errIsTerminal)
+    io.err << "\r\x1b[K" << std::flush;
+
+  io.out << "Packed " << result.entries << " entries (" << result.compressed << " compressed, "
+         << result.stocEntries << " in the STOC) into " << args.output << " (" << result.bytes
+         << " bytes)\n";
+  if (table) {
+    printList(io.out, "Table lines that name no file", plan.unusedLines);
+    printList(io.out, "Files no table line names (packed compressed, 1 copy, in the STOC)",
+              plan.unnamedFiles);
+  }
+  for (const auto& item : scan.skipped)
+    io.err << "tarnwick-cli: " << args.folder << ": not packed: " << item.relative << " ("
+           << item.why << ")\n";
+  return scan.skipped.empty() ? kExitOk : kExitWarnings;
+}
+
+}  // namespace
+
+void registerPack(CLI::App& app, Runner& run) {
+  auto args = std::make_shared<PackArgs>();
+  auto* sub = app.add_subcommand(
+      "pack", "Pack a folder tree into a new archive, as its library .toc table says.");
+  sub->add_option("FOLDER", args->folder, "the folder to pack (an extracted archive)")
+      ->required()
+      ->check(CLI::ExistingDirectory);
+  sub->add_option("-o,--output", args->output, "the archive to write")->required();
+  sub->add_option("--toc", args->toc,
+                  "the library table that decides, per file, compression, copies and STOC "
+                  "membership (default: every file compressed, 1 copy, in the STOC)")
+      ->check(CLI::ExistingFile);
+  sub->add_flag("--compress-all", args->compressAll,
+                "compress every file, whatever the table says");
+  sub->add_flag("--all-stoc", args->allStoc, "put every file in the STOC");
+  sub->add_option("--level", args->level, "DEFLATE level, 0 (stored) to 12 (smallest)")
+      ->check(CLI::Range(0, 12))
+      ->capture_default_str();
+  sub->add_flag("--force", args->force, "replace an existing archive");
+  sub->callback([&run, args] { run = [args](Io& io) { return runPack(*args, io); }; });
+}
+
+}  // namespace cli

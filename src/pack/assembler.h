@@ -1,0 +1,49 @@
+// Assembly: the planned files become an archive in one pass.
+//
+// The TOC and STOC are laid out from the plan before any data exists (mpak::ArchiveWriter).
+// Worker threads read and compress the files ahead of the writer; the data is written in
+// plan order, so the same tree and table give the same bytes whatever the thread count.
+// Memory: the files read or compressed ahead of the writer are bounded by
+// options.maxInFlightBytes, counting each file's size twice when it is compressed (its
+// bytes and its DEFLATE data) and once when stored; one larger file goes through alone.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "mpak/archive_writer.h"
+#include "pack/plan.h"
+
+namespace pack {
+
+struct PackResult {
+  std::size_t entries = 0, compressed = 0, stocEntries = 0;
+  std::uint64_t bytes = 0;                   // the archive's size
+  std::vector<std::uint32_t> storedSizes;    // per entry, as written
+  std::vector<std::uint32_t> unpackedSizes;  // per entry: the bytes read
+};
+
+// Called on the calling thread after entry `n` (1-based) of `total` is written.
+using PackObserver =
+    std::function<void(std::size_t n, std::size_t total, const PlannedEntry& entry)>;
+
+// Writes the archive of `plan`, reading the files below `root`, into `sink`. Throws
+// PackError naming a file that cannot be read, mpak::FormatError when the data passes the
+// 32-bit offsets, and whatever the sink or the observer throws.
+PackResult assemble(const std::filesystem::path& root, const Plan& plan, mpak::Sink& sink,
+                    const PackOptions& options, const PackObserver& observer = {});
+
+// Places a sink between the assembler and the file (tests use it to fail a write).
+using SinkFilter = std::function<std::unique_ptr<mpak::Sink>(mpak::Sink& file)>;
+
+// assemble() into a temporary file beside `target`, then reads the new archive's index
+// back and checks every entry against the plan, and only then renames it over `target`.
+// On any failure the temporary file is removed and `target` stays as it was.
+PackResult packArchive(const std::filesystem::path& root, const Plan& plan,
+                       const std::filesystem::path& target, const PackOptions& options,
+                       const PackObserver& observer = {}, const SinkFilter& filter = {});
+
+}  // namespace pack

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -17,49 +18,59 @@ namespace pack {
 namespace {
 
 struct Slot {
-  std::vector<std::uint8_t> data;  // what goes into the archive
-  std::uint64_t unpacked = 0;      // the bytes read
-  std::string error;               // why the file could not be read
-  bool done = false;               // set by the pool
+  // What goes into the archive. Buffers are not cleared before use: the bytes are read or
+  // compressed into them.
+  std::unique_ptr<std::uint8_t[]> data;
+  std::size_t size = 0;
+  std::uint64_t unpacked = 0;        // the bytes read
+  std::string error;                 // why the file could not be read
+  std::atomic<std::size_t> held{0};  // bytes counted in flight for it
+  bool done = false;                 // set by the pool
+
+  std::span<const std::uint8_t> bytes() const { return {data.get(), size}; }
 };
 
-// Reads the whole file `relative` below the open folder `rootFd`.
-std::vector<std::uint8_t> readFile(int rootFd, const std::string& relative, std::uint64_t size,
-                                   std::string& error) {
-  std::vector<std::uint8_t> bytes;
+// Reads the whole file `relative` below the open folder `rootFd` into the slot.
+void readFile(int rootFd, const std::string& relative, std::uint64_t size, Slot& slot) {
   int fd = ::openat(rootFd, relative.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) {
-    error = std::strerror(errno);
-    return bytes;
+    slot.error = std::strerror(errno);
+    return;
   }
-  bytes.resize(static_cast<std::size_t>(size));
-  std::size_t got = 0;
+  std::size_t capacity = static_cast<std::size_t>(size);
+  slot.data = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
+  slot.size = 0;
   for (;;) {
-    if (got == bytes.size())
-      bytes.resize(bytes.size() + 65536);  // the file grew since it was listed
-    ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+    if (slot.size == capacity) {  // the file grew since it was listed
+      capacity += 65536;
+      auto bigger = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
+      std::copy_n(slot.data.get(), slot.size, bigger.get());
+      slot.data = std::move(bigger);
+    }
+    ssize_t n = ::read(fd, slot.data.get() + slot.size, capacity - slot.size);
     if (n < 0 && errno == EINTR)
       continue;
     if (n < 0) {
-      error = std::strerror(errno);
+      slot.error = std::strerror(errno);
       break;
     }
     if (n == 0)
       break;
-    got += static_cast<std::size_t>(n);
+    slot.size += static_cast<std::size_t>(n);
   }
   ::close(fd);
-  bytes.resize(got);
-  return bytes;
 }
 
 // Reads (and compresses) one planned file into its slot.
 void load(int rootFd, const PlannedEntry& entry, int level, Slot& slot) {
   try {
-    auto bytes = readFile(rootFd, entry.source, entry.size, slot.error);
-    slot.unpacked = bytes.size();
-    slot.data =
-        entry.compress && slot.error.empty() ? util::deflateRaw(bytes, level) : std::move(bytes);
+    readFile(rootFd, entry.source, entry.size, slot);
+    slot.unpacked = slot.size;
+    if (entry.compress && slot.error.empty()) {
+      auto deflated = util::deflateRawUncleared(slot.bytes(), level);
+      slot.data = std::move(deflated.bytes);
+      slot.size = deflated.size;
+    }
   } catch (const std::bad_alloc&) {
     slot.error = "not enough memory";
   }
@@ -111,7 +122,10 @@ PackResult assemble(const std::filesystem::path& root, const Plan& plan, mpak::S
 
   const std::size_t total = plan.entries.size();
   std::vector<Slot> slots(total);
-  auto cost = [&](std::size_t i) {
+  // Bytes held by files read ahead of the writer: a file being compressed counts twice
+  // (its bytes and the DEFLATE output), a file waiting to be written counts what it holds.
+  std::atomic<std::size_t> inFlight{0};
+  auto reserve = [&](std::size_t i) {
     const auto& e = plan.entries[i];
     return static_cast<std::size_t>(e.compress ? 2 * e.size : e.size);
   };
@@ -120,26 +134,42 @@ PackResult assemble(const std::filesystem::path& root, const Plan& plan, mpak::S
   result.unpackedSizes.reserve(total);
   util::WorkPool workers(options.threads);
 
-  std::size_t next = 0, inFlight = 0;
-  for (std::size_t head = 0; head < total; ++head) {
-    while (next < total && (next == head || inFlight + cost(next) <= options.maxInFlightBytes)) {
-      inFlight += cost(next);
-      Slot& slot = slots[next];
-      const PlannedEntry& entry = plan.entries[next++];
-      workers.submit(slot.done, [fd = rootFolder.fd, &entry, level = options.level, &slot] {
-        load(fd, entry, level, slot);
+  std::size_t next = 0;
+  // The file the writer waits for counts apart, so that a large one does not keep the
+  // other threads idle: at most the bound plus that one file are held at once.
+  std::size_t head = 0;
+  auto room = [&] {
+    return next < total && inFlight - slots[head].held + reserve(next) <= options.maxInFlightBytes;
+  };
+  for (; head < total; ++head) {
+    // Files start while there is room, and as soon as a finished one leaves some.
+    for (bool headDone = false; !headDone;) {
+      while (next == head || room()) {
+        Slot& slot = slots[next];
+        slot.held = reserve(next);
+        inFlight += slot.held;
+        const PlannedEntry& entry = plan.entries[next++];
+        workers.submit(slot.done, [&, fd = rootFolder.fd, level = options.level] {
+          load(fd, entry, level, slot);
+          const std::size_t kept = std::min<std::size_t>(slot.held, slot.size);
+          inFlight -= slot.held - kept;
+          slot.held = kept;
+        });
+      }
+      workers.waitUntil([&] {
+        headDone = slots[head].done;
+        return headDone || room();
       });
     }
-    workers.waitFor(slots[head].done);
     Slot& slot = slots[head];
     const PlannedEntry& entry = plan.entries[head];
     if (!slot.error.empty())
       throw PackError("cannot read " + entry.source + ": " + slot.error);
-    writer.addData(slot.data, static_cast<std::uint32_t>(slot.unpacked), entry.compress);
-    result.storedSizes.push_back(static_cast<std::uint32_t>(slot.data.size()));
+    writer.addData(slot.bytes(), static_cast<std::uint32_t>(slot.unpacked), entry.compress);
+    result.storedSizes.push_back(static_cast<std::uint32_t>(slot.size));
     result.unpackedSizes.push_back(static_cast<std::uint32_t>(slot.unpacked));
-    std::vector<std::uint8_t>().swap(slot.data);
-    inFlight -= cost(head);
+    slot.data.reset();
+    inFlight -= slot.held;
     result.compressed += entry.compress;
     result.stocEntries += entry.inStoc;
     ++result.entries;

@@ -24,8 +24,8 @@ struct PackOptions {
   bool allStoc = false;      // put every file in the STOC
   int level = 6;             // DEFLATE level, 0 (stored blocks) to 12
   unsigned threads = 0;      // compressing threads; 0 = one per core
-  // Bytes read or compressed ahead of the writer; one larger file goes through alone.
-  std::size_t maxInFlightBytes = std::size_t{64} << 20;
+  // Bytes read or compressed ahead of the writer, besides the file it waits for.
+  std::size_t maxInFlightBytes = std::size_t{32} << 20;
 };
 
 struct PlannedEntry {

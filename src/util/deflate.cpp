@@ -49,7 +49,7 @@ const char* describe(InflateStatus status) {
   return "unknown inflate status";
 }
 
-std::vector<std::uint8_t> deflateRaw(std::span<const std::uint8_t> in, int level) {
+DeflatedBytes deflateRawUncleared(std::span<const std::uint8_t> in, int level) {
   // One compressor per thread and level: allocating one costs more than compressing a
   // small file.
   thread_local std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressors[13];
@@ -60,11 +60,15 @@ std::vector<std::uint8_t> deflateRaw(std::span<const std::uint8_t> in, int level
     c.reset(libdeflate_alloc_compressor(level));
   if (!c)
     throw std::bad_alloc();
-  std::vector<std::uint8_t> out(libdeflate_deflate_compress_bound(c.get(), in.size()));
-  std::size_t n =
-      libdeflate_deflate_compress(c.get(), in.data(), in.size(), out.data(), out.size());
-  out.resize(n);
+  const std::size_t bound = libdeflate_deflate_compress_bound(c.get(), in.size());
+  DeflatedBytes out{std::make_unique_for_overwrite<std::uint8_t[]>(bound), 0};
+  out.size = libdeflate_deflate_compress(c.get(), in.data(), in.size(), out.bytes.get(), bound);
   return out;
+}
+
+std::vector<std::uint8_t> deflateRaw(std::span<const std::uint8_t> in, int level) {
+  auto out = deflateRawUncleared(in, level);
+  return {out.bytes.get(), out.bytes.get() + out.size};
 }
 
 }  // namespace util

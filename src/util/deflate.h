@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -29,7 +30,16 @@ InflateResult inflateRaw(std::span<const std::uint8_t> in, std::span<std::uint8_
 // A short English description of a failed status ("the data is not valid DEFLATE data").
 const char* describe(InflateStatus status);
 
-// Compresses `in` at `level` (1 fastest .. 12 smallest, 6 is zlib's default).
+// Compresses `in` at `level` (0 stored blocks, 1 fastest .. 12 smallest, 6 is zlib's
+// default).
 std::vector<std::uint8_t> deflateRaw(std::span<const std::uint8_t> in, int level = 6);
+
+// The same into a buffer of the worst-case size that is never cleared: the pages past
+// `size` are never touched, so they cost no memory.
+struct DeflatedBytes {
+  std::unique_ptr<std::uint8_t[]> bytes;
+  std::size_t size = 0;
+};
+DeflatedBytes deflateRawUncleared(std::span<const std::uint8_t> in, int level);
 
 }  // namespace util

@@ -31,8 +31,12 @@ void WorkPool::submit(bool& done, std::function<void()> job) {
 }
 
 void WorkPool::waitFor(const bool& done) {
+  waitUntil([&] { return done; });
+}
+
+void WorkPool::waitUntil(const std::function<bool()>& ready) {
   std::unique_lock lock(m_mutex);
-  m_jobDone.wait(lock, [&] { return done; });
+  m_jobDone.wait(lock, ready);
 }
 
 void WorkPool::run() {

@@ -26,6 +26,8 @@ class WorkPool {
   // only read through waitFor() meanwhile.
   void submit(bool& done, std::function<void()> job);
   void waitFor(const bool& done);
+  // Blocks until `ready` (called under the pool's lock, after each job ends) is true.
+  void waitUntil(const std::function<bool()>& ready);
 
  private:
   void run();

@@ -1,0 +1,12 @@
+// Process-wide memory behaviour for the programs (not for libraries).
+#pragma once
+
+namespace util {
+
+// Buffers of 4 MiB and more (whole files being packed or extracted) are mapped from the
+// system for themselves and given back when freed, instead of staying in the allocator's
+// pools after use: the process then holds what it uses, and peak memory follows the
+// in-flight bounds of packing and extraction.
+void returnLargeBuffersToTheSystem();
+
+}  // namespace util

@@ -32,7 +32,6 @@ TEST_F(ShellFixture, TrapsShowTheOperationMessageAnEmptyLineAndTheDescription) {
       {[] { throw std::runtime_error("disk full"); }, "disk full"},
       {[] { throw std::bad_alloc(); }, "Out of memory"},
       {[] { throw 42; }, "Unknown error"},
-      {[] { throw std::out_of_range("Subscript out of range"); }, "Subscript out of range"},
   };
   for (const auto& [fail, description] : rows) {
     window.messages.clear();

@@ -1,10 +1,12 @@
-// Property: `tarnwick-cli list` prints the window's items or every field and `toc` writes the
-// library table, replacing a file only with --force; exit codes 0/1/2/7.
+// Property: the tarnwick-cli verbs print and write what they promise, replace a file only
+// when told, name what went wrong and where, and end with 0 (done), 1 (warnings), 2 (failed)
+// or 7 (usage). Run in process with string streams, in a fresh current folder.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <sstream>
+#include <tuple>
 
 #include "cli/cli.h"
 #include "support/archive_builder.h"
@@ -13,30 +15,88 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testing::IsSubstring;
 using testing_support::buildArchiveBytes;
+using testing_support::compressed;
 using testing_support::slurp;
+using testing_support::stored;
+using Strings = std::vector<std::string>;
 
 struct CliResult {
   int code;
   std::string out, err;
 };
 
-CliResult runCli(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  cli::Io io{out, err, false};
-  return {cli::runCli(args, io), out.str(), err.str()};
+class Cli : public ::testing::Test {
+ protected:
+  Cli() {
+    fs::current_path(dir.path());
+    dir.write("archives/ui.mpak",
+              buildArchiveBytes({stored("readme.txt", "read me"),
+                                 compressed("textures/menu/back.dds", "back texture"),
+                                 compressed("textures/font.dds", "font texture"),
+                                 stored("sounds/click.wav", "click")}));
+  }
+  ~Cli() override { fs::current_path(previous); }
+  // Runs the verbs with `words` as arguments (split at blanks) in dir.
+  static CliResult run(const std::string& words) {
+    std::vector<std::string> args;
+    std::istringstream in(words);
+    for (std::string word; in >> word;)
+      args.push_back(word);
+    std::ostringstream out, err;
+    cli::Io io{out, err, false};
+    int code = cli::runCli(args, io);
+    return {code, out.str(), err.str()};
+  }
+  const fs::path previous = fs::current_path();
+  testing_support::TempDir dir;
+};
+
+TEST_F(Cli, EndsWithItsExitCodeAndSaysWhatAndWhere) {
+  dir.write("cut.mpak",
+            buildArchiveBytes({stored("a.txt", "a"), stored("b.txt", "b")}).substr(0, 30));
+  dir.write("count.mpak", buildArchiveBytes({{.path = "a"}}, {}, {.entryCount = 9}));
+  dir.write("ui.mpak", slurp("archives/ui.mpak"));
+  dir.write("tree/a.txt", "a");
+  dir.write("bad.toc", "00 1 x a.txt");
+  dir.write("old.toc", "edited");
+  dir.write("old.mpak", "previous");
+  // Arguments, exit code, and a text found in stdout or stderr.
+  const std::tuple<std::string, int, std::string> rows[] = {
+      {"list", 7, "ARCHIVE"},
+      {"list count.mpak", 2, "tarnwick-cli: count.mpak: TOC record 1 at offset 0x"},
+      {"toc cut.mpak -o cut.toc", 2, "tarnwick-cli: cut.mpak: header: TOC block size"},
+      {"toc ui.mpak -o old.toc", 7, "old.toc exists; use --force to replace it"},
+      {"extract", 7, "ARCHIVE"},
+      {"extract ui.mpak", 7, "ui.mpak is a file, so the entries cannot go into a folder"},
+      {"extract cut.mpak -o out", 2, "cut.mpak: header: TOC block size"},
+      {"extract archives/ui.mpak -o out readme.txt *.none", 1, "no entry matches '*.none'"},
+      {"verify archives/ui.mpak", 0, "archives/ui.mpak: 4 entries checked, 0 bad\n"},
+      {"verify absent.mpak", 2, "absent.mpak"},
+      {"pack tree -o old.mpak", 7, "old.mpak exists; use --force to replace it"},
+      {"pack tree -o new.mpak --level 13", 7, "--level"},
+      {"pack tree -o new.mpak --toc bad.toc", 2,
+       "library table line 1 (\"00 1 x a.txt\"): STOC field \"x\""}};
+  for (const auto& [args, code, text] : rows) {
+    auto r = run(args);
+    EXPECT_EQ(r.code, code) << args << "\n" << r.err;
+    EXPECT_PRED_FORMAT2(IsSubstring, text, r.out + r.err) << args;
+    EXPECT_TRUE(code != 2 || r.out.empty()) << args << "\n" << r.out;
+  }
+  EXPECT_EQ(slurp("old.toc"), "edited");
+  EXPECT_EQ(slurp("old.mpak"), "previous");
+  EXPECT_FALSE(fs::exists("cut.toc") || fs::exists("new.mpak"));
 }
 
-TEST(ListCommand, PrintsTheWindowsItems) {
-  testing_support::TempDir dir;
+TEST_F(Cli, ListPrintsTheWindowsItems) {
   // RAWD at 0x85: the data at 0x89 and 0x8F, the entry without copies at the RAWD tag.
-  auto path =
-      dir.write("game.mpak",
-                buildArchiveBytes(
-                    {{.path = "data/maps/m01.bin", .stored = "abcdef", .flag = 1, .inStoc = true},
-                     {.path = "caf\xE9.txt", .stored = "xy", .copies = 2},
-                     {.path = "none", .copies = 0}}));
-  auto r = runCli({"list", path.string()});
+  dir.write("game.mpak",
+            buildArchiveBytes(
+                {{.path = "data/maps/m01.bin", .stored = "abcdef", .flag = 1, .inStoc = true},
+                 {.path = "caf\xE9.txt", .stored = "xy", .copies = 2},
+                 {.path = "none", .copies = 0}}));
+  auto r = run("list game.mpak");
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out,
@@ -45,14 +105,13 @@ TEST(ListCommand, PrintsTheWindowsItems) {
             "00000085 00000084 00000000 00000000 00 0 0 none\n");
 }
 
-TEST(ListCommand, JsonHoldsEveryFieldEscaped) {
-  testing_support::TempDir dir;
+TEST_F(Cli, ListJsonHoldsEveryFieldEscaped) {
   // Records of 34 and 27 bytes, a 17-byte STOC record: STOC at 81, RAWD at 102.
-  auto path = dir.write(
-      "j.mpak", buildArchiveBytes(
-                    {{.path = "dir/a\"b.txt", .stored = "0123456789", .copies = 2, .inStoc = true},
-                     {.path = "tab\there", .stored = "z", .flag = 1}}));
-  auto r = runCli({"list", "--json", path.string()});
+  dir.write("j.mpak",
+            buildArchiveBytes(
+                {{.path = "dir/a\"b.txt", .stored = "0123456789", .copies = 2, .inStoc = true},
+                 {.path = "tab\there", .stored = "z", .flag = 1}}));
+  auto r = run("list --json j.mpak");
   ASSERT_EQ(r.code, 0) << r.err;
   for (const char* field :
        {R"("entryCount": 2)", R"("stocCount": 1)", R"("tocBlockSize": 65)", R"("stocPosition": 81)",
@@ -60,57 +119,124 @@ TEST(ListCommand, JsonHoldsEveryFieldEscaped) {
         R"("path": "tab\there")", R"("dataOffsets": [4, 14], "dataPositions": [106, 116])",
         R"("inStoc": true, "stocRecord": 0)", R"("inStoc": false, "stocRecord": null)",
         R"("compressedFlag": 1)", R"("tocIndex": 0)"})
-    EXPECT_NE(r.out.find(field), std::string::npos) << "missing " << field << " in\n" << r.out;
+    EXPECT_PRED_FORMAT2(IsSubstring, field, r.out);
   EXPECT_EQ(r.out.find('\t'), std::string::npos);
 }
 
-TEST(ListCommand, DamageThatSparesTheListingWarnsAndOtherDamageFails) {
-  testing_support::TempDir dir;
+TEST_F(Cli, ListWarnsOfDamageThatSparesTheListing) {
   std::string bytes =
       buildArchiveBytes({{.path = "a", .stored = "1"}, {.path = "b", .stored = "2222"}},
                         {{7, "ghost", std::nullopt}});
-  auto path = dir.write("w.mpak", bytes.substr(0, bytes.size() - 2));
-  auto r = runCli({"list", path.string()});
+  dir.write("w.mpak", bytes.substr(0, bytes.size() - 2));
+  auto r = run("list w.mpak");
   EXPECT_EQ(r.code, 1);
-  for (std::string warning :
-       {"TOC record 1 at offset 0x28 (b): copy 1 (4 bytes at offset 0x", "STOC record 0"})
-    EXPECT_NE(r.err.find(path.string() + ": warning: " + warning), std::string::npos) << r.err;
+  EXPECT_PRED_FORMAT2(
+      IsSubstring, "w.mpak: warning: TOC record 1 at offset 0x28 (b): copy 1 (4 bytes at offset 0x",
+      r.err);
+  EXPECT_PRED_FORMAT2(IsSubstring, "w.mpak: warning: STOC record 0", r.err);
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2);
-
-  auto bad = dir.write("bad.mpak", buildArchiveBytes({{.path = "a"}}, {}, {.entryCount = 9}));
-  r = runCli({"list", bad.string()});
-  EXPECT_EQ(r.code, 2);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err.rfind("tarnwick-cli: " + bad.string() + ": TOC record 1 at offset 0x", 0), 0u)
-      << r.err;
-  EXPECT_EQ(runCli({"list"}).code, 7);
 }
 
-TEST(TocCommand, ReplacesAFileOnlyWithForceAndDamagedArchiveWritesNothing) {
-  testing_support::TempDir dir;
-  std::string bytes =
+TEST_F(Cli, TocWritesTheLibraryTableAndReplacesOneWithForce) {
+  dir.write(
+      "data.mpak",
       buildArchiveBytes({{.path = "data/maps/m01.bin", .stored = "abc", .flag = 1},
-                         {.path = "sound/bank1.fsb", .stored = "d", .copies = 3, .inStoc = true}});
-  auto archive = dir.write("data.mpak", bytes);
-  auto target = dir.write("edited.toc", "01 9 1 my edit");
-  auto r = runCli({"toc", archive.string(), "-o", target.string()});
-  EXPECT_EQ(r.code, 7);
-  EXPECT_NE(r.err.find("exists; use --force to replace it"), std::string::npos) << r.err;
-  EXPECT_EQ(slurp(target), "01 9 1 my edit");
-
-  r = runCli({"toc", archive.string(), "-o", target.string(), "--force"});
+                         {.path = "sound/bank1.fsb", .stored = "d", .copies = 3, .inStoc = true}}));
+  dir.write("edited.toc", "01 9 1 my edit");
+  auto r = run("toc data.mpak -o edited.toc --force");
   EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_TRUE(
-      slurp(target).ends_with("\r\n\r\n01 1 0 data\\maps\\m01.bin\r\n00 3 1 sound\\bank1.fsb"));
+  EXPECT_TRUE(slurp("edited.toc")
+                  .ends_with("\r\n\r\n01 1 0 data\\maps\\m01.bin\r\n00 3 1 sound\\bank1.fsb"));
+}
 
-  testing_support::storeU32(bytes, 4, 0xFFFFFFFF);
-  auto damaged = dir.write("bad.mpak", bytes);
-  r = runCli({"toc", damaged.string(), "-o", (dir.path() / "bad.toc").string()});
-  EXPECT_EQ(r.code, 2);
-  EXPECT_NE(r.err.find("tarnwick-cli: " + damaged.string() + ": header: TOC block size"),
-            std::string::npos)
-      << r.err;
-  EXPECT_FALSE(fs::exists(dir.path() / "bad.toc"));
+TEST_F(Cli, PackPacksAsTheTableSaysAndReportsWhatTheFolderAndTheTableSayToEachOther) {
+  dir.write("tree/a.txt", "alpha");
+  dir.write("tree/sub/b.bin", "beta");
+  dir.write("t.toc", "00 2 0 sub\\b.bin\r\n01 1 0 gone.txt");
+
+  auto r = run("pack tree -o new.mpak --toc t.toc");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "Packed 2 entries (1 compressed, 1 in the STOC) into new.mpak (" +
+                       std::to_string(fs::file_size("new.mpak")) +
+                       " bytes)\n"
+                       "Table lines that name no file: 1\n  01 1 0 gone.txt\n"
+                       "Files no table line names (packed compressed, 1 copy, in the STOC): 1\n"
+                       "  a.txt\n");
+  r = run("list new.mpak");
+  EXPECT_PRED_FORMAT2(IsSubstring, " 00 2 0 sub\\b.bin\n", r.out);
+  EXPECT_PRED_FORMAT2(IsSubstring, " 01 1 1 a.txt\n", r.out);
+
+  r = run("pack tree -o new.mpak --force --level 0");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_PRED_FORMAT2(IsSubstring, "no library table given (--toc)", r.err);
+  EXPECT_PRED_FORMAT2(IsSubstring, "Packed 2 entries (2 compressed, 2 in the STOC)", r.out);
+}
+
+TEST_F(Cli, ExtractReplacesExistingFilesOnlyWithOverwrite) {
+  dir.write("out/readme.txt", "mine");
+  dir.write("out/unrelated.txt", "stays");
+
+  auto r = run("extract archives/ui.mpak -o out");
+
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out, "Extracted 3 of 4 entries (1 skipped) to out\n");
+  EXPECT_PRED_FORMAT2(IsSubstring, "skipped out/readme.txt: the file exists", r.err);
+  EXPECT_EQ(slurp("out/readme.txt"), "mine");
+
+  r = run("extract archives/ui.mpak -o out --overwrite --quiet");
+
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out + r.err, "");
+  EXPECT_EQ(slurp("out/readme.txt"), "read me");
+  EXPECT_EQ(slurp("out/unrelated.txt"), "stays");
+}
+
+TEST_F(Cli, ExtractPatternsChooseEntriesIntoAFolderNamedAfterTheArchive) {
+  auto r = run("extract archives/ui.mpak TEXTURES\\MENU\\* sounds/**");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "Extracted 2 of 2 entries to ui.mpak\n");
+  EXPECT_EQ(testing_support::filesBelow("ui.mpak"),
+            (Strings{"sounds/click.wav", "textures/menu/back.dds"}));
+  EXPECT_EQ(slurp("ui.mpak/textures/menu/back.dds"), "back texture");
+}
+
+TEST_F(Cli, DamagedEntriesFailResizedOnesWarnAndVerifyTellsBadFromDoubtful) {
+  auto twin = stored("twin.bin", "ab");
+  twin.copies = 2;
+  twin.dataOffsets = std::vector<std::uint32_t>{4, 8};  // copy 2 reads ok.txt's "fi"
+  auto badDeflate = compressed("bad.bin", "content");
+  badDeflate.stored = "\x07\xFF\xFF";
+  auto wrongSize = compressed("size.bin", "content");
+  wrongSize.unpackedSize = 99;
+  auto trailing = compressed("tail.bin", "content");
+  trailing.stored += "JUNK";
+  auto oddSize = stored("odd.bin", "odd");
+  oddSize.unpackedSize = 5;
+  auto pastEnd = stored("far.bin", "far");
+  pastEnd.dataOffsets = std::vector<std::uint32_t>{0x00100000u};
+  dir.write("bad.mpak", buildArchiveBytes({twin, stored("ok.txt", "fine"), badDeflate, wrongSize,
+                                           trailing, oddSize, pastEnd, stored("../up.txt", "u")}));
+
+  auto r = run("extract bad.mpak -o out");
+
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out, "Extracted 5 of 8 entries (2 failed, 1 refused) to out\n");
+  for (const char* text :
+       {"entry 2 'bad.bin'", "not valid DEFLATE data", "entry 7 '../up.txt'", "\"..\" segment",
+        "warning: entry 3 'size.bin' (TOC record at 0x", "inflates to 7 bytes, the table says 99"})
+    EXPECT_PRED_FORMAT2(IsSubstring, text, r.err);
+
+  r = run("verify bad.mpak");
+
+  EXPECT_EQ(r.code, 1) << r.err;
+  for (const char* text :
+       {"entry 0 'twin.bin' (TOC record at 0x14): copy 2 (2 bytes at offset 0x",
+        ") differs from copy 1\n", "'odd.bin' (TOC record at 0x",
+        "unpacked size (5 bytes) is not its stored size (3 bytes)", "'size.bin' (TOC record at 0x",
+        ": warning: the data inflates to 7 bytes, the table says 99\n",
+        ": warning: 4 stored bytes follow the end of the DEFLATE data\n"})
+    EXPECT_PRED_FORMAT2(IsSubstring, text, r.out);
+  EXPECT_TRUE(r.out.ends_with("bad.mpak: 8 entries checked, 5 bad, 2 warnings\n")) << r.out;
 }
 
 }  // namespace

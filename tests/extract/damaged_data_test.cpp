@@ -1,6 +1,9 @@
 // Property: a damaged entry is reported and never written, and never stops the other
 // entries; an entry whose data is sound but whose unpacked-size field is wrong is written
-// whole, with a warning.
+// whole, with a warning; a hostile archive cannot crash extraction, over-allocate, or write
+// outside the root.
+#include "extract/extractor.h"
+#include "extract/verifier.h"
 #include "extract_fixture.h"
 
 namespace extract_tests {
@@ -75,6 +78,33 @@ TEST(ResizedEntry, SoundDataWithAWrongSizeFieldIsWrittenWholeWithAWarning) {
             "Unzipping 3\\3: ui.mpak+big.bin.gz", "3 files unzipped.", "3 files extracted.",
             "3 files inflated to another size than the table says.", "Extraction complete."}));
   EXPECT_TRUE(p.window.messages.empty());
+}
+
+TEST(HostileArchive, FuzzSeedsNeverCrashOrEscape) {
+  const auto seeds = fs::path(__FILE__).parent_path() / "../../fuzz/corpus/archive_reader";
+  int read = 0;
+  for (const auto& seed : fs::directory_iterator(seeds)) {
+    SCOPED_TRACE(seed.path().string());
+    testing_support::TempDir dir;
+    fs::create_directory(dir.path() / "root");
+    auto data = testing_support::toBytes(slurp(seed.path()));
+    mpak::ArchiveIndex index;
+    try {
+      index = mpak::readArchiveIndex(data);
+    } catch (const mpak::FormatError&) {
+      continue;
+    }
+    ++read;
+    extract::ExtractOptions options;
+    options.pipeline.maxInFlightBytes = 1 << 20;
+    auto summary = extract::extractEntries(data, index, extract::everyEntry(index),
+                                           dir.path() / "root", options);
+    EXPECT_EQ(summary.total(), index.entries.size());
+    extract::verifyArchive(data, index);
+    for (const auto& f : filesBelow(dir.path()))
+      EXPECT_TRUE(f.starts_with("root/")) << f;
+  }
+  EXPECT_GT(read, 0);
 }
 
 }  // namespace

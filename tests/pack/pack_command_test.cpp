@@ -12,14 +12,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::crlf;
 using testing_support::slurp;
-
-std::string crlf(const std::vector<std::string>& lines) {
-  std::string out;
-  for (const auto& line : lines)
-    out += line + "\r\n";
-  return out;
-}
 
 struct PackFixture : ::testing::Test, testing_support::CommandHarness {
   void choose(const std::string& folder) {

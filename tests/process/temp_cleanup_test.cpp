@@ -16,7 +16,6 @@
 
 #include "support/archive_builder.h"
 #include "support/temp_dir.h"
-#include "util/deflate.h"
 #include "util/temporary.h"
 
 extern char** environ;
@@ -28,14 +27,9 @@ namespace fs = std::filesystem;
 // Eight entries of 16 MiB each that deflate to almost nothing: writing one takes long
 // enough for a signal to land in the middle of it.
 std::string bigArchive() {
-  const std::string content(16 << 20, 'z');
-  auto packed = testing_support::toString(util::deflateRaw(testing_support::toBytes(content), 1));
-  std::vector<testing_support::RawEntry> entries;
-  for (int i = 0; i < 8; ++i)
-    entries.push_back({.path = "big" + std::to_string(i) + ".bin",
-                       .stored = packed,
-                       .unpackedSize = static_cast<std::uint32_t>(content.size()),
-                       .flag = 1});
+  std::vector entries(8, testing_support::compressed("", std::string(16 << 20, 'z')));
+  for (std::size_t i = 0; i < entries.size(); ++i)
+    entries[i].path = "big" + std::to_string(i) + ".bin";
   return testing_support::buildArchiveBytes(entries);
 }
 

@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "util/deflate.h"
+
 namespace testing_support {
 
 namespace {
@@ -30,6 +32,16 @@ std::vector<std::uint8_t> toBytes(std::string_view text) {
 }
 std::string toString(const std::vector<std::uint8_t>& bytes) {
   return std::string(bytes.begin(), bytes.end());
+}
+
+RawEntry stored(std::string path, std::string content) {
+  return {.path = std::move(path), .stored = std::move(content)};
+}
+RawEntry compressed(std::string path, std::string_view content) {
+  return {.path = std::move(path),
+          .stored = toString(util::deflateRaw(toBytes(content), 6)),
+          .unpackedSize = static_cast<std::uint32_t>(content.size()),
+          .flag = 1};
 }
 
 BuiltArchive buildArchive(const std::vector<RawEntry>& entries,

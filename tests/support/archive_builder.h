@@ -57,6 +57,10 @@ std::string buildArchiveBytes(const std::vector<RawEntry>& entries,
                               const std::vector<RawStoc>& extraStoc = {},
                               const RawHeader& header = {});
 
+// An entry stored as it is, and one stored DEFLATE-compressed (flag 1).
+RawEntry stored(std::string path, std::string content);
+RawEntry compressed(std::string path, std::string_view content);
+
 // Little-endian stores into hand-made bytes.
 void storeU16(std::string& bytes, std::size_t at, std::uint16_t value);
 void storeU32(std::string& bytes, std::size_t at, std::uint32_t value);

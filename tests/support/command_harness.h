@@ -2,6 +2,9 @@
 // window and settings, and the state the commands share.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "app/commands/context.h"
 #include "app/startup.h"
 #include "support/fake_window.h"
@@ -20,5 +23,13 @@ struct CommandHarness {
 
   CommandHarness() { app::Startup(window, state, home.str()); }
 };
+
+// The log pane's text for these lines.
+inline std::string crlf(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const auto& line : lines)
+    out += line + "\r\n";
+  return out;
+}
 
 }  // namespace testing_support

@@ -3,12 +3,14 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace testing_support {
 
@@ -50,6 +52,18 @@ inline std::string slurp(const std::filesystem::path& path) {
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+// Every file (or link) below `folder`, relative with "/" separators, sorted.
+inline std::vector<std::string> filesBelow(const std::filesystem::path& folder) {
+  std::vector<std::string> out;
+  std::error_code ec;
+  for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
+       it != std::filesystem::recursive_directory_iterator(); ++it)
+    if (!it->is_directory() || it->is_symlink())
+      out.push_back(std::filesystem::relative(it->path(), folder).generic_string());
+  std::sort(out.begin(), out.end());
+  return out;
 }
 
 }  // namespace testing_support

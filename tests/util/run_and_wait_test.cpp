@@ -1,13 +1,10 @@
 // RunAndWait starts a program from an argument vector with no shell in between: exit
 // codes come back as they are, a program that cannot start gives -1, and arguments
-// holding blanks, quotes and non-ASCII letters arrive intact. ClearFolder deletes only
-// the files lying directly in its folder.
+// holding blanks, quotes and non-ASCII letters arrive intact.
 #include "util/run_and_wait.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-
-#include <filesystem>
 
 #include "support/temp_dir.h"
 
@@ -41,19 +38,6 @@ TEST(RunAndWait, ArgumentsArriveIntactEvenFromAFolderWithBlanks) {
   ::setenv("OUT", out.c_str(), 1);
   ASSERT_EQ(util::RunAndWait({script, "two words", "say \"hi\"", "Ünïcødé ß", "", "$HOME;|&"}), 0);
   EXPECT_EQ(slurp(out), "[two words]\n[say \"hi\"]\n[Ünïcødé ß]\n[]\n[$HOME;|&]\n");
-}
-
-TEST(ClearFolder, DeletesFilesKeepsSubFoldersAndFailsOnAMissingFolder) {
-  TempDir dir;
-  dir.write("Temp/a.gz", "a");
-  dir.write("Temp/b.txt", "b");
-  dir.write("Temp/sub/keep.txt", "k");
-  util::ClearFolder((dir.path() / "Temp").string());
-  EXPECT_FALSE(std::filesystem::exists(dir.path() / "Temp/a.gz"));
-  EXPECT_FALSE(std::filesystem::exists(dir.path() / "Temp/b.txt"));
-  EXPECT_EQ(slurp(dir.path() / "Temp/sub/keep.txt"), "k");
-  EXPECT_THROW(util::ClearFolder((dir.path() / "Missing").string()),
-               std::filesystem::filesystem_error);
 }
 
 }  // namespace

@@ -93,7 +93,7 @@ class NullWindow : public app::Window {
   }
   std::optional<std::string> browseFolder(const std::string&) override { return std::nullopt; }
   bool isChecked(std::string_view) const override { return false; }
-  void openFolder(const std::string&) override {}
+  bool openFolder(const std::string&) override { return true; }
   void yield() override {}
   void setCommandsEnabled(bool) override {}
 

@@ -3,14 +3,18 @@
 // mpak::FormatError (a refused input); anything else, or a crash, is a finding.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "model/texture_scan.h"
 #include "mpak/archive.h"
+#include "mpak/archive_writer.h"
 #include "mpak/file_list_item.h"
 #include "mpak/library_toc.h"
+#include "mpkg/package.h"
 
 namespace fuzzing {
 
@@ -60,6 +64,31 @@ inline void exerciseLibraryToc(std::string_view text) {
       (void)line.inStoc();
     } catch (const mpak::FormatError&) {
     }
+  }
+}
+
+// Scans a model for texture names and lists them; every name found ends in ".tga".
+inline void exerciseModelScan(std::span<const std::uint8_t> data) {
+  auto finds = model::findTextureNames(data);
+  for (const auto& find : finds)
+    if (find.name.size() < 4 || find.dotOffset + 4 > data.size())
+      __builtin_trap();
+  (void)model::listTextures(finds);
+}
+
+// Unpacks a package held in memory. A refused package throws mpkg::PackageError.
+inline void exercisePackage(std::span<const std::uint8_t> data) {
+  mpak::MemorySink out;
+  auto read = [&](std::uint64_t offset, std::span<std::uint8_t> buffer) -> std::size_t {
+    if (offset >= data.size())
+      return 0;
+    const std::size_t n = std::min<std::uint64_t>(buffer.size(), data.size() - offset);
+    std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(offset), n, buffer.begin());
+    return n;
+  };
+  try {
+    mpkg::inflateBody(read, data.size(), "package", out);
+  } catch (const mpkg::PackageError&) {
   }
 }
 

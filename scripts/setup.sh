@@ -5,7 +5,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 preset=${1:-release}
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libdeflate-dev libcli11-dev
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libdeflate-dev zlib1g-dev libcli11-dev
           libgtest-dev clang libclang-rt-14-dev python3 xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do

@@ -56,8 +56,9 @@ class Window {
 
   virtual bool isChecked(std::string_view control) const = 0;
 
-  // Opens a folder in the desktop's file manager without waiting.
-  virtual void openFolder(const std::string& path) = 0;
+  // Opens a folder in the desktop's file manager without waiting; false when no file
+  // manager could be started.
+  virtual bool openFolder(const std::string& path) = 0;
 
   // Processes pending window events (repaints, clicks on other controls).
   virtual void yield() = 0;

@@ -29,8 +29,8 @@ std::string shownPath(const mpak::ArchiveEntry& entry) {
   return util::replaceAll(util::cp1252ToUtf8(entry.path), '\\', '/');
 }
 
-constexpr Registrar kVerbs[] = {&registerList, &registerToc, &registerExtract, &registerVerify,
-                                &registerPack};
+constexpr Registrar kVerbs[] = {&registerList, &registerToc,      &registerExtract, &registerVerify,
+                                &registerPack, &registerTextures, &registerMpkg};
 
 }  // namespace
 
@@ -76,8 +76,10 @@ bool openArchive(const std::string& path, Io& io, OpenedArchive& opened) {
 }
 
 int runCli(const std::vector<std::string>& args, Io& io) {
-  CLI::App app{"Tarnwick command line: list, extract, check and pack MPAK game archives.",
-               "tarnwick-cli"};
+  CLI::App app{
+      "Tarnwick command line: list, extract, check and pack MPAK game archives; unpack packages; "
+      "list model textures.",
+      "tarnwick-cli"};
   app.footer(kFooter);
   app.require_subcommand(1);
   app.set_version_flag("--version", "tarnwick-cli " + std::string(util::kVersionText));

@@ -41,6 +41,8 @@ void registerToc(CLI::App& app, Runner& run);
 void registerExtract(CLI::App& app, Runner& run);
 void registerVerify(CLI::App& app, Runner& run);
 void registerPack(CLI::App& app, Runner& run);
+void registerTextures(CLI::App& app, Runner& run);
+void registerMpkg(CLI::App& app, Runner& run);
 
 // An archive mapped into memory and its index read.
 struct OpenedArchive {

@@ -414,8 +414,8 @@ bool Form1::isChecked(std::string_view name) const {
   return box && box->isChecked();
 }
 
-void Form1::openFolder(const std::string& path) {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(q(path)));
+bool Form1::openFolder(const std::string& path) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(q(path)));
 }
 
 void Form1::yield() {

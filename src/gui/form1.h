@@ -72,7 +72,7 @@ class Form1 : public QWidget, public app::Window, public app::LayoutPort {
                                         const std::string& initialFolder) override;
   std::optional<std::string> browseFolder(const std::string& title) override;
   bool isChecked(std::string_view control) const override;
-  void openFolder(const std::string& path) override;
+  bool openFolder(const std::string& path) override;
   void yield() override;
   void setCommandsEnabled(bool enabled) override;
 

@@ -1,11 +1,13 @@
 // The real window, offscreen: every control exists under its name with its caption and
 // designed place, the title is right, resizing keeps the panes in order, the sample
-// archive opens and extracts through the buttons, and a click during a running command
-// starts nothing.
+// archive opens, extracts and packs back through the buttons, the other buttons do their
+// jobs, and a click during a running command starts nothing.
+#include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QtTest>
@@ -20,6 +22,35 @@ namespace {
 QString q(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
 }
+
+// Answers the window's file chooser (CommonDialog1) with `path` once it is up.
+void answerChooser(gui::Form1& window, const std::string& path) {
+  auto* timer = new QTimer(&window);
+  QObject::connect(timer, &QTimer::timeout, [timer, &window, path] {
+    auto* chooser = window.findChild<QFileDialog*>("CommonDialog1");
+    if (!chooser->isVisible())
+      return;
+    // Typed into the file name box, as a user would.
+    chooser->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(path));
+    QMetaObject::invokeMethod(chooser, "accept");
+    timer->stop();
+    timer->deleteLater();
+  });
+  timer->start(50);
+}
+
+void click(gui::Form1& window, const char* button) {
+  QTest::mouseClick(window.findChild<QPushButton*>(button), Qt::LeftButton);
+}
+
+// Takes the file manager's place: records the folders the window asks it to open.
+class FileManager : public QObject {
+  Q_OBJECT
+ public:
+  QStringList opened;
+ public slots:
+  void open(const QUrl& url) { opened << url.toLocalFile(); }
+};
 
 // The real window, started in a fresh program folder.
 struct StartedWindow {
@@ -140,6 +171,41 @@ class Form1Test : public QObject {
              window.logPane().c_str());
     QCOMPARE(testing_support::slurp(started.home.path() / "NewMPAKs" / "sample.mpak"),
              testing_support::slurp(TARNWICK_SAMPLE_ARCHIVE));
+  }
+
+  void theOtherButtonsDoTheirJobs() {
+    StartedWindow started;
+    auto& window = started.window;
+    const auto& home = started.home;
+    const std::string z(1, '\0');
+    const auto model = home.write("in/ship.mmod", z + "hull.tga" + z + "deck.tga");
+    answerChooser(window, model.string());
+    click(window, "butGetModelGraphics");
+    QCOMPARE(window.logPane(), std::string("GRAPHICS FOR MODEL: ship.mmod\r\n\r\nhull.tga\r\n"
+                                           "deck.tga\r\n\r\nOperation complete.\r\n"));
+
+    // A package: two leading bytes, then raw DEFLATE data ("hello" in one stored block).
+    const auto package = home.write("in/data.mpkg", std::string("\x78\x9C\x01\x05\x00\xFA\xFF"
+                                                                "hello",
+                                                                12));
+    answerChooser(window, package.string());
+    click(window, "butDecompressMPKG");
+    QCOMPARE(testing_support::slurp(home.path() / "Temp" / "mpkg.dat"), std::string("hello"));
+    QVERIFY(window.logPane().ends_with(" bytes written to " + home.str() + "/Temp/mpkg.dat.\r\n"));
+
+    home.write("packing_files.txt", "How to pack.\r\n");
+    click(window, "butFilePackerQuestion");
+    QCOMPARE(window.logPane(), std::string("How to pack.\r\n"));
+
+    FileManager files;
+    QDesktopServices::setUrlHandler("file", &files, "open");
+    click(window, "butOpenSoundsFolder");
+    click(window, "butOpenNewMPAKsFolder");
+    click(window, "butOpenFolder");
+    QDesktopServices::unsetUrlHandler("file");
+    QCOMPARE(files.opened, QStringList({QString::fromStdString(home.str() + "/Sounds"),
+                                        QString::fromStdString(home.str() + "/NewMPAKs"),
+                                        QString::fromStdString(home.str() + "/ExtractedFiles")}));
   }
 
   void clicksDuringACommandStartNothing() {

@@ -70,7 +70,10 @@ class FakeWindow : public app::Window {
   bool isChecked(std::string_view control) const override {
     return checked.count(std::string(control)) > 0;
   }
-  void openFolder(const std::string&) override {}
+  bool openFolder(const std::string& path) override {
+    openedFolders.push_back(path);
+    return fileManagerWorks;
+  }
   void yield() override {}
   void setCommandsEnabled(bool) override {}
 
@@ -90,6 +93,8 @@ class FakeWindow : public app::Window {
   std::vector<ChooserCall> chooserCalls;
   std::deque<std::optional<std::string>> fileAnswers, folderAnswers;
   std::vector<std::string> browseTitles;
+  std::vector<std::string> openedFolders;
+  bool fileManagerWorks = true;
   std::set<std::string> checked;
 
  private:

@@ -3,7 +3,10 @@
 #include <array>
 
 #include "app/commands/extract.h"
+#include "app/commands/help_and_folders.h"
 #include "app/commands/load.h"
+#include "app/commands/model.h"
+#include "app/commands/mpkg.h"
 #include "app/commands/pack.h"
 
 namespace app {
@@ -15,6 +18,14 @@ std::span<const CommandRow> commandTable() {
       CommandRow{"butSelectAll", &butSelectAll_Click},
       CommandRow{"butSelectMPAKFolder", &butSelectMPAKFolder_Click},
       CommandRow{"butPackMPAK", &butPackMPAK_Click},
+      CommandRow{"butFileExtractorQuestion", &butFileExtractorQuestion_Click},
+      CommandRow{"butFilePackerQuestion", &butFilePackerQuestion_Click},
+      CommandRow{"butSoundConversionQuestion", &butSoundConversionQuestion_Click},
+      CommandRow{"butOpenFolder", &butOpenFolder_Click},
+      CommandRow{"butOpenNewMPAKsFolder", &butOpenNewMPAKsFolder_Click},
+      CommandRow{"butOpenSoundsFolder", &butOpenSoundsFolder_Click},
+      CommandRow{"butGetModelGraphics", &butGetModelGraphics_Click},
+      CommandRow{"butDecompressMPKG", &butDecompressMPKG_Click},
   };
   return kRows;
 }

@@ -25,6 +25,10 @@ struct Session {
   // The name of the extracted folder chosen for packing, shown in Label13; empty until one
   // is chosen.
   std::string packFolder;
+  // The model last chosen for its texture list.
+  std::string modelPath;
+  // The package last chosen for unpacking.
+  std::string packagePath;
 };
 
 struct CommandContext {
@@ -35,5 +39,17 @@ struct CommandContext {
   Window& window() { return shell.window(); }
   AppState& state() { return shell.state(); }
 };
+
+// What every file-choosing button does: inside the trap `trapMessage`, the chooser with
+// remembered folder, then `use(path)` with the chosen file; a cancel ends it silently.
+template <class Use>
+void chooseFileThen(CommandContext& context, std::string_view trapMessage, const std::string& title,
+                    const std::string& filter, Use&& use) {
+  runTrapped(context.shell, trapMessage, [&] {
+    if (auto chosen =
+            ChooseInputFile(context.window(), context.settings, context.state(), title, filter))
+      use(*chosen);
+  });
+}
 
 }  // namespace app

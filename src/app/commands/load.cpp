@@ -32,13 +32,9 @@ void beginArchive(CommandContext& context, const std::string& path) {
 }  // namespace
 
 void butSelectMPAKfile_Click(CommandContext& context) {
-  runTrapped(context.shell, "SelectMPAKfile error.", [&] {
-    auto chosen = ChooseInputFile(context.window(), context.settings, context.state(),
-                                  "Select File [.mpak]", ".mpak type files (*.mpak)|*.mpak");
-    if (!chosen)
-      return;
-    beginArchive(context, *chosen);
-  });
+  chooseFileThen(context, "SelectMPAKfile error.", "Select File [.mpak]",
+                 ".mpak type files (*.mpak)|*.mpak",
+                 [&](const std::string& path) { beginArchive(context, path); });
 }
 
 void openArchive(CommandContext& context, const std::string& path) {

@@ -1,0 +1,58 @@
+#include "app/commands/help_and_folders.h"
+
+#include <filesystem>
+
+#include "util/cp1252.h"
+#include "util/file_io.h"
+
+namespace app {
+
+namespace {
+
+void showHelp(CommandContext& context, std::string_view file) {
+  std::string text;
+  try {
+    text = util::readWholeFile(std::filesystem::path(context.state().programFolder) / file);
+  } catch (...) {
+    // A missing help text leaves the pane empty.
+  }
+  context.window().yield();
+  context.window().setLogPane(util::cp1252ToUtf8(text), false);
+}
+
+void openFolder(CommandContext& context, const std::string& folder) {
+  if (!context.window().openFolder(folder))
+    context.window().messageBox(
+        Icon::Information, "No file manager could be started to open the folder " + folder + ".");
+}
+
+}  // namespace
+
+void butFileExtractorQuestion_Click(CommandContext& context) {
+  showHelp(context, kExtractingHelp);
+}
+void butFilePackerQuestion_Click(CommandContext& context) {
+  showHelp(context, kPackingHelp);
+}
+void butSoundConversionQuestion_Click(CommandContext& context) {
+  showHelp(context, kConvertingHelp);
+}
+
+void butOpenSoundsFolder_Click(CommandContext& context) {
+  openFolder(context, context.state().folders.sounds);
+}
+void butOpenNewMPAKsFolder_Click(CommandContext& context) {
+  openFolder(context, context.state().folders.newMpaks);
+}
+
+void butOpenFolder_Click(CommandContext& context) {
+  const auto& extracted = context.state().folders.extractedFiles;
+  const auto& name = context.session.archive.fileName;
+  std::error_code ec;
+  if (!name.empty() && std::filesystem::is_directory(extracted + "/" + name, ec))
+    openFolder(context, extracted + "/" + name);
+  else
+    openFolder(context, extracted);
+}
+
+}  // namespace app

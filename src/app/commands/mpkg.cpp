@@ -1,0 +1,66 @@
+#include "app/commands/mpkg.h"
+
+#include <filesystem>
+
+#include "app/commands/load.h"
+#include "mpkg/package.h"
+#include "util/error_text.h"
+
+namespace app {
+
+namespace {
+
+void resetView(CommandContext& context) {
+  auto& window = context.window();
+  window.clearList();
+  context.shell.setItemCount(0);
+  window.setText("Text1", "");
+  forgetArchive(context);
+  window.setLogPane("", true);
+}
+
+}  // namespace
+
+void butDecompressMPKG_Click(CommandContext& context) {
+  chooseFileThen(context, "DecompressMPKG error.", "Select File [.mpkg]",
+                 ".mpkg type files (*.mpkg)|*.mpkg", [&](const std::string& path) {
+                   context.session.packagePath = path;
+                   processMPKG(context);
+                 });
+}
+
+void processMPKG(CommandContext& context) {
+  auto& shell = context.shell;
+  auto& window = shell.window();
+  const std::filesystem::path target =
+      std::filesystem::path(shell.state().folders.temp) / kUnpackedPackage;
+  try {
+    resetView(context);
+    window.repaint("Form1");
+    window.yield();
+    std::filesystem::remove(target);
+    const std::string& package = context.session.packagePath;
+    shell.appendLog("Unzipping: " + package);
+    window.setLogPane(shell.state().logText, true);
+    std::uint64_t written = 0;
+    {
+      BusyPointer busy(window);
+      written = mpkg::unpackPackage(package, target, [&](std::uint64_t read, std::uint64_t total) {
+        shell.setProgress(static_cast<double>(read) / static_cast<double>(total));
+        window.yield();
+      });
+    }
+    shell.appendLog(std::to_string(written) + " bytes written to " + target.string() + ".");
+    shell.ShowLog();
+    window.yield();
+  } catch (...) {
+    auto description = util::describeException(std::current_exception());
+    window.yield();
+    window.yield();
+    window.setBusy(false);
+    resetView(context);
+    shell.showTrap("processMPKG error.", description);
+  }
+}
+
+}  // namespace app

@@ -1,0 +1,98 @@
+#include "mpkg/package.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <memory>
+#include <vector>
+
+#include "mpak/archive_writer.h"
+#include "util/byte_reader.h"
+#include "util/file_io.h"
+
+namespace mpkg {
+
+namespace {
+
+constexpr std::uint64_t kLeadingBytes = 2;
+
+struct Input {
+  int fd;
+  ~Input() { ::close(fd); }
+};
+
+struct Inflater {
+  z_stream stream{};
+  Inflater() {
+    if (inflateInit2(&stream, -MAX_WBITS) != Z_OK)
+      throw std::bad_alloc();
+  }
+  ~Inflater() { inflateEnd(&stream); }
+};
+
+}  // namespace
+
+void inflateBody(const PackageReader& read, std::uint64_t size, const std::string& name,
+                 mpak::Sink& out, const UnpackProgress& progress) {
+  if (size < kLeadingBytes)
+    throw PackageError(name + ": the package is " + std::to_string(size) +
+                       (size == 1 ? " byte" : " bytes") +
+                       " long, too short for its 2 leading bytes");
+  Inflater inflater;
+  z_stream& z = inflater.stream;
+  std::vector<std::uint8_t> input(kChunkBytes), output(kChunkBytes);
+  std::uint64_t offset = kLeadingBytes;  // package bytes read so far
+  bool end = false;                      // no more package bytes
+  for (;;) {
+    if (z.avail_in == 0 && !end) {
+      const std::size_t n = read(offset, input);
+      end = n == 0;
+      z.next_in = input.data();
+      z.avail_in = static_cast<uInt>(n);
+      offset += n;
+      if (progress)
+        progress(offset, size);
+    }
+    z.next_out = output.data();
+    z.avail_out = static_cast<uInt>(output.size());
+    const int status = inflate(&z, Z_NO_FLUSH);
+    if (status == Z_DATA_ERROR || status == Z_NEED_DICT)
+      throw PackageError(name + ": the data is not valid DEFLATE data at offset " +
+                         util::hexOffset(offset - z.avail_in) + " (" + (z.msg ? z.msg : "damaged") +
+                         ")");
+    if (status == Z_MEM_ERROR)
+      throw std::bad_alloc();
+    out.write({output.data(), output.size() - z.avail_out});
+    if (status == Z_STREAM_END)
+      return;
+    if (status == Z_BUF_ERROR && end)
+      throw PackageError(name + ": the data ends at offset " + util::hexOffset(offset) +
+                         " before the end of its DEFLATE stream (the package is cut short)");
+  }
+}
+
+std::uint64_t unpackPackage(const std::filesystem::path& package,
+                            const std::filesystem::path& target, const UnpackProgress& progress) {
+  Input in{::open(package.c_str(), O_RDONLY | O_CLOEXEC)};
+  if (in.fd < 0)
+    util::throwFileError(errno, "cannot open", package);
+  const auto size = std::filesystem::file_size(package);
+  mpak::FileSink out(target);
+  auto read = [&](std::uint64_t offset, std::span<std::uint8_t> buffer) -> std::size_t {
+    for (;;) {
+      ssize_t n = ::pread(in.fd, buffer.data(), buffer.size(), static_cast<off_t>(offset));
+      if (n >= 0)
+        return static_cast<std::size_t>(n);
+      if (errno != EINTR)
+        util::throwFileError(errno, "cannot read", package);
+    }
+  };
+  inflateBody(read, size, package.string(), out, progress);
+  const std::uint64_t written = out.position();
+  out.commit();
+  return written;
+}
+
+}  // namespace mpkg

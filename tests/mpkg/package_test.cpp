@@ -1,0 +1,94 @@
+// Property: a package unpacks to the file it was made from, byte for byte; a damaged one
+// ends in a message naming what is wrong, with no mpkg.dat left to be taken for a result.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include "app/commands/extract.h"
+#include "app/commands/mpkg.h"
+#include "mpkg/package.h"
+#include "support/command_harness.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// What the game's packages hold: zlib's compress output, header and checksum kept.
+std::string packageOf(const std::string& content) {
+  uLongf size = compressBound(content.size());
+  std::string out(size, '\0');
+  EXPECT_EQ(compress(reinterpret_cast<Bytef*>(out.data()), &size,
+                     reinterpret_cast<const Bytef*>(content.data()), content.size()),
+            Z_OK);
+  out.resize(size);
+  return out;
+}
+
+std::string knownFile() {
+  std::string content;
+  for (int i = 0; i < 300000; ++i)
+    content += static_cast<char>("mpkg data "[i % 10] + (i % 7 == 0 ? i % 50 : 0));
+  return content;
+}
+
+TEST(Package, UnpacksToTheFileItWasMadeFromAndRefusesDamage) {
+  testing_support::TempDir dir;
+  const std::string content = knownFile(), package = packageOf(content);
+  const auto good = dir.write("good.mpkg", package);
+  EXPECT_EQ(mpkg::unpackPackage(good, dir.path() / "out.dat"), content.size());
+  EXPECT_EQ(testing_support::slurp(dir.path() / "out.dat"), content);
+
+  const std::pair<std::string, std::string> damaged[] = {
+      {package.substr(0, package.size() / 2), "before the end of its DEFLATE stream"},
+      {"xx\xFF\xFF\xFF\xFF garbage", "not valid DEFLATE data at offset 0x3 (invalid block type)"},
+      {"x", "the package is 1 byte long, too short"}};
+  for (const auto& [bytes, message] : damaged) {
+    const auto path = dir.write("bad.mpkg", bytes);
+    try {
+      mpkg::unpackPackage(path, dir.path() / "out.dat");
+      ADD_FAILURE() << message;
+    } catch (const mpkg::PackageError& e) {
+      EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(testing_support::slurp(dir.path() / "out.dat"), content) << "replaced";
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
+}
+
+TEST(PackageCommand, ResetsTheViewAndReportsTheResultOrTheFault) {
+  testing_support::CommandHarness h;
+  h.session.archive.fileName = "ui.mpak";
+  h.window.setText("Label5", "ui.mpak");
+  h.window.addItems({"an item"});
+  h.state.logText = "earlier\r\n";
+  const auto good = h.home.write("in/data.mpkg", packageOf("unpacked bytes"));
+  h.window.fileAnswers.push_back(good.string());
+
+  app::butDecompressMPKG_Click(h.context);
+
+  const auto dat = h.home.path() / "Temp" / "mpkg.dat";
+  EXPECT_EQ(testing_support::slurp(dat), "unpacked bytes");
+  EXPECT_EQ(h.window.chooserCalls.at(0).title, "Select File [.mpkg]");
+  EXPECT_EQ(h.window.chooserCalls.at(0).filter, ".mpkg type files (*.mpkg)|*.mpkg");
+  EXPECT_EQ(h.window.log, "earlier\r\nUnzipping: " + good.string() + "\r\n14 bytes written to " +
+                              dat.string() + ".\r\n");
+  EXPECT_TRUE(h.window.items.empty());
+  EXPECT_EQ(h.window.text("Label5"), "");
+  EXPECT_FALSE(h.session.archive.loaded());
+
+  h.session.packagePath = h.home.write("in/cut.mpkg", "xx\x4b").string();
+  app::processMPKG(h.context);
+  ASSERT_EQ(h.window.messages.size(), 1u);
+  EXPECT_EQ(h.window.messages[0].icon, app::Icon::Exclamation);
+  EXPECT_TRUE(h.window.messages[0].text.starts_with("processMPKG error.\r\n\r\n" +
+                                                    h.session.packagePath + ": the data ends"))
+      << h.window.messages[0].text;
+  EXPECT_FALSE(fs::exists(dat)) << "the earlier package's mpkg.dat is gone";
+  EXPECT_EQ(h.window.log, "");
+  EXPECT_FALSE(h.window.busy);
+
+  app::butMassExtract_Click(h.context);  // no archive counts as loaded any more
+  EXPECT_EQ(h.window.messages.back().text,
+            "No MPAK file loaded.\r\n\r\nFirst select an .MPAK file you want to extract.");
+}
+
+}  // namespace

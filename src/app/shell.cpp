@@ -1,7 +1,5 @@
 #include "app/shell.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -11,20 +9,52 @@
 
 namespace app {
 
-std::string programFolder() {
-  namespace fs = std::filesystem;
-  fs::path folder;
-  if (const char* home = std::getenv("TARNWICK_HOME"); home && *home) {
-    folder = fs::absolute(home).lexically_normal();
-  } else {
-    std::error_code ec;
-    auto exe = fs::read_symlink("/proc/self/exe", ec);
-    folder = ec ? fs::current_path() : exe.parent_path();
-  }
-  auto text = folder.string();
+namespace {
+
+std::filesystem::path executableFolder() {
+  std::error_code ec;
+  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::filesystem::current_path() : exe.parent_path();
+}
+
+std::string withoutTrailingSeparator(std::string text) {
   while (text.size() > 1 && text.back() == '/')
     text.pop_back();
   return text;
+}
+
+}  // namespace
+
+std::string programFolder() {
+  namespace fs = std::filesystem;
+  if (const char* home = std::getenv("TARNWICK_HOME"); home && *home)
+    return withoutTrailingSeparator(fs::absolute(home).lexically_normal().string());
+  // An installed program (its help texts in ../share/tarnwick) keeps its working folders
+  // in the user's data folder; any other keeps them beside the executable.
+  const fs::path exe = executableFolder();
+  std::error_code ec;
+  if (!fs::exists(exe / ".." / "share" / "tarnwick" / "extracting_files.txt", ec) ||
+      fs::exists(exe / "extracting_files.txt", ec))
+    return withoutTrailingSeparator(exe.string());
+  fs::path data;
+  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
+    data = xdg;
+  else if (const char* user = std::getenv("HOME"); user && *user)
+    data = fs::path(user) / ".local" / "share";
+  else
+    data = fs::temp_directory_path();
+  fs::create_directories(data / "tarnwick", ec);
+  return withoutTrailingSeparator((data / "tarnwick").string());
+}
+
+std::string installedHelpFolder() {
+  const auto exe = executableFolder();
+  for (const auto& folder : {exe, exe / ".." / "share" / "tarnwick"}) {
+    std::error_code ec;
+    if (std::filesystem::exists(folder / "extracting_files.txt", ec))
+      return folder.lexically_normal().string();
+  }
+  return {};
 }
 
 void Shell::appendLog(std::string_view line) {

@@ -21,15 +21,22 @@ struct WorkingFolders {
 // loaded archive and its catalogue) is in app/commands/context.h.
 struct AppState {
   std::string programFolder;  // no trailing separator
+  std::string helpFolder;     // where the help texts were installed, when not in programFolder
   WorkingFolders folders;
   std::string logText;                 // the whole log, lines ended by CR LF
   double progressFullWidth = 0;        // Label9's designed width in twips
   std::int32_t longestItemLength = 0;  // longest file-list item since start-up
 };
 
-// The program folder: $TARNWICK_HOME when set and not empty, otherwise the folder of
-// the running executable. Never ends with a separator (but "/" stays "/").
+// The program folder: $TARNWICK_HOME when set and not empty; for an installed program
+// (its help texts in ../share/tarnwick from the executable) the user's data folder,
+// $XDG_DATA_HOME/tarnwick or ~/.local/share/tarnwick; otherwise the folder of the running
+// executable. Never ends with a separator (but "/" stays "/").
 std::string programFolder();
+
+// Where the help texts were installed: beside the executable, or in ../share/tarnwick
+// from it; "" when neither holds them.
+std::string installedHelpFolder();
 
 class Shell {
  public:

@@ -213,7 +213,8 @@ void Form1::runCommand(const std::function<void(app::CommandContext&)>& command)
   m_running = false;
 }
 
-bool Form1::start(const std::string& programFolder) {
+bool Form1::start(const std::string& programFolder, const std::string& helpFolder) {
+  m_state.helpFolder = helpFolder;
   return app::Startup(*this, m_state, programFolder);
 }
 

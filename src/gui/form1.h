@@ -38,8 +38,9 @@ class Form1 : public QWidget, public app::Window, public app::LayoutPort {
   Form1(app::Settings& settings, QWidget* parent = nullptr);
   ~Form1() override;
 
-  // Start-up; false when it failed and the program must end.
-  bool start(const std::string& programFolder);
+  // Start-up; false when it failed and the program must end. The help texts are looked
+  // for in the program folder, then in `helpFolder`.
+  bool start(const std::string& programFolder, const std::string& helpFolder = {});
   // Opens an archive as if it were chosen in the chooser (command line, drops).
   void openArchive(const std::string& path);
 

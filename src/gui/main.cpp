@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
 
   gui::QtSettings settings;
   gui::Form1 window(settings);
-  if (!window.start(programFolder))
+  if (!window.start(programFolder, app::installedHelpFolder()))
     return 1;
   window.show();
 

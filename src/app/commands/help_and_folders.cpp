@@ -10,11 +10,17 @@ namespace app {
 namespace {
 
 void showHelp(CommandContext& context, std::string_view file) {
+  // The program folder's own copy first (a user may edit it), then the installed one.
   std::string text;
-  try {
-    text = util::readWholeFile(std::filesystem::path(context.state().programFolder) / file);
-  } catch (...) {
-    // A missing help text leaves the pane empty.
+  for (const auto& folder : {context.state().programFolder, context.state().helpFolder}) {
+    if (folder.empty())
+      continue;
+    try {
+      text = util::readWholeFile(std::filesystem::path(folder) / file);
+      break;
+    } catch (...) {
+      // Not there; a help text found nowhere leaves the pane empty.
+    }
   }
   context.window().yield();
   context.window().setLogPane(util::cp1252ToUtf8(text), false);

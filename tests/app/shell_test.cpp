@@ -1,6 +1,7 @@
-// The conventions every command shares: ShowLog puts the whole log in the pane with the
-// caret at the end, traps show their exact message shape and restore the pointer, and
-// the chooser remembers the folder of the last chosen file.
+// The conventions every command shares: traps show their exact message shape and restore
+// the pointer, and the chooser remembers the folder of the last chosen file. The "?"
+// buttons show their help text with the caret at the start and leave the log alone; the
+// "Open Folder" buttons open the right folder and say when they cannot.
 #include "app/shell.h"
 
 #include <gtest/gtest.h>
@@ -8,24 +9,12 @@
 #include <functional>
 #include <stdexcept>
 
-#include "support/fake_window.h"
+#include "app/commands/help_and_folders.h"
+#include "support/command_harness.h"
 
 namespace {
 
-struct ShellFixture : ::testing::Test {
-  testing_support::FakeWindow window;
-  app::AppState state;
-  app::Shell shell{window, state};
-};
-
-TEST_F(ShellFixture, ShowLogPutsTheWholeLogInThePaneWithTheCaretAtTheEnd) {
-  shell.appendLog("first");
-  shell.appendLog("second");
-  EXPECT_EQ(window.log, "");  // appending alone does not touch the pane
-  shell.ShowLog();
-  EXPECT_EQ(window.log, "first\r\nsecond\r\n");
-  EXPECT_TRUE(window.caretEnd);
-}
+struct ShellFixture : ::testing::Test, testing_support::CommandHarness {};
 
 TEST_F(ShellFixture, TrapsShowTheOperationMessageAnEmptyLineAndTheDescription) {
   const std::pair<std::function<void()>, const char*> rows[] = {
@@ -46,7 +35,6 @@ TEST_F(ShellFixture, TrapsShowTheOperationMessageAnEmptyLineAndTheDescription) {
 }
 
 TEST_F(ShellFixture, ChooserOpensInTheRememberedFolderAndStoresTheNewOne) {
-  testing_support::FakeSettings settings;
   state.programFolder = "/opt/tarnwick";
   // First run: nothing stored, the chooser opens in the program folder.
   window.fileAnswers.push_back(std::string("/data/games/x/ui.mpak"));
@@ -60,6 +48,42 @@ TEST_F(ShellFixture, ChooserOpensInTheRememberedFolderAndStoresTheNewOne) {
   EXPECT_FALSE(app::ChooseInputFile(window, settings, state, "Select File [.fsb]", "*.fsb"));
   EXPECT_EQ(window.chooserCalls[1].initialFolder, "/data/games/x");
   EXPECT_EQ(settings.values["Tarnwick/Preferences/OpenFilePath"], "/data/games/x");
+}
+
+TEST_F(ShellFixture, HelpTextsReplaceThePaneUntilTheLogIsShownAgain) {
+  home.write("packing_files.txt", "PACKING\r\nFeld \xFC\r\n");
+  state.logText = "the log\r\n";
+  window.log = "the log\r\n";
+
+  app::butFilePackerQuestion_Click(context);
+  EXPECT_EQ(window.log, "PACKING\r\nFeld \xC3\xBC\r\n");
+  EXPECT_FALSE(window.caretEnd);
+  app::butFileExtractorQuestion_Click(context);  // no such file: an empty pane
+  EXPECT_EQ(window.log, "");
+  EXPECT_EQ(state.logText, "the log\r\n");
+  EXPECT_TRUE(window.messages.empty());
+}
+
+TEST_F(ShellFixture, FolderOpenersOpenTheirFolderOrSayWhichTheyCouldNot) {
+  const std::string extracted = home.str() + "/ExtractedFiles";
+  app::butOpenFolder_Click(context);  // no archive loaded
+  session.archive.fileName = "ui.mpak";
+  app::butOpenFolder_Click(context);  // loaded, nothing extracted yet
+  home.write("ExtractedFiles/ui.mpak/a.txt", "a");
+  app::butOpenFolder_Click(context);
+  app::butOpenNewMPAKsFolder_Click(context);
+  app::butOpenSoundsFolder_Click(context);
+  EXPECT_EQ(window.openedFolders,
+            (std::vector<std::string>{extracted, extracted, extracted + "/ui.mpak",
+                                      home.str() + "/NewMPAKs", home.str() + "/Sounds"}));
+  EXPECT_TRUE(window.messages.empty());
+
+  window.fileManagerWorks = false;
+  app::butOpenSoundsFolder_Click(context);
+  ASSERT_EQ(window.messages.size(), 1u);
+  EXPECT_EQ(window.messages[0].icon, app::Icon::Information);
+  EXPECT_EQ(window.messages[0].text,
+            "No file manager could be started to open the folder " + home.str() + "/Sounds.");
 }
 
 TEST(RememberedFolder, RootsAndNestedFolders) {

@@ -1,6 +1,7 @@
-// Property: the tarnwick-cli verbs print and write what they promise, replace a file only
-// when told, name what went wrong and where, and end with 0 (done), 1 (warnings), 2 (failed)
-// or 7 (usage). Run in process with string streams, in a fresh current folder.
+// Property: the tarnwick-cli verbs print and write what they promise, pick entries by
+// pattern, replace a file only when told, name what went wrong and where, and end with 0
+// (done), 1 (warnings), 2 (failed) or 7 (usage). Run in process with string streams, in a
+// fresh current folder.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <tuple>
 
 #include "cli/cli.h"
+#include "extract/entry_glob.h"
 #include "support/archive_builder.h"
 #include "support/temp_dir.h"
 
@@ -20,7 +22,6 @@ using testing_support::buildArchiveBytes;
 using testing_support::compressed;
 using testing_support::slurp;
 using testing_support::stored;
-using Strings = std::vector<std::string>;
 
 struct CliResult {
   int code;
@@ -61,6 +62,7 @@ TEST_F(Cli, EndsWithItsExitCodeAndSaysWhatAndWhere) {
   dir.write("tree/a.txt", "a");
   dir.write("bad.toc", "00 1 x a.txt");
   dir.write("old.toc", "edited");
+  dir.write("forced.toc", "edited");
   dir.write("old.mpak", "previous");
   // Arguments, exit code, and a text found in stdout or stderr.
   const std::tuple<std::string, int, std::string> rows[] = {
@@ -68,6 +70,7 @@ TEST_F(Cli, EndsWithItsExitCodeAndSaysWhatAndWhere) {
       {"list count.mpak", 2, "tarnwick-cli: count.mpak: TOC record 1 at offset 0x"},
       {"toc cut.mpak -o cut.toc", 2, "tarnwick-cli: cut.mpak: header: TOC block size"},
       {"toc ui.mpak -o old.toc", 7, "old.toc exists; use --force to replace it"},
+      {"toc ui.mpak -o forced.toc --force", 0, ""},
       {"extract", 7, "ARCHIVE"},
       {"extract ui.mpak", 7, "ui.mpak is a file, so the entries cannot go into a folder"},
       {"extract cut.mpak -o out", 2, "cut.mpak: header: TOC block size"},
@@ -85,6 +88,9 @@ TEST_F(Cli, EndsWithItsExitCodeAndSaysWhatAndWhere) {
     EXPECT_TRUE(code != 2 || r.out.empty()) << args << "\n" << r.out;
   }
   EXPECT_EQ(slurp("old.toc"), "edited");
+  EXPECT_TRUE(slurp("forced.toc")
+                  .ends_with("\r\n\r\n00 1 0 readme.txt\r\n01 1 0 textures\\menu\\back.dds\r\n"
+                             "01 1 0 textures\\font.dds\r\n00 1 0 sounds\\click.wav"));
   EXPECT_EQ(slurp("old.mpak"), "previous");
   EXPECT_FALSE(fs::exists("cut.toc") || fs::exists("new.mpak"));
 }
@@ -137,18 +143,6 @@ TEST_F(Cli, ListWarnsOfDamageThatSparesTheListing) {
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2);
 }
 
-TEST_F(Cli, TocWritesTheLibraryTableAndReplacesOneWithForce) {
-  dir.write(
-      "data.mpak",
-      buildArchiveBytes({{.path = "data/maps/m01.bin", .stored = "abc", .flag = 1},
-                         {.path = "sound/bank1.fsb", .stored = "d", .copies = 3, .inStoc = true}}));
-  dir.write("edited.toc", "01 9 1 my edit");
-  auto r = run("toc data.mpak -o edited.toc --force");
-  EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_TRUE(slurp("edited.toc")
-                  .ends_with("\r\n\r\n01 1 0 data\\maps\\m01.bin\r\n00 3 1 sound\\bank1.fsb"));
-}
-
 TEST_F(Cli, PackPacksAsTheTableSaysAndReportsWhatTheFolderAndTheTableSayToEachOther) {
   dir.write("tree/a.txt", "alpha");
   dir.write("tree/sub/b.bin", "beta");
@@ -162,9 +156,6 @@ TEST_F(Cli, PackPacksAsTheTableSaysAndReportsWhatTheFolderAndTheTableSayToEachOt
                        "Table lines that name no file: 1\n  01 1 0 gone.txt\n"
                        "Files no table line names (packed compressed, 1 copy, in the STOC): 1\n"
                        "  a.txt\n");
-  r = run("list new.mpak");
-  EXPECT_PRED_FORMAT2(IsSubstring, " 00 2 0 sub\\b.bin\n", r.out);
-  EXPECT_PRED_FORMAT2(IsSubstring, " 01 1 1 a.txt\n", r.out);
 
   r = run("pack tree -o new.mpak --force --level 0");
   EXPECT_EQ(r.code, 0) << r.err;
@@ -191,13 +182,41 @@ TEST_F(Cli, ExtractReplacesExistingFilesOnlyWithOverwrite) {
   EXPECT_EQ(slurp("out/unrelated.txt"), "stays");
 }
 
-TEST_F(Cli, ExtractPatternsChooseEntriesIntoAFolderNamedAfterTheArchive) {
-  auto r = run("extract archives/ui.mpak TEXTURES\\MENU\\* sounds/**");
+TEST(EntryGlob, MatchesWholePathsWithEitherSeparatorAndCaseIgnored) {
+  // "pattern path": patterns are UTF-8, catalogue paths Windows-1252 with "\" separators.
+  auto glob = [](std::string_view c) {
+    return extract::EntryGlob(c.substr(0, c.find(' '))).matches(c.substr(c.find(' ') + 1));
+  };
+  for (const char* c :
+       {"a\\b.txt a/b.txt", "TEXTURES/Menu/*.DDS textures\\menu\\b.dds", "\xC3\x84* \xE4rger.txt",
+        "**/*.dds u\\v\\a.dds", "?.txt a.txt", "a/**/z.txt a\\z.txt"})
+    EXPECT_TRUE(glob(c)) << c;
+  for (const char* c : {"*.txt a\\b.txt", "?.txt ab.txt", "a/**/z.txt ab\\z.txt", "a a\\b.txt",
+                        "*a*a*a*a*a*a*a*a*a*b aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"})
+    EXPECT_FALSE(glob(c)) << c;
+}
+
+TEST_F(Cli, TexturesMarksEachTexturePresentOrMissing) {
+  // Letter case, separators and, for bare names, folders are ignored.
+  const std::string z(1, '\0');
+  dir.write("ship.mmod",
+            z + "textures\\Hull.tga" + z + "deck.TGA" + z + "sail.tga" + z + "textures\\Hull.tga");
+  dir.write("t.mpak",
+            buildArchiveBytes({stored("TEXTURES/hull.tga", "h"), stored("ships/deck.tga", "d")}));
+  auto r = run("textures ship.mmod");
   EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, "Extracted 2 of 2 entries to ui.mpak\n");
-  EXPECT_EQ(testing_support::filesBelow("ui.mpak"),
-            (Strings{"sounds/click.wav", "textures/menu/back.dds"}));
-  EXPECT_EQ(slurp("ui.mpak/textures/menu/back.dds"), "back texture");
+  EXPECT_EQ(r.out, "textures\\Hull.tga\ndeck.TGA\nsail.tga\n");
+
+  r = run("textures ship.mmod --archive t.mpak");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out,
+            "present  textures\\Hull.tga\n"
+            "present  deck.TGA  (ships\\deck.tga)\n"
+            "missing  sail.tga\n");
+  EXPECT_EQ(r.err, "tarnwick-cli: t.mpak lacks 1 of the 3 textures\n");
+
+  r = run("textures ship.mmod --archive t.mpak --json");
+  EXPECT_PRED_FORMAT2(IsSubstring, R"({"name": "sail.tga", "entry": null})", r.out);
 }
 
 TEST_F(Cli, DamagedEntriesFailResizedOnesWarnAndVerifyTellsBadFromDoubtful) {

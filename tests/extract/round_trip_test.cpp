@@ -8,7 +8,6 @@
 
 #include "extract/entry_data.h"
 #include "extract/extractor.h"
-#include "extract/verifier.h"
 #include "extract_fixture.h"
 #include "mpak/archive_writer.h"
 #include "util/deflate.h"
@@ -67,7 +66,6 @@ TEST(RoundTrip, ThousandsOfWrittenEntriesComeBackByteForByte) {
       got[f] = slurp(dir.path() / f);
     EXPECT_TRUE(got == expected) << got.size() << " files for " << expected.size() << " entries";
   }
-  EXPECT_EQ(extract::verifyArchive(data, index).badEntries, 0u);
 }
 
 TEST(Pipeline, InflatedBytesInFlightStayWithinTheBound) {

@@ -46,11 +46,8 @@ std::string unpack(std::span<const std::uint8_t> bytes, const fs::path& folder) 
 mpak::BuiltEntry built(std::string path, std::string_view content, bool compress,
                        std::uint16_t copies = 1, bool inStoc = false) {
   auto raw = toBytes(content);
-  return {std::move(path),
-          compress ? util::deflateRaw(raw, 9) : raw,
-          static_cast<std::uint32_t>(raw.size()),
-          compress,
-          copies,
+  const auto size = static_cast<std::uint32_t>(raw.size());
+  return {std::move(path), compress ? util::deflateRaw(raw, 9) : raw, size, compress, copies,
           inStoc};
 }
 
@@ -84,9 +81,7 @@ TEST(PackRoundTrip, AnExtractedArchivePacksBackToTheSameEntries) {
     options.threads = threads;
     options.maxInFlightBytes = 1;  // one file at a time ahead of the writer
     auto target = dir.path() / ("new" + std::to_string(threads) + ".mpak");
-    auto result = pack::packArchive(dir.path() / "tree", plan, target, options);
-    EXPECT_EQ(result.entries, entries.size());
-    EXPECT_EQ(result.bytes, fs::file_size(target));
+    pack::packArchive(dir.path() / "tree", plan, target, options);
     archives.push_back(slurp(target));
   }
   // The same order, paths, flags, copies and STOC membership, and the same contents.
@@ -124,8 +119,6 @@ TEST(PackPlan, TheFirstLineThatNamesAFileDecides) {
               (std::vector<std::string>{"01 9 0 DATA\\TABLE.BIN", "01 1 0 removed\\file.dds"}));
     EXPECT_EQ(plan.unnamedFiles, std::vector<std::string>{"new.txt"});
   }
-  EXPECT_EQ(pack::stagedName(planFor(dir.path() / "tree", table).entries[0]),
-            "Data+Table.bin.1.3.0.unc");
 }
 
 TEST(PackPlan, ANameThatCannotBecomeAnEntryPathStopsThePlanNamingIt) {

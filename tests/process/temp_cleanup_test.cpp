@@ -1,6 +1,8 @@
-// Property: a signal that ends the program in the middle of writing a file leaves no
-// temporary file behind, in the window and on the command line. The test watches the
-// extraction folder and sends the signal the moment a temporary file appears.
+// Property: run as a program, tarnwick-cli prints its summary, no progress when stderr is
+// not a terminal, and ends with the verb's exit code. A signal that ends the program in
+// the middle of writing a file leaves no temporary file behind, in the window and on the
+// command line: the test watches the extraction folder and sends the signal the moment a
+// temporary file appears.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
@@ -10,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -77,6 +80,28 @@ int killWhileWriting(const std::vector<std::string>& argv, const fs::path& watch
     waitpid(child, &status, 0);
   EXPECT_TRUE(sent) << "no temporary file appeared";
   return status;
+}
+
+TEST(CliProgram, PrintsTheSummaryAndNoProgressAndEndsWithTheExitCode) {
+  testing_support::TempDir dir;
+  dir.write("archives/ui.mpak",
+            testing_support::buildArchiveBytes({testing_support::stored("readme.txt", "read me"),
+                                                testing_support::compressed("a/b.dds", "dds")}));
+  auto run = [&](const std::string& args) {
+    int status = std::system(
+        ("cd '" + dir.str() + "' && '" TARNWICK_CLI "' " + args + " >out.txt 2>err.txt").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+
+  EXPECT_EQ(run("extract archives/ui.mpak 'A\\*'"), 0);
+  EXPECT_EQ(testing_support::slurp(dir.path() / "out.txt"),
+            "Extracted 1 of 1 entries to ui.mpak\n");
+  EXPECT_EQ(testing_support::slurp(dir.path() / "err.txt"), "")
+      << "no progress when stderr is not a terminal";
+  EXPECT_EQ(testing_support::filesBelow(dir.path() / "ui.mpak"),
+            std::vector<std::string>{"a/b.dds"});
+
+  EXPECT_EQ(run("verify absent.mpak"), 2);
 }
 
 TEST(TemporaryFiles, TheCommandLineLeavesNoneWhenInterrupted) {

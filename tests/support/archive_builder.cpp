@@ -13,19 +13,7 @@ void appendLe(std::string& out, std::uint32_t value, int size) {
     out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
 
-void storeLe(std::string& bytes, std::size_t at, std::uint32_t value, int size) {
-  for (int i = 0; i < size; ++i)
-    bytes.at(at + static_cast<std::size_t>(i)) = static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
 }  // namespace
-
-void storeU16(std::string& bytes, std::size_t at, std::uint16_t value) {
-  storeLe(bytes, at, value, 2);
-}
-void storeU32(std::string& bytes, std::size_t at, std::uint32_t value) {
-  storeLe(bytes, at, value, 4);
-}
 
 std::vector<std::uint8_t> toBytes(std::string_view text) {
   return std::vector<std::uint8_t>(text.begin(), text.end());

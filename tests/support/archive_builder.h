@@ -61,10 +61,6 @@ std::string buildArchiveBytes(const std::vector<RawEntry>& entries,
 RawEntry stored(std::string path, std::string content);
 RawEntry compressed(std::string path, std::string_view content);
 
-// Little-endian stores into hand-made bytes.
-void storeU16(std::string& bytes, std::size_t at, std::uint16_t value);
-void storeU32(std::string& bytes, std::size_t at, std::uint32_t value);
-
 std::vector<std::uint8_t> toBytes(std::string_view text);
 std::string toString(const std::vector<std::uint8_t>& bytes);
 

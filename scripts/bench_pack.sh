@@ -1,7 +1,7 @@
 #!/bin/sh
 # Pack benchmark: builds the release benchmark, makes the corpus the first time, then
 # times the limit, tarnwick-cli pack, the window's command and zip -r -6 in one run
-# (medians of RUNS runs) and the command line's peak memory.
+# (medians of RUNS runs), then the command line's peak memory (/usr/bin/time).
 #
 #   scripts/bench_pack.sh                    # work files in /tmp/tarnwick-bench
 #   RUNS=5 BENCH_DIR=/var/tmp/tw scripts/bench_pack.sh
@@ -19,4 +19,7 @@ mkdir -p "$work"
 if [ ! -d "$work/corpus" ]; then
   python3 "$corpus_script" --quiet "$work/corpus"
 fi
-exec "$build/bin/bench_pack" --corpus "$work/corpus" --work "$work" --runs "$runs"
+"$build/bin/bench_pack" --corpus "$work/corpus" --work "$work" --runs "$runs"
+sync
+/usr/bin/time -f "cli peak memory: %M KiB (target < 160 MiB)" \
+  "$build/bin/tarnwick-cli" pack "$work/corpus" -o "$work/cli.mpak" --force 2>&1 | tail -n 1

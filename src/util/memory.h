@@ -3,10 +3,10 @@
 
 namespace util {
 
-// Buffers of 4 MiB and more (whole files being packed or extracted) are mapped from the
-// system for themselves and given back when freed, instead of staying in the allocator's
-// pools after use: the process then holds what it uses, and peak memory follows the
-// in-flight bounds of packing and extraction.
+// Buffers of 1 MiB and more (whole files being packed or extracted) are mapped from the
+// system for themselves and given back when freed, and all threads share one allocator
+// pool, so the process holds about what it uses and peak memory follows the in-flight
+// bounds of packing and extraction.
 void returnLargeBuffersToTheSystem();
 
 }  // namespace util

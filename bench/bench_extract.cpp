@@ -38,6 +38,7 @@
 #include "app/commands/extract.h"
 #include "app/shell.h"
 #include "app/startup.h"
+#include "bench_common.h"
 #include "mpak/archive_writer.h"
 #include "mpak/catalogue.h"
 #include "util/deflate.h"
@@ -48,18 +49,9 @@
 namespace {
 
 namespace fs = std::filesystem;
+using bench::median;
+using bench::MemorySettings;
 using Clock = std::chrono::steady_clock;
-
-// Settings kept in memory: the benchmark leaves the user's settings alone.
-class MemorySettings : public app::Settings {
- public:
-  std::string get(const std::string&, const std::string&, const std::string&,
-                  const std::string& fallback) override {
-    return fallback;
-  }
-  void set(const std::string&, const std::string&, const std::string&,
-           const std::string&) override {}
-};
 
 // A window that does nothing, with every item selected.
 class NullWindow : public app::Window {
@@ -203,11 +195,6 @@ Timing seconds(const std::function<void()>& work) {
 // next one.
 void settle() {
   ::sync();
-}
-
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
 std::uint64_t treeBytes(const fs::path& folder, std::size_t& files) {

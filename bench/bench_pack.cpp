@@ -28,6 +28,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_common.h"
 #include "gui/form1.h"
 #include "util/file_io.h"
 #include "util/run_and_wait.h"
@@ -35,17 +36,9 @@
 namespace {
 
 namespace fs = std::filesystem;
+using bench::median;
+using bench::MemorySettings;
 using Clock = std::chrono::steady_clock;
-
-class MemorySettings : public app::Settings {
- public:
-  std::string get(const std::string&, const std::string&, const std::string&,
-                  const std::string& fallback) override {
-    return fallback;
-  }
-  void set(const std::string&, const std::string&, const std::string&,
-           const std::string&) override {}
-};
 
 [[noreturn]] void die(const std::string& what) {
   std::cerr << "bench_pack: " << what << "\n";
@@ -56,11 +49,6 @@ double seconds(const std::function<void()>& work) {
   auto start = Clock::now();
   work();
   return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
 // The limit: two threads take the files in turn, read and compress each; the results are

@@ -1,6 +1,7 @@
 // Builds the bundled sample archive from the files below samples/files with the
 // project's own writer: files that shrink are stored compressed, the rest as they are;
-// the script is stored twice and the sound bank and the map are STOC members.
+// the script is stored twice and the sound bank and the map are STOC members. The sound
+// bank, sound/bank1.fsb, is made here from sample_bank.cpp's tones.
 //   tarnwick-make-sample FILES_DIR OUTPUT.mpak
 #include <algorithm>
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "mpak/archive_writer.h"
+#include "sample_bank.h"
 #include "util/deflate.h"
 #include "util/file_io.h"
 
@@ -24,12 +26,18 @@ int main(int argc, char** argv) {
     for (const auto& e : fs::recursive_directory_iterator(root))
       if (e.is_regular_file())
         paths.push_back(fs::relative(e.path(), root).generic_string());
+    paths.push_back("sound/bank1.fsb");
     std::sort(paths.begin(), paths.end());
 
     std::vector<mpak::BuiltEntry> entries;
     for (const auto& path : paths) {
-      auto bytes = util::readWholeFile(root / path);
-      std::vector<std::uint8_t> plain(bytes.begin(), bytes.end());
+      std::vector<std::uint8_t> plain;
+      if (path == "sound/bank1.fsb") {
+        plain = samples::makeBank(samples::sampleTones());
+      } else {
+        auto bytes = util::readWholeFile(root / path);
+        plain.assign(bytes.begin(), bytes.end());
+      }
       auto packed = util::deflateRaw(plain, 9);
       mpak::BuiltEntry e;
       e.path = path;

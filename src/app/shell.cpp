@@ -57,6 +57,10 @@ std::string installedHelpFolder() {
   return {};
 }
 
+std::string installedConverter() {
+  return (executableFolder() / "fsbext").string();
+}
+
 void Shell::appendLog(std::string_view line) {
   m_state.logText.append(line);
   m_state.logText.append(util::kCrLf);

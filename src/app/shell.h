@@ -22,6 +22,7 @@ struct WorkingFolders {
 struct AppState {
   std::string programFolder;  // no trailing separator
   std::string helpFolder;     // where the help texts were installed, when not in programFolder
+  std::string converterPath;  // the sound bank converter; "" means fsbext beside the executable
   WorkingFolders folders;
   std::string logText;                 // the whole log, lines ended by CR LF
   double progressFullWidth = 0;        // Label9's designed width in twips
@@ -37,6 +38,9 @@ std::string programFolder();
 // Where the help texts were installed: beside the executable, or in ../share/tarnwick
 // from it; "" when neither holds them.
 std::string installedHelpFolder();
+
+// The sound bank converter installed with the program: fsbext beside the executable.
+std::string installedConverter();
 
 class Shell {
  public:

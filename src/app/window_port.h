@@ -12,7 +12,7 @@
 
 namespace app {
 
-enum class Icon { Information, Exclamation, Critical };
+enum class Icon { None, Information, Exclamation, Critical };
 
 class Window {
  public:

@@ -29,8 +29,9 @@ std::string shownPath(const mpak::ArchiveEntry& entry) {
   return util::replaceAll(util::cp1252ToUtf8(entry.path), '\\', '/');
 }
 
-constexpr Registrar kVerbs[] = {&registerList, &registerToc,      &registerExtract, &registerVerify,
-                                &registerPack, &registerTextures, &registerMpkg};
+constexpr Registrar kVerbs[] = {&registerList,   &registerToc,   &registerExtract,
+                                &registerVerify, &registerPack,  &registerTextures,
+                                &registerMpkg,   &registerSounds};
 
 }  // namespace
 

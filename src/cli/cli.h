@@ -43,6 +43,7 @@ void registerVerify(CLI::App& app, Runner& run);
 void registerPack(CLI::App& app, Runner& run);
 void registerTextures(CLI::App& app, Runner& run);
 void registerMpkg(CLI::App& app, Runner& run);
+void registerSounds(CLI::App& app, Runner& run);
 
 // An archive mapped into memory and its index read.
 struct OpenedArchive {

@@ -377,7 +377,8 @@ std::string Form1::logPane() const {
 }
 
 void Form1::messageBox(app::Icon icon, const std::string& text) {
-  QMessageBox::Icon qicon = icon == app::Icon::Information   ? QMessageBox::Information
+  QMessageBox::Icon qicon = icon == app::Icon::None          ? QMessageBox::NoIcon
+                            : icon == app::Icon::Information ? QMessageBox::Information
                             : icon == app::Icon::Exclamation ? QMessageBox::Warning
                                                              : QMessageBox::Critical;
   QMessageBox box(qicon, q(std::string(util::kProductName)), q(util::crLfToLf(text)),

@@ -12,7 +12,7 @@ extern char** environ;
 
 namespace util {
 
-int RunAndWait(const std::vector<std::string>& argv) {
+int RunAndWait(const std::vector<std::string>& argv, const std::string& errorOutput) {
   if (argv.empty() || argv[0].empty())
     return -1;
   std::vector<char*> args;
@@ -24,6 +24,9 @@ int RunAndWait(const std::vector<std::string>& argv) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  if (!errorOutput.empty())
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorOutput.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
 
   pid_t pid = 0;
   int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);

@@ -13,7 +13,9 @@ namespace util {
 // until it ends and returns its exit code; a program ended by a signal gives 128 plus
 // the signal number. Returns -1 when the program cannot be started (missing, not
 // executable, empty argv).
-int RunAndWait(const std::vector<std::string>& argv);
+// With `errorOutput` not empty, the program's standard error goes to that file (created or
+// emptied) instead of the caller's.
+int RunAndWait(const std::vector<std::string>& argv, const std::string& errorOutput = {});
 
 // Deletes every file lying directly in `folder`; sub-folders and their contents stay.
 // After each deleted file it calls `afterEach` (the window yields there). The first

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "app/commands/extract.h"
+#include "app/commands/fsb.h"
 #include "app/commands/help_and_folders.h"
 #include "app/commands/load.h"
 #include "app/commands/model.h"
@@ -26,6 +27,7 @@ std::span<const CommandRow> commandTable() {
       CommandRow{"butOpenSoundsFolder", &butOpenSoundsFolder_Click},
       CommandRow{"butGetModelGraphics", &butGetModelGraphics_Click},
       CommandRow{"butDecompressMPKG", &butDecompressMPKG_Click},
+      CommandRow{"butConvertFSB", &butConvertFSB_Click},
   };
   return kRows;
 }

@@ -29,6 +29,8 @@ struct Session {
   std::string modelPath;
   // The package last chosen for unpacking.
   std::string packagePath;
+  // The sound bank last chosen for conversion.
+  std::string bankPath;
 };
 
 struct CommandContext {

@@ -1,0 +1,158 @@
+#include "app/commands/fsb.h"
+
+#include <fcntl.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "app/commands/load.h"
+#include "fsb/bank.h"
+#include "util/cp1252.h"
+#include "util/error_text.h"
+#include "util/file_io.h"
+#include "util/run_and_wait.h"
+#include "util/temporary.h"
+#include "util/text.h"
+
+namespace app {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Where the first sample's name lies in an FSB3 bank: after the 24-byte bank header and
+// the sample header's 2-byte size.
+constexpr std::streamoff kFirstNameOffset = 26;
+
+// The first sample's name field, up to its first NUL (all 30 bytes when there is none);
+// "" for a bank too short to hold the whole field. Throws when the bank cannot be read.
+std::string firstSampleName(const std::string& bankPath) {
+  std::ifstream bank(bankPath, std::ios::binary);
+  if (!bank)
+    util::throwFileError(errno, "cannot open", bankPath);
+  std::string field(fsb::kNameBytes, '\0');
+  bank.seekg(kFirstNameOffset);
+  if (!bank.read(field.data(), static_cast<std::streamsize>(field.size())))
+    return {};
+  field.resize(std::min(field.find('\0'), field.size()));
+  return util::cp1252ToUtf8(field);
+}
+
+// Deletes Sounds/<name> when `name` is one plain file name naming a file there; a name
+// that could reach anywhere else deletes nothing.
+void deleteFirstSampleFile(const std::string& sounds, const std::string& name) {
+  if (name.empty() || name == "." || name == ".." || name.find_first_of("/\\") != std::string::npos)
+    return;
+  const fs::path target = fs::path(sounds) / name;
+  if (target.parent_path() != fs::path(sounds))
+    return;
+  std::error_code ec;
+  const auto status = fs::symlink_status(target, ec);
+  if (!ec && !fs::is_directory(status) && fs::exists(status))
+    fs::remove(target);
+}
+
+std::set<std::string> filesIn(const std::string& folder) {
+  std::set<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(folder, ec))
+    names.insert(entry.path().filename().string());
+  return names;
+}
+
+// The last lines the converter wrote to its standard error, at most 8.
+std::string converterMessages(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);)
+    if (!line.empty())
+      lines.push_back(line);
+  if (lines.size() > 8)
+    lines.erase(lines.begin(), lines.end() - 8);
+  std::string out;
+  for (const auto& line : lines)
+    out += line + std::string(util::kCrLf);
+  return out;
+}
+
+void resetView(CommandContext& context) {
+  auto& window = context.window();
+  window.clearList();
+  context.shell.setItemCount(0);
+  window.setText("Text1", "");
+  forgetArchive(context);
+  window.setLogPane("", false);
+}
+
+}  // namespace
+
+void butConvertFSB_Click(CommandContext& context) {
+  chooseFileThen(context, "ConvertFSB error.", "Select File [.fsb]",
+                 ".fsb type files (*.fsb)|*.fsb", [&](const std::string& path) {
+                   context.session.bankPath = path;
+                   processFSB(context);
+                 });
+}
+
+void processFSB(CommandContext& context) {
+  auto& shell = context.shell;
+  auto& window = shell.window();
+  auto& state = shell.state();
+  const std::string& bank = context.session.bankPath;
+  const std::string& sounds = state.folders.sounds;
+  try {
+    resetView(context);
+    window.repaint("Form1");
+    window.yield();
+    shell.appendLog("Converting: " + std::string(util::fileNamePart(bank)));
+    window.setLogPane(state.logText, false);
+
+    const std::string firstName = firstSampleName(bank);
+    window.yield();
+    deleteFirstSampleFile(sounds, firstName);
+    window.yield();
+
+    const std::string converter =
+        state.converterPath.empty() ? installedConverter() : state.converterPath;
+    const auto before = filesIn(sounds);
+    const fs::path errorFile = fs::path(state.folders.temp) / util::temporaryName("fsbext");
+    util::TemporaryFile errorTemporary(AT_FDCWD, errorFile.string());
+    int code = 0;
+    {
+      BusyPointer busy(window);
+      code = util::RunAndWait({converter, "-d", sounds, "-a", bank}, errorFile.string());
+    }
+    const std::string said = converterMessages(errorFile.string());
+    window.yield();
+
+    if (code != 0) {
+      window.setLogPane("", false);
+      std::string why;
+      std::error_code ignored;
+      if (code == -1)
+        why = fs::exists(converter, ignored)
+                  ? "The converter at " + converter + " could not be started.\r\n"
+                  : "The converter was not found at " + converter + ".\r\n";
+      window.messageBox(Icon::None, "Conversion error (" + std::to_string(code) + ").\r\n" + why +
+                                        said + "\r\nOperation terminated.\r\n");
+      return;
+    }
+    for (const auto& name : filesIn(sounds))
+      if (!before.count(name) && !util::isTemporaryName(name))
+        shell.appendLog(name);
+    shell.appendLog("Operation complete.");
+    shell.appendLog("");
+    window.setLogPane(state.logText, false);
+  } catch (...) {
+    auto description = util::describeException(std::current_exception());
+    window.yield();
+    window.setBusy(false);
+    window.setLogPane("", false);
+    shell.showTrap("ProcessFSB error.", description);
+  }
+}
+
+}  // namespace app

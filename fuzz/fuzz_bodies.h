@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "fsb/bank.h"
+#include "fsb/convert.h"
 #include "model/texture_scan.h"
 #include "mpak/archive.h"
 #include "mpak/archive_writer.h"
@@ -89,6 +91,35 @@ inline void exercisePackage(std::span<const std::uint8_t> data) {
   try {
     mpkg::inflateBody(read, data.size(), "package", out);
   } catch (const mpkg::PackageError&) {
+  }
+}
+
+// Reads a sound bank; on success renders every sample in memory and names its file. A
+// refused bank throws fsb::BankError. A file name that could leave the output folder, or a
+// WAV whose RIFF size differs from what was written, is a finding.
+inline void exerciseSoundBank(std::span<const std::uint8_t> data) {
+  fsb::Bank bank;
+  try {
+    bank = fsb::readBank(data);
+  } catch (const fsb::BankError&) {
+    return;
+  }
+  for (const auto& sample : bank.samples) {
+    const std::string name = fsb::sampleFileName(bank, sample, data, "bank");
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
+      __builtin_trap();
+    std::uint64_t written = 0;
+    std::uint8_t riff[8] = {};
+    fsb::renderSample(bank, sample, data, [&](std::span<const std::uint8_t> bytes) {
+      for (std::size_t i = 0; i < bytes.size() && written + i < 8; ++i)
+        riff[written + i] = bytes[i];
+      written += bytes.size();
+    });
+    const std::uint64_t riffSize =
+        riff[4] | (riff[5] << 8) | (riff[6] << 16) | (std::uint64_t{riff[7]} << 24);
+    if (name.ends_with(".wav") && std::string_view(reinterpret_cast<char*>(riff), 4) == "RIFF" &&
+        riffSize + 8 != written)
+      __builtin_trap();
   }
 }
 

@@ -75,3 +75,36 @@ write("library_toc", "edited.toc",
 write("library_toc", "invalid_fields.toc",
       b"01 99999 0 a\r\n01 1 256 b\r\n01 x y c\r\n\t01 1 1 d\r\n01 -1 01 \xc9t\xe9")
 write("library_toc", "empty.toc", b"")
+
+
+def bank(samples, flags=0, version=0x30001, basic=False):
+    """samples: (name bytes, data bytes, frames, mode, channels); FSB3 with full headers
+    (80 bytes for 3.1, 64 for 3.0) or, with basic, 8-byte headers after the first."""
+    full = 80 if version == 0x30001 else 64
+    headers = b""
+    data = b""
+    for i, (name, body, frames, mode, channels) in enumerate(samples):
+        if basic and i > 0:
+            headers += struct.pack("<II", frames, len(body))
+        else:
+            headers += struct.pack("<H30sIIIIIiHhHH", full, name, frames, len(body), 0,
+                                   max(frames, 1) - 1, mode, 22050, 255, 128, 128, channels)
+            headers += b"\0" * (full - 64)
+        data += body
+    return struct.pack("<4siIIII", b"FSB3", len(samples), len(headers), len(data), version,
+                       flags | (2 if basic else 0)) + headers + data
+
+
+MP3 = b"\xff\xfb\x90\x00" + bytes(413)
+write("sound_bank", "pcm.fsb", bank([(b"stereo", bytes(range(64)), 16, 0x50, 2),
+                                     (b"mono8", bytes(range(9)), 9, 0x28, 1)]))
+write("sound_bank", "ima_stereo.fsb", bank([(b"ima", bytes(range(72)) * 2, 128, 0x400040, 2)]))
+write("sound_bank", "mpeg_padded.fsb", bank([(b"song", (MP3 + b"\0\0") * 3, 3456, 0x200, 2)],
+                                            flags=0x20))
+write("sound_bank", "basic_headers.fsb",
+      bank([(b"first", b"abcd", 2, 0x10, 1), (b"", b"efgh", 2, 0, 1)], basic=True,
+           version=0x30000))
+write("sound_bank", "raw_and_planar.fsb",
+      bank([(b"..\\..\\x", b"vag!" * 4, 28, 0x800000, 1), (b"planar", bytes(32), 8, 0x10, 2)],
+           flags=0x18))
+write("sound_bank", "truncated.fsb", bank([(b"t", bytes(40), 20, 0x10, 1)])[:90])

@@ -6,7 +6,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-20}
 cd "$here"
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz --target fuzz_archive_reader fuzz_library_toc fuzz_model_scan fuzz_package
+cmake --build --preset fuzz --target fuzz_archive_reader fuzz_library_toc fuzz_model_scan fuzz_package fuzz_sound_bank
 for target in build/fuzz/bin/fuzz_*; do
   name=$(basename "$target")
   seeds=fuzz/corpus/${name#fuzz_}

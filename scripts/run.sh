@@ -29,3 +29,8 @@ find "$demo/sample.mpak" -type f | sort
 if cmp -s "$archive" "$demo/repacked.mpak"; then
   echo "the repacked archive is byte for byte the original"
 fi
+if [ -f "$demo/sample.mpak/sound/bank1.fsb" ]; then
+  "$bin/tarnwick-cli" sounds "$demo/sample.mpak/sound/bank1.fsb"
+  "$bin/fsbext" -d "$demo/sounds" -a "$demo/sample.mpak/sound/bank1.fsb"
+  file "$demo/sounds"/* 2>/dev/null || ls -l "$demo/sounds"
+fi

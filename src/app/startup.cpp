@@ -36,7 +36,7 @@ bool Startup(Window& window, AppState& state, const std::string& programFolder) 
   const auto& f = state.folders;
   for (const auto* folder : {&f.extractedFiles, &f.temp, &f.newMpaks, &f.library, &f.sounds}) {
     std::error_code ec;
-    std::filesystem::create_directory(*folder, ec);
+    std::filesystem::create_directories(*folder, ec);
   }
   try {
     util::ClearFolder(f.temp, [&] { window.yield(); });

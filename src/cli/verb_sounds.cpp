@@ -36,7 +36,7 @@ void list(const fsb::Bank& bank, Io& io) {
             "        bytes\n";
   for (const auto& s : bank.samples) {
     char line[160];
-    const std::string name = s.basicHeader ? "-" : util::cp1252ToUtf8(s.name);
+    const std::string name = s.name.empty() ? "-" : util::cp1252ToUtf8(s.name);
     std::snprintf(line, sizeof line, "%5zu  %-30s  %-9s %3u %6d %11u %8s %12u\n", s.index,
                   name.c_str(), std::string(fsb::encodingName(s.encoding)).c_str(), s.channels,
                   s.rate, s.frames, seconds(s).c_str(), s.dataBytes);
@@ -48,7 +48,7 @@ void listJson(const fsb::Bank& bank, Io& io) {
   io.out << "[";
   for (const auto& s : bank.samples) {
     io.out << (s.index ? ",\n " : "\n ") << "{\"index\": " << s.index << ", \"name\": "
-           << (s.basicHeader ? "null" : util::jsonString(util::cp1252ToUtf8(s.name)))
+           << (s.name.empty() ? "null" : util::jsonString(util::cp1252ToUtf8(s.name)))
            << ", \"encoding\": " << util::jsonString(fsb::encodingName(s.encoding))
            << ", \"channels\": " << s.channels << ", \"rate\": " << s.rate
            << ", \"frames\": " << s.frames << ", \"seconds\": " << seconds(s)

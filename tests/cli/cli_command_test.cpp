@@ -9,6 +9,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "../fsb/bank_bytes.h"
 #include "cli/cli.h"
 #include "extract/entry_glob.h"
 #include "support/archive_builder.h"
@@ -259,3 +260,37 @@ TEST_F(Cli, DamagedEntriesFailResizedOnesWarnAndVerifyTellsBadFromDoubtful) {
 }
 
 }  // namespace
+
+TEST(CliSounds, ListsConvertsAndRefusesBanks) {
+  testing_support::TempDir dir;
+  const auto bank = dir.write(
+      "b.fsb",
+      fsb_tests::buildBank(
+          {},
+          {{.name = "hit", .data = "abcd", .frames = 1, .mode = 0x40, .channels = 2, .rate = 22050},
+           {.name = "", .data = "xy", .mode = fsb::kModeXma}}));
+  auto sounds = [](const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    cli::Io io{out, err, false};
+    const int code = cli::runCli(args, io);
+    return CliResult{code, out.str(), err.str()};
+  };
+  auto listed = sounds({"sounds", bank.string()});
+  EXPECT_EQ(listed.code, 0);
+  EXPECT_PRED_FORMAT2(IsSubstring, "    0  hit", listed.out);
+  EXPECT_PRED_FORMAT2(IsSubstring, "PCM16       2  22050           1    0.000            4",
+                      listed.out);
+  EXPECT_PRED_FORMAT2(IsSubstring, "    1  -", listed.out);  // not named
+  EXPECT_PRED_FORMAT2(IsSubstring, "\"encoding\": \"XMA\"",
+                      sounds({"sounds", bank.string(), "--json"}).out);
+
+  auto converted = sounds({"sounds", bank.string(), "-o", (dir.path() / "out").string()});
+  EXPECT_EQ(converted.code, 0);
+  EXPECT_EQ(testing_support::filesBelow(dir.path() / "out"),
+            (std::vector<std::string>{"b_1.xma", "hit.wav"}));
+
+  dir.write("cut.fsb", slurp(bank).substr(0, 120));
+  auto refused = sounds({"sounds", (dir.path() / "cut.fsb").string()});
+  EXPECT_EQ(refused.code, 2);
+  EXPECT_PRED_FORMAT2(IsSubstring, "cut.fsb: the bank is truncated", refused.err);
+}

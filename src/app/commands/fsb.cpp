@@ -120,10 +120,13 @@ void processFSB(CommandContext& context) {
     const auto before = filesIn(sounds);
     const fs::path errorFile = fs::path(state.folders.temp) / util::temporaryName("fsbext");
     util::TemporaryFile errorTemporary(AT_FDCWD, errorFile.string());
+    // Without a Temp folder to keep them in, the converter's messages are not shown.
+    const bool captured = std::ofstream(errorFile).is_open();
     int code = 0;
     {
       BusyPointer busy(window);
-      code = util::RunAndWait({converter, "-d", sounds, "-a", bank}, errorFile.string());
+      code = util::RunAndWait({converter, "-d", sounds, "-a", bank},
+                              captured ? errorFile.string() : std::string());
     }
     const std::string said = converterMessages(errorFile.string());
     window.yield();

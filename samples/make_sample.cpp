@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
         auto bytes = util::readWholeFile(root / path);
         plain.assign(bytes.begin(), bytes.end());
       }
-      auto packed = util::deflateRaw(plain, 9);
+      auto packed = util::deflateRaw(plain);  // the level a pack uses, so a repack is identical
       mpak::BuiltEntry e;
       e.path = path;
       e.unpackedSize = static_cast<std::uint32_t>(plain.size());

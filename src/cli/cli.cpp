@@ -73,6 +73,9 @@ bool openArchive(const std::string& path, Io& io, OpenedArchive& opened) {
     io.err << "tarnwick-cli: " << path << ": " << e.what() << "\n";
     return false;
   }
+  if (auto notArchive = mpak::notAnMpakArchive(opened.file.bytes()); !notArchive.empty())
+    io.err << "tarnwick-cli: " << path << ": warning: " << notArchive
+           << "; its index reads all the same\n";
   return true;
 }
 

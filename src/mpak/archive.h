@@ -99,6 +99,10 @@ struct ArchiveIndex : ArchiveHeader {
 // the 16 bytes; readArchiveIndex checks the block sizes against the file.
 ArchiveHeader readArchiveHeader(std::span<const std::uint8_t> file);
 
+// "" when `file` starts with the "MPAK" tag; otherwise "not an MPAK archive: it starts with
+// 50 4B 03 04 ... ("PK..")", the first 8 bytes in hexadecimal and as text.
+std::string notAnMpakArchive(std::span<const std::uint8_t> file);
+
 // Reads the index of an archive whose whole content is `file`. Walks the records by
 // their layout (the record-length fields, the terminators and the tags are not relied
 // on), checks every count, length and offset against file.size() before reading, and
@@ -107,7 +111,9 @@ ArchiveHeader readArchiveHeader(std::span<const std::uint8_t> file);
 // the file, are refused; records running beyond their block are not (the TOC walk follows
 // the records, the STOC walk starts after the STOC tag). Counts are unsigned 16-bit;
 // there is no entry limit here. Data ranges are not checked (see copyInFile): a damaged
-// entry must not stop the others from loading.
+// entry must not stop the others from loading. The "MPAK" tag is not required either, but a
+// file without it that does not read is refused as notAnMpakArchive says, not with the
+// fault the reader met in bytes that were never an archive.
 // A STOC record whose TOC index names no entry is kept in `stoc` and marks nothing.
 // Allocates no more than the file's own size warrants; linear in the number of records.
 ArchiveIndex readArchiveIndex(std::span<const std::uint8_t> file);

@@ -149,6 +149,8 @@ class IndexReader {
 }  // namespace
 
 ArchiveHeader readArchiveHeader(std::span<const std::uint8_t> file) {
+  if (file.size() < layout::kHeaderSize && !notAnMpakArchive(file).empty())
+    throw FormatError(notAnMpakArchive(file));
   if (file.size() < layout::kHeaderSize)
     throw FormatError("header: the file is " + util::counted(file.size(), "byte", "bytes") +
                       " long, shorter than the 16-byte header");
@@ -163,11 +165,27 @@ ArchiveHeader readArchiveHeader(std::span<const std::uint8_t> file) {
   return header;
 }
 
+std::string notAnMpakArchive(std::span<const std::uint8_t> file) {
+  if (file.size() >= 4 && std::string_view(reinterpret_cast<const char*>(file.data()), 4) == "MPAK")
+    return {};
+  if (file.empty())
+    return "not an MPAK archive: the file is empty";
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string hex, text;
+  for (std::size_t i = 0; i < std::min<std::size_t>(file.size(), 8); ++i) {
+    const std::uint8_t b = file[i];
+    hex += (i ? " " : "") + std::string{kHex[b >> 4], kHex[b & 15]};
+    text += b >= 0x20 && b < 0x7F ? static_cast<char>(b) : '.';
+  }
+  return "not an MPAK archive: it starts with " + hex + " (\"" + text + "\")";
+}
+
 ArchiveIndex readArchiveIndex(std::span<const std::uint8_t> file) {
   try {
     return IndexReader(file).read();
-  } catch (const util::RangeError& e) {
-    // The explicit checks above come first; this only keeps the promise of one error type.
+  } catch (const std::runtime_error& e) {  // FormatError, or util::RangeError as one
+    if (auto notArchive = notAnMpakArchive(file); !notArchive.empty())
+      throw FormatError(notArchive);
     throw FormatError(e.what());
   }
 }

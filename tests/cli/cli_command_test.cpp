@@ -65,10 +65,16 @@ TEST_F(Cli, EndsWithItsExitCodeAndSaysWhatAndWhere) {
   dir.write("old.toc", "edited");
   dir.write("forced.toc", "edited");
   dir.write("old.mpak", "previous");
+  dir.write("photo.mpak", "\x89PNG\r\n\x1a\n" + std::string(40, '\xFF'));
+  dir.write("untagged.mpak", "KAPM" + slurp("archives/ui.mpak").substr(4));
   // Arguments, exit code, and a text found in stdout or stderr.
   const std::tuple<std::string, int, std::string> rows[] = {
       {"list", 7, "ARCHIVE"},
       {"list count.mpak", 2, "tarnwick-cli: count.mpak: TOC record 1 at offset 0x"},
+      {"list photo.mpak", 2,
+       "photo.mpak: not an MPAK archive: it starts with 89 50 4E 47 0D 0A 1A 0A (\".PNG....\")\n"},
+      {"list untagged.mpak", 0,
+       "untagged.mpak: warning: not an MPAK archive: it starts with 4B 41 50 4D"},
       {"toc cut.mpak -o cut.toc", 2, "tarnwick-cli: cut.mpak: header: TOC block size"},
       {"toc ui.mpak -o old.toc", 7, "old.toc exists; use --force to replace it"},
       {"toc ui.mpak -o forced.toc --force", 0, ""},

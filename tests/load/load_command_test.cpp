@@ -142,8 +142,13 @@ TEST_F(LoadFixture, DamagedArchivesEndInTheTrapWithNothingListed) {
   const auto good = buildArchiveBytes(two);
   const auto countsTooLarge = buildArchiveBytes(two, {}, {.entryCount = 500});
   // A cut header fails before the pane shows the positions, a bad record after.
-  const std::pair<std::string, const char*> rows[] = {{"MPAK\x04", "header"},
-                                                      {countsTooLarge, "TOC record 2 at offset"}};
+  // A file of another kind is named as such, not by the fault its bytes make.
+  const std::pair<std::string, const char*> rows[] = {
+      {"MPAK\x04", "header"},
+      {countsTooLarge, "TOC record 2 at offset"},
+      {"PK\x03\x04" + std::string(60, '\x01'),
+       "not an MPAK archive: it starts with 50 4B 03 04 01 01 01 01 (\"PK......\")"},
+      {"GIF8", "not an MPAK archive: it starts with 47 49 46 38 (\"GIF8\")"}};
   for (const auto& [bytes, mention] : rows) {
     SCOPED_TRACE(mention);
     open(archive("good.mpak", good));  // so the failure visibly clears it

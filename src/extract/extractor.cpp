@@ -1,6 +1,8 @@
 #include "extract/extractor.h"
 
 #include <numeric>
+#include <stdexcept>
+#include <string>
 
 #include "extract/entry_path.h"
 #include "extract/tree_writer.h"
@@ -55,6 +57,9 @@ ExtractSummary extractEntries(std::span<const std::uint8_t> archive,
           report.reason = "the file exists";
         }
       } catch (const WriteError& e) {
+        if (e.diskFailure())
+          throw std::runtime_error(std::string(e.what()) + " (below " + root.string() +
+                                   "); extraction stopped");
         report.outcome = EntryOutcome::Failed;
         report.reason = e.what();
       }

@@ -72,7 +72,9 @@ struct ExtractSummary {
 // order) of the archive whose whole content is `archive` below `root`, which must exist.
 // Throws std::system_error when the root cannot be opened, std::out_of_range for an index
 // outside the catalogue, and whatever `observer` throws; per-entry faults are reported,
-// not thrown.
+// not thrown. A full or read-only disk, a file-size limit or an I/O error stops the
+// extraction with std::runtime_error naming the file: the files written before it stay,
+// the one being written is removed.
 ExtractSummary extractEntries(std::span<const std::uint8_t> archive,
                               const mpak::ArchiveIndex& index,
                               std::span<const std::size_t> selection,

@@ -32,7 +32,7 @@ std::string joined(const std::vector<std::string>& names, std::size_t count) {
 }
 
 [[noreturn]] void fail(const std::string& what, const std::string& where, int err) {
-  throw WriteError(what + " " + where + ": " + std::strerror(err));
+  throw WriteError(what + " " + where + ": " + std::strerror(err), err);
 }
 
 // A name that stays in its folder: not empty, ".", "..", and without a separator or NUL.
@@ -42,6 +42,11 @@ bool isPlainName(const std::string& name) {
 }
 
 }  // namespace
+
+bool WriteError::diskFailure() const {
+  return m_error == ENOSPC || m_error == EDQUOT || m_error == EFBIG || m_error == EROFS ||
+         m_error == EIO;
+}
 
 TreeWriter::TreeWriter(const std::filesystem::path& root) {
   m_root = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

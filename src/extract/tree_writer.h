@@ -25,7 +25,16 @@ namespace extract {
 // to the root and says why ("cannot create folder a/b: Permission denied").
 class WriteError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit WriteError(const std::string& what, int error = 0)
+      : std::runtime_error(what), m_error(error) {}
+  // The errno of the failed call; 0 when the fault was not the file system's.
+  int error() const { return m_error; }
+  // A full or read-only disk, a file-size limit or an I/O error: every later file would
+  // fail the same way.
+  bool diskFailure() const;
+
+ private:
+  int m_error;
 };
 
 class TreeWriter {

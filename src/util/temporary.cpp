@@ -114,6 +114,10 @@ void installTemporaryCleanup() {
     action.sa_flags = SA_RESETHAND;
     ::sigaction(signal, &action, nullptr);
   }
+  // A write past the file-size limit (ulimit -f) would otherwise end the process at once,
+  // leaving its temporaries; ignored, the write fails with EFBIG and is reported like a
+  // full disk.
+  ::signal(SIGXFSZ, SIG_IGN);
 }
 
 }  // namespace util

@@ -47,7 +47,8 @@ class TemporaryFile {
 void removeLiveTemporaries() noexcept;
 
 // SIGINT, SIGTERM and SIGHUP first delete the registered temporaries, then take their
-// default course. A signal the process was told to ignore stays ignored.
+// default course. A signal the process was told to ignore stays ignored. SIGXFSZ is
+// ignored, so a write past the file-size limit fails (EFBIG) instead of ending the process.
 void installTemporaryCleanup();
 
 }  // namespace util

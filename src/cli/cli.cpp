@@ -101,13 +101,27 @@ int runCli(const std::vector<std::string>& args, Io& io) {
   }
   if (!run)
     return kExitUsage;
+  // A mapped file truncated by another program while a verb read it: whatever the verb made
+  // of the zeros it read instead, the answer is that the file changed.
+  const std::uint64_t replacedBefore = util::mappedPagesReplaced();
+  auto changed = [&] {
+    if (util::mappedPagesReplaced() == replacedBefore)
+      return false;
+    io.err << "tarnwick-cli: " << util::MappingChanged().what() << "\n";
+    return true;
+  };
   try {
-    return run(io);
+    const int code = run(io);
+    return changed() ? kExitFailed : code;
+  } catch (const util::MappingChanged& e) {
+    io.err << "tarnwick-cli: " << e.what() << "\n";
+    return kExitFailed;
   } catch (const UsageError& e) {
     io.err << "tarnwick-cli: " << e.message << "\n";
     return kExitUsage;
   } catch (...) {
-    io.err << "tarnwick-cli: " << util::describeException(std::current_exception()) << "\n";
+    if (!changed())
+      io.err << "tarnwick-cli: " << util::describeException(std::current_exception()) << "\n";
     return kExitFailed;
   }
 }

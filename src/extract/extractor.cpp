@@ -1,11 +1,13 @@
 #include "extract/extractor.h"
 
+#include <cerrno>
 #include <numeric>
 #include <stdexcept>
 #include <string>
 
 #include "extract/entry_path.h"
 #include "extract/tree_writer.h"
+#include "util/mapped_file.h"
 
 namespace extract {
 
@@ -16,6 +18,9 @@ ExtractSummary extractEntries(std::span<const std::uint8_t> archive,
                               const ExtractObserver& observer) {
   TreeWriter writer(root);
   ExtractSummary summary;
+  // A page of the archive that vanished under us (the file was truncated) reads as zeros:
+  // nothing read after that is written.
+  const std::uint64_t replacedBefore = util::mappedPagesReplaced();
 
   // The paths are checked up front, so refused and existing files cost no inflating.
   std::vector<EntryPath> paths(selection.size());
@@ -51,12 +56,16 @@ ExtractSummary extractEntries(std::span<const std::uint8_t> archive,
       report.outcome = EntryOutcome::Failed;
       report.reason = data.reason;
     } else {
+      if (util::mappedPagesReplaced() != replacedBefore)
+        throw util::MappingChanged();
       try {
         if (writer.write(path.names, data.bytes, options.overwrite) == TreeWriter::Result::Exists) {
           report.outcome = EntryOutcome::Skipped;
           report.reason = "the file exists";
         }
       } catch (const WriteError& e) {
+        if (e.error() == EFAULT)  // written straight from a page that is gone
+          throw util::MappingChanged();
         if (e.diskFailure())
           throw std::runtime_error(std::string(e.what()) + " (below " + root.string() +
                                    "); extraction stopped");

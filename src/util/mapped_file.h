@@ -1,12 +1,28 @@
 // A whole file mapped read-only into memory. Archives are read through this: the
 // readers see the real file size and never allocate for data that is not there.
+//
+// Another program may truncate the file while it is mapped. Reading a mapped page past the
+// new end raises SIGBUS, which would end the process; instead, a page of a live mapping
+// that faults is replaced by a page of zeros and mappedPagesReplaced() counts it. Whoever
+// read through a mapping checks that count before trusting what it read (and a write(2)
+// straight from such a page fails with EFAULT): the data changed while it was being read.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <stdexcept>
 
 namespace util {
+
+// "the archive changed while it was being read".
+class MappingChanged : public std::runtime_error {
+ public:
+  MappingChanged() : std::runtime_error("the archive changed while it was being read") {}
+};
+
+// How many mapped pages had to be replaced by zeros since the program started.
+std::uint64_t mappedPagesReplaced() noexcept;
 
 class MappedFile {
  public:
@@ -27,6 +43,7 @@ class MappedFile {
   void release() noexcept;
   const std::uint8_t* m_data = nullptr;
   std::size_t m_size = 0;
+  int m_slot = -1;  // in the table of live mappings the SIGBUS handler knows
 };
 
 }  // namespace util

@@ -8,6 +8,7 @@
 #include "extract/extractor.h"
 #include "extract/verifier.h"
 #include "extract_fixture.h"
+#include "util/mapped_file.h"
 
 namespace extract_tests {
 namespace {
@@ -81,6 +82,39 @@ TEST(ResizedEntry, SoundDataWithAWrongSizeFieldIsWrittenWholeWithAWarning) {
             "Unzipping 3\\3: ui.mpak+big.bin.gz", "3 files unzipped.", "3 files extracted.",
             "3 files inflated to another size than the table says.", "Extraction complete."}));
   EXPECT_TRUE(p.window.messages.empty());
+}
+
+// An archive truncated by another program in the middle of an extraction: no crash (the
+// pages past the new end would raise SIGBUS), and either every file whole from data already
+// read, or the extraction stopped with nothing wrong written.
+TEST(ChangingArchive, ATruncationWhileReadingNeverCrashesOrWritesWhatWasNotThere) {
+  testing_support::TempDir dir;
+  const std::string big(256 << 10, 'b'), text(100000, 'c');
+  const auto path =
+      dir.write("live.mpak",
+                testing_support::buildArchiveBytes(
+                    {stored("a.txt", "first"), stored("big.bin", big), compressed("c.txt", text)}));
+  util::MappedFile file(path);
+  const auto index = mpak::readArchiveIndex(file.bytes());
+  const auto out = dir.path() / "out";
+  fs::create_directory(out);
+  const auto replacedBefore = util::mappedPagesReplaced();
+  auto truncateAfterTheFirst = [&](const extract::EntryReport&, std::size_t n, std::size_t) {
+    if (n == 1)
+      fs::resize_file(path, 64);
+  };
+  try {
+    extract::extractEntries(file.bytes(), index, extract::everyEntry(index), out, {},
+                            truncateAfterTheFirst);
+    EXPECT_EQ(slurp(out / "big.bin"), big);
+    EXPECT_EQ(slurp(out / "c.txt"), text);
+  } catch (const util::MappingChanged& e) {
+    EXPECT_STREQ(e.what(), "the archive changed while it was being read");
+    EXPECT_EQ(filesBelow(out), Strings{"a.txt"});
+  }
+  const volatile std::uint8_t* pastTheEnd = file.bytes().data() + file.size() - 1;
+  EXPECT_EQ(*pastTheEnd, 0);
+  EXPECT_GT(util::mappedPagesReplaced(), replacedBefore);
 }
 
 // Every seed of every fuzz target passes through the same code in the normal test run, and

@@ -79,7 +79,17 @@ void ProcessLibrary(CommandContext& context) {
     window.yield();
     window.yield();
 
-    mpak::ArchiveIndex index = mpak::readArchiveIndex(file.bytes());
+    const std::uint64_t replacedBefore = util::mappedPagesReplaced();
+    mpak::ArchiveIndex index;
+    try {
+      index = mpak::readArchiveIndex(file.bytes());
+    } catch (const mpak::FormatError&) {
+      if (util::mappedPagesReplaced() != replacedBefore)
+        throw util::MappingChanged();
+      throw;
+    }
+    if (util::mappedPagesReplaced() != replacedBefore)
+      throw util::MappingChanged();
     if (index.entries.size() > kMaxListedEntries)
       subscriptOutOfRange();
     shell.setProgress(1.0);

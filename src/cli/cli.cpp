@@ -29,9 +29,9 @@ std::string shownPath(const mpak::ArchiveEntry& entry) {
   return util::replaceAll(util::cp1252ToUtf8(entry.path), '\\', '/');
 }
 
-constexpr Registrar kVerbs[] = {&registerList,   &registerToc,   &registerExtract,
-                                &registerVerify, &registerPack,  &registerTextures,
-                                &registerMpkg,   &registerSounds};
+constexpr Registrar kVerbs[] = {&registerList, &registerToc,      &registerExtract, &registerVerify,
+                                &registerPack, &registerTextures, &registerMpkg,    &registerSounds,
+                                &registerDiff, &registerRoundTrip};
 
 }  // namespace
 

@@ -44,6 +44,8 @@ void registerPack(CLI::App& app, Runner& run);
 void registerTextures(CLI::App& app, Runner& run);
 void registerMpkg(CLI::App& app, Runner& run);
 void registerSounds(CLI::App& app, Runner& run);
+void registerDiff(CLI::App& app, Runner& run);
+void registerRoundTrip(CLI::App& app, Runner& run);
 
 // An archive mapped into memory and its index read.
 struct OpenedArchive {

@@ -300,3 +300,38 @@ TEST(CliSounds, ListsConvertsAndRefusesBanks) {
   EXPECT_EQ(refused.code, 2);
   EXPECT_PRED_FORMAT2(IsSubstring, "cut.fsb: the bank is truncated", refused.err);
 }
+
+TEST_F(Cli, RoundTripAndDiffSayWhatWouldBeLostAndWhatChanged) {
+  auto mixed = compressed("textures/a.dds", std::string(3000, 'a'));
+  mixed.copies = 2;
+  mixed.inStoc = true;
+  dir.write("mixed.mpak",
+            buildArchiveBytes(
+                {mixed, stored("readme.txt", "read me"), {.path = "empty.bin", .copies = 0}}));
+  dir.write("unsafe.mpak", buildArchiveBytes({stored("a.txt", "a"), stored("../up.txt", "up")}));
+  dir.write("twice.mpak", buildArchiveBytes({stored("a.txt", "one"), stored("a.txt", "two")}));
+  const std::tuple<std::string, int, std::string> rows[] = {
+      {"roundtrip mixed.mpak", 0, "Round trip of mixed.mpak: 3 entries identical\n"},
+      {"roundtrip unsafe.mpak", 1, "entry 1 '../up.txt' (TOC record at 0x"},
+      {"roundtrip twice.mpak", 1, "twice.mpak has 2 entries, its repack 1"}};
+  for (const auto& [args, code, text] : rows) {
+    auto r = run(args);
+    EXPECT_EQ(r.code, code) << args << "\n" << r.out << r.err;
+    EXPECT_PRED_FORMAT2(IsSubstring, text, r.out) << args;
+  }
+
+  ASSERT_EQ(run("extract archives/ui.mpak -o tree").code, 0);
+  EXPECT_EQ(run("diff archives/ui.mpak tree").out,
+            "0 changed (0 added, 0 removed, 0 modified), 4 unchanged\n");
+  dir.write("tree/textures/font.dds", "edited");
+  dir.write("tree/extra.txt", "new");
+  fs::remove(dir.path() / "tree/readme.txt");
+  auto changed = run("diff archives/ui.mpak tree");
+  EXPECT_EQ(changed.code, 1);
+  EXPECT_EQ(changed.out,
+            "modified  textures/font.dds\nadded     extra.txt\nremoved   readme.txt\n"
+            "3 changed (1 added, 1 removed, 1 modified), 2 unchanged\n");
+  EXPECT_EQ(run("diff archives/ui.mpak tree --json").out,
+            "{\"added\": [\"extra.txt\"], \"removed\": [\"readme.txt\"], \"modified\": "
+            "[\"textures/font.dds\"], \"unreadable\": [], \"unchanged\": 2}\n");
+}

@@ -1,11 +1,14 @@
 #include "app/commands/pack.h"
 
 #include <filesystem>
+#include <optional>
 
+#include "extract/compare.h"
 #include "mpak/library_toc.h"
 #include "pack/assembler.h"
 #include "util/error_text.h"
 #include "util/file_io.h"
+#include "util/mapped_file.h"
 #include "util/text.h"
 
 namespace app {
@@ -19,13 +22,38 @@ std::string trimBlanks(std::string_view text) {
   return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
 }
 
-// "<heading>: <count>", then up to kMaxListedMismatches names indented.
-void logList(Shell& shell, const std::string& heading, const std::vector<std::string>& names) {
-  shell.appendLog(heading + ": " + std::to_string(names.size()));
+// "<heading>: <count><unit>", then up to kMaxListedMismatches names indented.
+void logList(Shell& shell, const std::string& heading, const std::vector<std::string>& names,
+             const std::string& unit = "") {
+  shell.appendLog(heading + ": " + std::to_string(names.size()) + unit);
   for (std::size_t i = 0; i < names.size() && i < kMaxListedMismatches; ++i)
     shell.appendLog("  " + names[i]);
   if (names.size() > kMaxListedMismatches)
     shell.appendLog("  ... and " + std::to_string(names.size() - kMaxListedMismatches) + " more");
+}
+
+// When the folder being packed is the loaded archive's, what changed in it since it was
+// extracted: "modified  a\b.txt", "added  c.txt", "removed  d.txt". Nothing when another
+// archive is loaded or the loaded one cannot be read any more.
+std::optional<std::vector<std::string>> changedSinceExtraction(CommandContext& context,
+                                                               const std::filesystem::path& root) {
+  const auto& archive = context.session.archive;
+  if (!archive.loaded() || archive.fileName != context.session.packFolder)
+    return std::nullopt;
+  try {
+    const util::MappedFile file(archive.path);
+    const auto index = mpak::readArchiveIndex(file.bytes());
+    const auto diff = extract::diffFolder(file.bytes(), index, root);
+    std::vector<std::string> lines;
+    for (const auto& [what, paths] :
+         {std::pair{"modified  ", &diff.modified}, std::pair{"added  ", &diff.added},
+          std::pair{"removed  ", &diff.removed}})
+      for (const auto& path : *paths)
+        lines.push_back(what + util::replaceAll(path, '/', '\\'));
+    return lines;
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
 }
 
 struct Counters {
@@ -54,10 +82,13 @@ void PackIt(CommandContext& context, const std::filesystem::path& root,
     counters.zipped += entry.compress;
   }
   window.yield();
+  const auto changes = changedSinceExtraction(context, root);
 
   // What the folder and the table say to each other comes right before the counters,
   // whether the pack succeeds or not.
   auto reconcile = [&] {
+    if (changes)
+      logList(shell, "Changed since extraction", *changes, " files");
     logList(shell, "Table lines that name no file", plan.unusedLines);
     logList(shell, "Files no table line names (packed compressed, 1 copy, in the STOC)",
             plan.unnamedFiles);

@@ -1,0 +1,136 @@
+// tarnwick-cli roundtrip: proves that extracting an archive and packing it back with its
+// own library table loses nothing, entry by entry.
+#include <stdlib.h>
+#include <CLI/CLI.hpp>
+
+#include <filesystem>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <unordered_set>
+
+#include "cli/cli.h"
+#include "extract/compare.h"
+#include "extract/extractor.h"
+#include "mpak/library_toc.h"
+#include "pack/assembler.h"
+#include "util/cp1252.h"
+
+namespace cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A private folder below the system's temporary folder, removed with its content.
+class PrivateFolder {
+ public:
+  PrivateFolder() {
+    std::string pattern = (fs::temp_directory_path() / "tarnwick-roundtrip-XXXXXX").string();
+    if (!::mkdtemp(pattern.data()))
+      throw std::system_error(
+          errno, std::generic_category(),
+          "cannot make a temporary folder in " + fs::temp_directory_path().string());
+    m_path = pattern;
+  }
+  ~PrivateFolder() {
+    std::error_code ignored;
+    fs::remove_all(m_path, ignored);
+  }
+  PrivateFolder(const PrivateFolder&) = delete;
+  PrivateFolder& operator=(const PrivateFolder&) = delete;
+  const fs::path& path() const { return m_path; }
+
+ private:
+  fs::path m_path;
+};
+
+std::unordered_set<std::size_t> stocMembers(const mpak::ArchiveIndex& index) {
+  std::unordered_set<std::size_t> members;
+  for (const auto& record : index.stoc)
+    members.insert(record.tocIndex);
+  return members;
+}
+
+int runRoundTrip(const std::string& archive, Io& io) {
+  OpenedArchive original;
+  if (!openArchive(archive, io, original))
+    return kExitFailed;
+  const auto& entries = original.index.entries;
+  PrivateFolder work;
+  const fs::path tree = work.path() / "tree", repackPath = work.path() / "repack.mpak";
+  fs::create_directory(tree);
+
+  std::size_t differences = 0;
+  auto differ = [&](std::size_t i, const std::string& what) {
+    io.out << entryWhere(i, entries[i]) << ": " << what << "\n";
+    ++differences;
+  };
+
+  const auto extracted = extract::extractEntries(original.file.bytes(), original.index,
+                                                 extract::everyEntry(original.index), tree);
+  for (const auto& problem : extracted.problems)
+    differ(problem.entryIndex, "not extracted: " + problem.reason);
+
+  const auto table = mpak::LibraryTable::parse(mpak::libraryTocText(entries));
+  const pack::PackOptions options;
+  const auto plan = pack::makePlan(pack::scanFolder(tree), &table, options);
+  pack::packArchive(tree, plan, repackPath, options);
+  OpenedArchive repack;
+  if (!openArchive(repackPath.string(), io, repack))
+    return kExitFailed;
+  const auto& again = repack.index.entries;
+
+  if (again.size() != entries.size())
+    io.out << archive << " has " << entries.size() << " entries, its repack " << again.size()
+           << "\n";
+  const auto stocBefore = stocMembers(original.index), stocAfter = stocMembers(repack.index);
+  for (std::size_t i = 0; i < std::min(entries.size(), again.size()); ++i) {
+    const auto &a = entries[i], &b = again[i];
+    const std::size_t before = differences;
+    if (a.path != b.path) {
+      differ(i, "the repack has '" + util::cp1252ToUtf8(b.path) + "' in its place");
+      continue;
+    }
+    if (a.isCompressed() != b.isCompressed())
+      differ(i, a.isCompressed() ? "compressed, the repack stores it"
+                                 : "stored, the repack compresses it");
+    if (a.copies != b.copies)
+      differ(i, std::to_string(a.copies) + " copies, the repack has " + std::to_string(b.copies));
+    if (stocBefore.count(i) != stocAfter.count(i))
+      differ(i, stocBefore.count(i) ? "in the STOC, the repack's is not"
+                                    : "not in the STOC, the repack's is");
+    if (differences != before)
+      continue;
+    try {
+      if (extract::entryContent(original.file.bytes(), original.index, i) !=
+          extract::entryContent(repack.file.bytes(), repack.index, i))
+        differ(i, "the repack's content differs");
+    } catch (const std::exception& e) {
+      differ(i, std::string("cannot be compared: ") + e.what());
+    }
+  }
+  if (differences == 0 && again.size() == entries.size()) {
+    io.out << "Round trip of " << archive << ": " << entries.size() << " entries identical\n";
+    return kExitOk;
+  }
+  io.out << "Round trip of " << archive << ": " << differences << " differences in "
+         << entries.size() << " entries\n";
+  return kExitWarnings;
+}
+
+}  // namespace
+
+void registerRoundTrip(CLI::App& app, Runner& run) {
+  auto archive = std::make_shared<std::string>();
+  auto* sub = app.add_subcommand(
+      "roundtrip",
+      "Extract every entry into a private temporary folder, pack it back with the archive's "
+      "own library table, and compare the two archives entry by entry: paths, order, "
+      "compression, copies, STOC membership and contents (exit 1 on any difference).");
+  sub->add_option("ARCHIVE", *archive, "the archive to check")->required();
+  sub->callback(
+      [&run, archive] { run = [archive](Io& io) { return runRoundTrip(*archive, io); }; });
+}
+
+}  // namespace cli

@@ -1,0 +1,120 @@
+#include "extract/compare.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "extract/entry_path.h"
+#include "util/deflate.h"
+#include "util/mapped_file.h"
+#include "util/temporary.h"
+
+namespace extract {
+
+namespace fs = std::filesystem;
+
+std::vector<std::uint8_t> entryContent(std::span<const std::uint8_t> archive,
+                                       const mpak::ArchiveIndex& index, std::size_t i) {
+  const auto& entry = index.entries.at(i);
+  if (!entry.hasData()) {
+    if (entry.storedSize == 0 && !entry.isCompressed())
+      return {};
+    throw std::runtime_error("the entry has no stored copy");
+  }
+  if (auto fault = mpak::copyFault(index, entry, 0); !fault.empty())
+    throw std::runtime_error(fault);
+  const auto stored = archive.subspan(mpak::copyPosition(index, entry, 0), entry.storedSize);
+  if (!entry.isCompressed())
+    return {stored.begin(), stored.end()};
+  // The unpacked-size field is only a first guess: double up to what the data can give.
+  const std::uint64_t cap = maxInflatedSize(stored.size());
+  std::uint64_t capacity =
+      std::min<std::uint64_t>(std::max<std::uint64_t>(entry.unpackedSize, 64), cap);
+  for (;;) {
+    std::vector<std::uint8_t> out(capacity);
+    const auto result = util::inflateRaw(stored, out);
+    if (result.status == util::InflateStatus::Ok) {
+      out.resize(result.outBytes);
+      return out;
+    }
+    if (result.status != util::InflateStatus::OutputFull || capacity >= cap)
+      throw std::runtime_error(util::describe(util::InflateStatus::BadData));
+    capacity = std::min(capacity * 2, cap);
+  }
+}
+
+namespace {
+
+// Every regular file below `folder`, relative, UTF-8 with "/" separators; links are not
+// followed and temporaries of interrupted runs are left out.
+std::vector<std::string> filesIn(const fs::path& folder) {
+  std::vector<std::string> files;
+  for (auto it = fs::recursive_directory_iterator(folder); it != fs::recursive_directory_iterator();
+       ++it) {
+    if (it->is_symlink() || !it->is_regular_file())
+      continue;
+    if (util::isTemporaryName(it->path().filename().string()))
+      continue;
+    files.push_back(fs::relative(it->path(), folder).generic_string());
+  }
+  return files;
+}
+
+bool sameContent(const fs::path& file, std::span<const std::uint8_t> bytes) {
+  std::error_code ec;
+  const auto size = fs::file_size(file, ec);
+  if (ec || size != bytes.size())
+    return false;
+  if (size == 0)
+    return true;
+  const util::MappedFile mapped(file);
+  return mapped.size() == bytes.size() &&
+         std::memcmp(mapped.bytes().data(), bytes.data(), bytes.size()) == 0;
+}
+
+}  // namespace
+
+FolderDiff diffFolder(std::span<const std::uint8_t> archive, const mpak::ArchiveIndex& index,
+                      const fs::path& folder, const PipelineOptions& options) {
+  FolderDiff diff;
+  std::unordered_set<std::string> present;
+  for (auto& file : filesIn(folder))
+    present.insert(std::move(file));
+
+  // The entries the extractor would have written, each under its path.
+  std::vector<std::size_t> order;
+  std::vector<std::string> relative;
+  std::unordered_set<std::string> named;
+  for (std::size_t i = 0; i < index.entries.size(); ++i) {
+    const auto path = checkEntryPath(index.entries[i].path);
+    if (!path.safe() || !named.insert(path.relative()).second)
+      continue;
+    if (!present.count(path.relative())) {
+      diff.removed.push_back(path.relative());
+      continue;
+    }
+    order.push_back(i);
+    relative.push_back(path.relative());
+  }
+  for (const auto& file : present)
+    if (!named.count(file))
+      diff.added.push_back(file);
+  std::sort(diff.added.begin(), diff.added.end());
+
+  forEachEntryData(
+      archive, index, order, options, [](std::size_t) { return false; },
+      [&](std::size_t position, EntryData& data) {
+        const std::string& path = relative[position];
+        if (data.state != EntryData::State::Ready)
+          diff.unreadable.push_back(path + ": " + data.reason);
+        else if (sameContent(folder / path, data.bytes))
+          ++diff.unchanged;
+        else
+          diff.modified.push_back(path);
+      });
+  return diff;
+}
+
+}  // namespace extract

@@ -1,0 +1,42 @@
+// Comparing an archive's entries with other bytes: with an extracted (and edited) folder,
+// or entry by entry with another archive.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "extract/entry_data.h"
+#include "mpak/archive.h"
+
+namespace extract {
+
+// The content of entry `i`: a stored entry's bytes as they are, a compressed entry's
+// inflated (to whatever size its data gives). Throws std::runtime_error saying why there is
+// none (no copy, a copy past the end of the file, data that is not DEFLATE).
+std::vector<std::uint8_t> entryContent(std::span<const std::uint8_t> archive,
+                                       const mpak::ArchiveIndex& index, std::size_t i);
+
+// What changed in a folder since an archive was extracted into it. Paths are the folder's
+// relative paths (UTF-8, "/" separators), each list in order: `modified` and `removed` in
+// catalogue order, `added` sorted.
+struct FolderDiff {
+  std::vector<std::string> added;       // files no entry names
+  std::vector<std::string> removed;     // entries whose file is gone
+  std::vector<std::string> modified;    // files whose content differs from their entry's
+  std::vector<std::string> unreadable;  // entries whose data cannot be read: "path: why"
+  std::size_t unchanged = 0;
+
+  std::size_t changed() const { return added.size() + removed.size() + modified.size(); }
+};
+
+// Compares `folder` with the archive as the extractor would have written it: each entry
+// with a safe path under that path (the first entry of a path wins), links and files of
+// interrupted runs left out. Each file is read once and each compressed entry inflated
+// once, on the pipeline's threads. Throws std::system_error when the folder cannot be read.
+FolderDiff diffFolder(std::span<const std::uint8_t> archive, const mpak::ArchiveIndex& index,
+                      const std::filesystem::path& folder, const PipelineOptions& options = {});
+
+}  // namespace extract

@@ -56,6 +56,7 @@ int runPack(const PackArgs& args, Io& io) {
   options.compressAll = args.compressAll;
   options.allStoc = args.allStoc;
   options.level = args.level;
+  options.maxEntries = mpak::kFormatMaxEntries;
   const auto scan = pack::scanFolder(args.folder);
   pack::Plan plan;
   try {
@@ -93,6 +94,10 @@ int runPack(const PackArgs& args, Io& io) {
     printList(io.out, "Files no table line names (packed compressed, 1 copy, in the STOC)",
               plan.unnamedFiles);
   }
+  if (result.entries > mpak::kMaxArchiveEntries)
+    io.err << "tarnwick-cli: warning: " << args.output << " has " << result.entries
+           << " entries; readers that take the count as a signed 16-bit number stop at "
+           << mpak::kMaxArchiveEntries << "\n";
   for (const auto& item : scan.skipped)
     io.err << "tarnwick-cli: " << args.folder << ": not packed: " << item.relative << " ("
            << item.why << ")\n";

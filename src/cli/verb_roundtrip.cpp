@@ -73,7 +73,8 @@ int runRoundTrip(const std::string& archive, Io& io) {
     differ(problem.entryIndex, "not extracted: " + problem.reason);
 
   const auto table = mpak::LibraryTable::parse(mpak::libraryTocText(entries));
-  const pack::PackOptions options;
+  pack::PackOptions options;
+  options.maxEntries = mpak::kFormatMaxEntries;
   const auto plan = pack::makePlan(pack::scanFolder(tree), &table, options);
   pack::packArchive(tree, plan, repackPath, options);
   OpenedArchive repack;

@@ -111,11 +111,12 @@ void FileSink::commit() {
 
 // ---- ArchiveWriter ----
 
-ArchiveWriter::ArchiveWriter(Sink& out, std::vector<WriterEntry> entries)
+ArchiveWriter::ArchiveWriter(Sink& out, std::vector<WriterEntry> entries, std::size_t maxEntries)
     : m_out(out), m_entries(std::move(entries)) {
-  if (m_entries.size() > kMaxArchiveEntries)
+  maxEntries = std::min(maxEntries, kFormatMaxEntries);
+  if (m_entries.size() > maxEntries)
     throw FormatError("archive: " + std::to_string(m_entries.size()) + " entries, more than " +
-                      std::to_string(kMaxArchiveEntries));
+                      std::to_string(maxEntries));
   std::uint64_t tocBytes = 0;
   std::uint64_t stocBytes = 0;
   std::size_t stocCount = 0;
@@ -133,7 +134,7 @@ ArchiveWriter::ArchiveWriter(Sink& out, std::vector<WriterEntry> entries)
       stocBytes += layout::kStocFixedSize + e.path.size();
     }
   }
-  // Fewer than 32768 entries make the STOC count fit as well.
+  // At most 65535 entries make the STOC count fit as well.
   if (tocBytes + layout::kTagSize > kU32Max)
     throw FormatError("archive: the TOC block would be " +
                       std::to_string(tocBytes + layout::kTagSize) +

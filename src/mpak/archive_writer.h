@@ -79,16 +79,20 @@ struct WriterEntry {
   bool inStoc = false;
 };
 
-// Counts are handled as signed 16-bit by the archives' users.
+// Counts are handled as signed 16-bit by the archives' users; the format's 16-bit fields
+// themselves hold up to 65535.
 inline constexpr std::size_t kMaxArchiveEntries = 32767;
+inline constexpr std::size_t kFormatMaxEntries = 65535;
 
 class ArchiveWriter {
  public:
   // Validates the entries and writes the header, the TOC with zero data offsets, the STOC
   // (one record per member, in TOC order, naming its TOC position) and the "RAWD" tag.
   // Throws FormatError naming the entry for an empty path or one longer than 255 bytes,
-  // more than 32767 entries or STOC records, or blocks whose size does not fit 32 bits.
-  ArchiveWriter(Sink& out, std::vector<WriterEntry> entries);
+  // more than `maxEntries` (at most 65535) entries or STOC records, or blocks whose size
+  // does not fit 32 bits.
+  ArchiveWriter(Sink& out, std::vector<WriterEntry> entries,
+                std::size_t maxEntries = kMaxArchiveEntries);
 
   // Stores the next entry's data (TOC order), `copies` times one after another. The
   // unpacked size and the flag are written as given: whether they describe `stored` is

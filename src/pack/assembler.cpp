@@ -115,7 +115,7 @@ void checkWritten(const std::filesystem::path& file, const Plan& plan, const Pac
 
 PackResult assemble(const std::filesystem::path& root, const Plan& plan, mpak::Sink& sink,
                     const PackOptions& options, const PackObserver& observer) {
-  mpak::ArchiveWriter writer(sink, layoutOf(plan));
+  mpak::ArchiveWriter writer(sink, layoutOf(plan), options.maxEntries);
   FolderHandle rootFolder{::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
   if (rootFolder.fd < 0)
     throw PackError("cannot read the folder " + root.string() + ": " + std::strerror(errno));

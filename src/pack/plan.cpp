@@ -51,9 +51,10 @@ PlannedEntry planFile(const FoundFile& file, const mpak::LibraryTable* table,
 }  // namespace
 
 Plan makePlan(const FolderScan& scan, const mpak::LibraryTable* table, const PackOptions& options) {
-  if (scan.files.size() > mpak::kMaxArchiveEntries)
+  const std::size_t maxEntries = std::min(options.maxEntries, mpak::kFormatMaxEntries);
+  if (scan.files.size() > maxEntries)
     throw PackError("the folder holds " + std::to_string(scan.files.size()) +
-                    " files; an archive holds at most 32767 entries");
+                    " files; an archive holds at most " + std::to_string(maxEntries) + " entries");
   Plan plan;
   std::set<int> usedLines;
   std::vector<PlannedEntry> found;
@@ -82,9 +83,21 @@ Plan makePlan(const FolderScan& scan, const mpak::LibraryTable* table, const Pac
       plan.unnamedFiles.push_back(util::replaceAll(e.source, '/', '\\'));
     plan.entries.push_back(std::move(e));
   }
-  if (plan.stocMembers > mpak::kMaxArchiveEntries)
+  if (plan.stocMembers > maxEntries)
     throw PackError(std::to_string(plan.stocMembers) +
-                    " files would be STOC members; an archive holds at most 32767");
+                    " files would be STOC members; an archive holds at most " +
+                    std::to_string(maxEntries));
+  // Data offsets reach 4 GiB: the files stored as they are tell at once when no
+  // compression of the others can make them fit (every copy but the last must start below).
+  std::uint64_t storedBytes = 0, largest = 0;
+  for (const auto& e : plan.entries)
+    if (!e.compress && e.copies > 0) {
+      storedBytes += e.size * e.copies;
+      largest = std::max(largest, e.size);
+    }
+  if (storedBytes > largest && storedBytes - largest > std::numeric_limits<std::uint32_t>::max())
+    throw PackError("the files to be stored uncompressed take " + std::to_string(storedBytes) +
+                    " bytes with their copies; an archive's data offsets reach 4 GiB");
   if (table)
     for (const auto& line : table->lines())
       if (!usedLines.count(line.lineNumber))

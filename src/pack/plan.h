@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "mpak/archive_writer.h"
 #include "mpak/library_toc.h"
 #include "pack/folder_reader.h"
 
@@ -24,6 +25,9 @@ struct PackOptions {
   bool allStoc = false;      // put every file in the STOC
   int level = 6;             // DEFLATE level, 0 (stored blocks) to 12
   unsigned threads = 0;      // compressing threads; 0 = one per core
+  // The most entries (and STOC members) an archive may get: 32767 keeps the counts within
+  // what readers taking them as signed 16-bit numbers accept; up to 65535 fit the format.
+  std::size_t maxEntries = mpak::kMaxArchiveEntries;
   // Bytes read or compressed ahead of the writer, besides the file it waits for.
   std::size_t maxInFlightBytes = std::size_t{32} << 20;
 };

@@ -60,7 +60,6 @@ void listJson(const fsb::Bank& bank, Io& io) {
 int runSounds(const SoundsArgs& args, Io& io) {
   try {
     if (!args.output.empty()) {
-      std::filesystem::create_directories(args.output);
       const auto result = fsb::convertBank(args.bank, args.output);
       for (const auto& done : result.written)
         io.out << (std::filesystem::path(args.output) / done.fileName).string() << "\n";

@@ -425,6 +425,7 @@ ConvertResult convertBank(const std::filesystem::path& bankPath,
   const auto file = mapped.bytes();
   const Bank bank = readBank(file);
   const std::string base = bankBaseName(bankPath.filename().string());
+  std::filesystem::create_directories(folder);
   FolderHandle dir(folder);
 
   ConvertResult result;

@@ -52,7 +52,8 @@ struct ConvertResult {
 // Called after each sample: (samples done, samples in the bank).
 using Progress = std::function<void(std::size_t, std::size_t)>;
 
-// Converts every sample of the bank at `bankPath` into `folder` (which must exist). A file
+// Converts every sample of the bank at `bankPath` into `folder` (made, with its parents,
+// once the bank has been read: a refused bank leaves no folder behind). A file
 // already in the folder, or written earlier in this run, is never replaced: the new file
 // gets "_1", "_2", ... before its extension. Each file is written under a temporary name and
 // renamed into place when complete. Throws BankError (nothing written) when the bank is

@@ -43,7 +43,6 @@ int main(int argc, char** argv) {
     return 7;
   }
   try {
-    std::filesystem::create_directories(folder);
     const auto result = fsb::convertBank(bank, folder);
     for (const auto& done : result.written)
       if (verbose)

@@ -1,17 +1,21 @@
-// Property: the tarnwick-cli verbs print and write what they promise, pick entries by
-// pattern, replace a file only when told, name what went wrong and where, and end with 0
-// (done), 1 (warnings), 2 (failed) or 7 (usage). Run in process with string streams, in a
-// fresh current folder.
+// Property: the tarnwick-cli verbs print and write what they promise, pick entries by pattern,
+// replace a file only when told, name what went wrong and where, and end with 0 (done), 1
+// (warnings), 2 (failed) or 7 (usage). Run in process with string streams, in a fresh current
+// folder. Damaged at random (bytes flipped, cut short, a length field spliced with another value),
+// the sample archive, the sample sound bank and a model never crash or hang list, verify, extract,
+// sounds or textures; nothing is written outside the chosen folder, and every failure says why.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <random>
 #include <sstream>
 #include <tuple>
 
 #include "../fsb/bank_bytes.h"
 #include "cli/cli.h"
 #include "extract/entry_glob.h"
+#include "sample_bank.h"
 #include "support/archive_builder.h"
 #include "support/temp_dir.h"
 
@@ -21,6 +25,7 @@ namespace fs = std::filesystem;
 using testing::IsSubstring;
 using testing_support::buildArchiveBytes;
 using testing_support::compressed;
+using testing_support::RawEntry;
 using testing_support::slurp;
 using testing_support::stored;
 
@@ -28,6 +33,13 @@ struct CliResult {
   int code;
   std::string out, err;
 };
+
+CliResult runArgs(const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  cli::Io io{out, err, false};
+  const int code = cli::runCli(args, io);
+  return {code, out.str(), err.str()};
+}
 
 class Cli : public ::testing::Test {
  protected:
@@ -46,10 +58,7 @@ class Cli : public ::testing::Test {
     std::istringstream in(words);
     for (std::string word; in >> word;)
       args.push_back(word);
-    std::ostringstream out, err;
-    cli::Io io{out, err, false};
-    int code = cli::runCli(args, io);
-    return {code, out.str(), err.str()};
+    return runArgs(args);
   }
   const fs::path previous = fs::current_path();
   testing_support::TempDir dir;
@@ -102,7 +111,7 @@ TEST_F(Cli, EndsWithItsExitCodeAndSaysWhatAndWhere) {
   EXPECT_FALSE(fs::exists("cut.toc") || fs::exists("new.mpak"));
 }
 
-TEST_F(Cli, ListPrintsTheWindowsItems) {
+TEST_F(Cli, ListPrintsTheWindowsItemsEveryFieldAsJsonAndWarnsOfDamageThatSparesTheListing) {
   // RAWD at 0x85: the data at 0x89 and 0x8F, the entry without copies at the RAWD tag.
   dir.write("game.mpak",
             buildArchiveBytes(
@@ -116,15 +125,13 @@ TEST_F(Cli, ListPrintsTheWindowsItems) {
             "00000089 0000008E 00000006 00000006 01 1 1 data\\maps\\m01.bin\n"
             "0000008F 00000090 00000002 00000002 00 2 0 caf\xC3\xA9.txt\n"
             "00000085 00000084 00000000 00000000 00 0 0 none\n");
-}
 
-TEST_F(Cli, ListJsonHoldsEveryFieldEscaped) {
   // Records of 34 and 27 bytes, a 17-byte STOC record: STOC at 81, RAWD at 102.
   dir.write("j.mpak",
             buildArchiveBytes(
                 {{.path = "dir/a\"b.txt", .stored = "0123456789", .copies = 2, .inStoc = true},
                  {.path = "tab\there", .stored = "z", .flag = 1}}));
-  auto r = run("list --json j.mpak");
+  r = run("list --json j.mpak");
   ASSERT_EQ(r.code, 0) << r.err;
   for (const char* field :
        {R"("entryCount": 2)", R"("stocCount": 1)", R"("tocBlockSize": 65)", R"("stocPosition": 81)",
@@ -134,14 +141,12 @@ TEST_F(Cli, ListJsonHoldsEveryFieldEscaped) {
         R"("compressedFlag": 1)", R"("tocIndex": 0)"})
     EXPECT_PRED_FORMAT2(IsSubstring, field, r.out);
   EXPECT_EQ(r.out.find('\t'), std::string::npos);
-}
 
-TEST_F(Cli, ListWarnsOfDamageThatSparesTheListing) {
   std::string bytes =
       buildArchiveBytes({{.path = "a", .stored = "1"}, {.path = "b", .stored = "2222"}},
                         {{7, "ghost", std::nullopt}});
   dir.write("w.mpak", bytes.substr(0, bytes.size() - 2));
-  auto r = run("list w.mpak");
+  r = run("list w.mpak");
   EXPECT_EQ(r.code, 1);
   EXPECT_PRED_FORMAT2(
       IsSubstring, "w.mpak: warning: TOC record 1 at offset 0x28 (b): copy 1 (4 bytes at offset 0x",
@@ -173,16 +178,12 @@ TEST_F(Cli, PackPacksAsTheTableSaysAndReportsWhatTheFolderAndTheTableSayToEachOt
 TEST_F(Cli, ExtractReplacesExistingFilesOnlyWithOverwrite) {
   dir.write("out/readme.txt", "mine");
   dir.write("out/unrelated.txt", "stays");
-
   auto r = run("extract archives/ui.mpak -o out");
-
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(r.out, "Extracted 3 of 4 entries (1 skipped) to out\n");
   EXPECT_PRED_FORMAT2(IsSubstring, "skipped out/readme.txt: the file exists", r.err);
   EXPECT_EQ(slurp("out/readme.txt"), "mine");
-
   r = run("extract archives/ui.mpak -o out --overwrite --quiet");
-
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out + r.err, "");
   EXPECT_EQ(slurp("out/readme.txt"), "read me");
@@ -222,38 +223,29 @@ TEST_F(Cli, TexturesMarksEachTexturePresentOrMissing) {
             "missing  sail.tga\n");
   EXPECT_EQ(r.err, "tarnwick-cli: t.mpak lacks 1 of the 3 textures\n");
 
-  r = run("textures ship.mmod --archive t.mpak --json");
-  EXPECT_PRED_FORMAT2(IsSubstring, R"({"name": "sail.tga", "entry": null})", r.out);
+  EXPECT_PRED_FORMAT2(IsSubstring, R"({"name": "sail.tga", "entry": null})",
+                      run("textures ship.mmod --archive t.mpak --json").out);
 }
 
 TEST_F(Cli, DamagedEntriesFailResizedOnesWarnAndVerifyTellsBadFromDoubtful) {
-  auto twin = stored("twin.bin", "ab");
-  twin.copies = 2;
-  twin.dataOffsets = std::vector<std::uint32_t>{4, 8};  // copy 2 reads ok.txt's "fi"
-  auto badDeflate = compressed("bad.bin", "content");
-  badDeflate.stored = "\x07\xFF\xFF";
-  auto wrongSize = compressed("size.bin", "content");
+  // Copy 2 of twin.bin reads ok.txt's "fi".
+  const RawEntry twin{.path = "twin.bin", .stored = "ab", .copies = 2, .dataOffsets = {{4, 8}}},
+      badDeflate{.path = "bad.bin", .stored = "\x07\xFF\xFF", .unpackedSize = 7, .flag = 1},
+      oddSize{.path = "odd.bin", .stored = "odd", .unpackedSize = 5},
+      pastEnd{.path = "far.bin", .stored = "far", .dataOffsets = {{0x00100000u}}};
+  auto wrongSize = compressed("size.bin", "content"), trailing = compressed("tail.bin", "content");
   wrongSize.unpackedSize = 99;
-  auto trailing = compressed("tail.bin", "content");
   trailing.stored += "JUNK";
-  auto oddSize = stored("odd.bin", "odd");
-  oddSize.unpackedSize = 5;
-  auto pastEnd = stored("far.bin", "far");
-  pastEnd.dataOffsets = std::vector<std::uint32_t>{0x00100000u};
   dir.write("bad.mpak", buildArchiveBytes({twin, stored("ok.txt", "fine"), badDeflate, wrongSize,
                                            trailing, oddSize, pastEnd, stored("../up.txt", "u")}));
-
   auto r = run("extract bad.mpak -o out");
-
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(r.out, "Extracted 5 of 8 entries (2 failed, 1 refused) to out\n");
   for (const char* text :
        {"entry 2 'bad.bin'", "not valid DEFLATE data", "entry 7 '../up.txt'", "\"..\" segment",
         "warning: entry 3 'size.bin' (TOC record at 0x", "inflates to 7 bytes, the table says 99"})
     EXPECT_PRED_FORMAT2(IsSubstring, text, r.err);
-
   r = run("verify bad.mpak");
-
   EXPECT_EQ(r.code, 1) << r.err;
   for (const char* text :
        {"entry 0 'twin.bin' (TOC record at 0x14): copy 2 (2 bytes at offset 0x",
@@ -265,40 +257,26 @@ TEST_F(Cli, DamagedEntriesFailResizedOnesWarnAndVerifyTellsBadFromDoubtful) {
   EXPECT_TRUE(r.out.ends_with("bad.mpak: 8 entries checked, 5 bad, 2 warnings\n")) << r.out;
 }
 
-}  // namespace
-
-TEST(CliSounds, ListsConvertsAndRefusesBanks) {
-  testing_support::TempDir dir;
-  const auto bank = dir.write(
+TEST_F(Cli, SoundsListsConvertsAndRefusesBanks) {
+  dir.write(
       "b.fsb",
       fsb_tests::buildBank(
           {},
           {{.name = "hit", .data = "abcd", .frames = 1, .mode = 0x40, .channels = 2, .rate = 22050},
            {.name = "", .data = "xy", .mode = fsb::kModeXma}}));
-  auto sounds = [](const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    cli::Io io{out, err, false};
-    const int code = cli::runCli(args, io);
-    return CliResult{code, out.str(), err.str()};
-  };
-  auto listed = sounds({"sounds", bank.string()});
-  EXPECT_EQ(listed.code, 0);
-  EXPECT_PRED_FORMAT2(IsSubstring, "    0  hit", listed.out);
-  EXPECT_PRED_FORMAT2(IsSubstring, "PCM16       2  22050           1    0.000            4",
-                      listed.out);
-  EXPECT_PRED_FORMAT2(IsSubstring, "    1  -", listed.out);  // not named
-  EXPECT_PRED_FORMAT2(IsSubstring, "\"encoding\": \"XMA\"",
-                      sounds({"sounds", bank.string(), "--json"}).out);
+  auto r = run("sounds b.fsb");
+  EXPECT_EQ(r.code, 0);
+  for (const char* text :
+       {"    0  hit", "PCM16       2  22050           1    0.000            4", "    1  -"})
+    EXPECT_PRED_FORMAT2(IsSubstring, text, r.out);
+  EXPECT_PRED_FORMAT2(IsSubstring, "\"encoding\": \"XMA\"", run("sounds b.fsb --json").out);
+  EXPECT_EQ(run("sounds b.fsb -o out").code, 0);
+  EXPECT_EQ(testing_support::filesBelow("out"), (std::vector<std::string>{"b_1.xma", "hit.wav"}));
 
-  auto converted = sounds({"sounds", bank.string(), "-o", (dir.path() / "out").string()});
-  EXPECT_EQ(converted.code, 0);
-  EXPECT_EQ(testing_support::filesBelow(dir.path() / "out"),
-            (std::vector<std::string>{"b_1.xma", "hit.wav"}));
-
-  dir.write("cut.fsb", slurp(bank).substr(0, 120));
-  auto refused = sounds({"sounds", (dir.path() / "cut.fsb").string()});
-  EXPECT_EQ(refused.code, 2);
-  EXPECT_PRED_FORMAT2(IsSubstring, "cut.fsb: the bank is truncated", refused.err);
+  dir.write("cut.fsb", slurp("b.fsb").substr(0, 120));
+  r = run("sounds cut.fsb");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_PRED_FORMAT2(IsSubstring, "cut.fsb: the bank is truncated", r.err);
 }
 
 TEST_F(Cli, RoundTripAndDiffSayWhatWouldBeLostAndWhatChanged) {
@@ -335,3 +313,68 @@ TEST_F(Cli, RoundTripAndDiffSayWhatWouldBeLostAndWhatChanged) {
             "{\"added\": [\"extra.txt\"], \"removed\": [\"readme.txt\"], \"modified\": "
             "[\"textures/font.dds\"], \"unreadable\": [], \"unchanged\": 2}\n");
 }
+
+constexpr int kDamagesPerFile = 2000;
+
+std::string damaged(const std::string& good, std::mt19937& random) {
+  std::string bytes = good;
+  const auto at = [&](std::size_t size) { return size ? random() % size : 0; };
+  switch (random() % 3) {
+    case 0:  // flipped bytes
+      for (int i = 0, n = 1 + static_cast<int>(random() % 8); i < n && !bytes.empty(); ++i)
+        bytes[at(bytes.size())] ^= static_cast<char>(1 + random() % 255);
+      break;
+    case 1:  // cut short
+      bytes.resize(at(bytes.size()));
+      break;
+    default: {  // a 16- or 32-bit field spliced with an extreme or random value
+      const std::uint32_t values[] = {
+          0, 1, 0x7FFF, 0xFFFF, 0x7FFFFFFF, 0xFFFFFFFF, static_cast<std::uint32_t>(random())};
+      const std::uint32_t value = values[random() % 7];
+      const std::size_t width = random() % 2 ? 2 : 4;
+      if (bytes.size() >= width) {
+        const std::size_t p = at(bytes.size() - width + 1);
+        for (std::size_t i = 0; i < width; ++i)
+          bytes[p + i] = static_cast<char>(value >> (8 * i));
+      }
+    }
+  }
+  return bytes;
+}
+
+TEST_F(Cli, DamagedInputsNeverCrashHangOrWriteOutsideTheFolderAndEveryFailureSaysWhy) {
+  const auto bank = samples::makeBank(samples::sampleTones());
+  std::string model = "MMOD";
+  for (const char* name : {"skin.tga", "eyes.tga", "skin.tga", "a\\b\\c.tga"})
+    model += std::string(40, '\x01') + '\0' + name;
+  const std::pair<std::string, std::vector<std::vector<std::string>>> inputs[] = {
+      {slurp(TARNWICK_SAMPLE_ARCHIVE),
+       {{"list", "in"}, {"verify", "in"}, {"extract", "in", "-o", "out", "-q"}}},
+      {std::string(bank.begin(), bank.end()), {{"sounds", "in"}, {"sounds", "in", "-o", "out"}}},
+      {model, {{"textures", "in", "--archive", "sample"}}}};
+  fs::copy_file(TARNWICK_SAMPLE_ARCHIVE, dir.path() / "sample");
+  std::mt19937 random(20261206);
+  std::size_t runs = 0, failures = 0;
+  for (const auto& [good, commands] : inputs) {
+    for (int n = 0; n < kDamagesPerFile; ++n) {
+      dir.write("in", damaged(good, random));
+      for (const auto& args : commands) {
+        const auto [code, out, err] = runArgs(args);
+        ++runs;
+        failures += code != 0;
+        ASSERT_TRUE(code == 0 || code == 1 || code == 2) << args[0] << " gave " << code;
+        // A failure says so on stderr; warnings (exit 1) may be verify's report on stdout.
+        ASSERT_TRUE(code != 2 || err.starts_with("tarnwick-cli: ")) << args[0] << err;
+        ASSERT_TRUE(code != 1 || !(err + out).empty()) << args[0];
+      }
+      fs::remove_all("out");  // and nothing else but what was there
+      ASSERT_EQ(testing_support::filesBelow("."),
+                (std::vector<std::string>{"archives/ui.mpak", "in", "sample"}));
+      ASSERT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 3);
+    }
+  }
+  EXPECT_EQ(runs, kDamagesPerFile * 6u);
+  EXPECT_GT(failures, runs / 10) << "the damage should make many commands fail";
+}
+
+}  // namespace

@@ -1,12 +1,113 @@
-// Property: every sample becomes a file a player opens holding exactly the bank's audio (PCM
-// and decoded IMA ADPCM as WAV, MPEG frames without their padding), under a name that stays
-// in the output folder and never replaces another file.
+// Property: each sample header is found by the previous header's own size and each sample's data
+// where the previous data ended (on a 32-byte file offset with bank flag 0x40); a bank whose
+// headers or ranges do not fit is refused whole, saying what and where, with nothing written. Every
+// sample becomes a file a player opens holding exactly the bank's audio (PCM and decoded IMA ADPCM
+// as WAV, MPEG frames without their padding), under a name that stays in the output folder and
+// never replaces another file. The window's Convert .FSB command: the log pane and boxes it leaves,
+// which file in Sounds it deletes before converting (never one outside), and the converter's
+// arguments.
+#include <sys/stat.h>
+
+#include "app/commands/fsb.h"
 #include "bank_bytes.h"
+#include "support/archive_builder.h"
+#include "support/command_harness.h"
+#include "support/thrown.h"
 
 namespace fsb_tests {
 namespace {
 
 using namespace std::string_literals;
+using testing_support::crlf;
+using testing_support::slurp;
+
+TEST(Bank, SamplesAreFoundByEachHeadersOwnSizeAndWhereThePreviousDataEnded) {
+  struct Row {
+    const char* what;
+    RawBank bank;
+    std::vector<std::size_t> extra;  // header bytes after the fixed fields, per sample
+  };
+  const Row rows[] = {
+      {"FSB3.0, extra header bytes", {.version = 0x30000}, {46, 0, 3, 92, 1}},
+      {"FSB3.1, extra header bytes", {}, {14, 46, 0, 1, 2}},
+      {"basic headers", {.flags = kBankBasicHeaders}, {46, 0, 0, 0, 0}},
+      {"32-byte data offsets", {.flags = kBankMpegPadded4}, {0, 1, 2, 3, 4}},
+      {"FSB3.0, basic headers, 32-byte data offsets, trailing bytes",
+       {.version = 0x30000, .flags = kBankBasicHeaders | kBankMpegPadded4, .trailing = "tail"},
+       {3, 0, 0, 0, 0}},
+      {"FSB4, 32-byte data offsets",
+       {.id = "FSB4", .version = 0x40000, .flags = kBankMpegPadded4},
+       {0, 46, 0, 0, 5}}};
+  const std::uint32_t modes[] = {kModeVag, kModeGcAdpcm, kModeXma, kModeOgg,
+                                 kModeImaAdpcm | kModeMultichannel};
+  const std::string extensions[] = {".vag", ".dsp", ".xma", ".ogg", ".ima"};
+  const std::size_t lengths[] = {33, 17, 7, 64, 1};
+  std::mt19937 random(32);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const bool basic = row.bank.flags & kBankBasicHeaders;
+    std::vector<RawSample> samples;
+    for (std::uint32_t i = 0; i < 5; ++i)
+      samples.push_back({"s" + std::to_string(i), randomBytes(lengths[i], random), 100 + i,
+                         modes[i], std::uint16_t(i == 4 ? 6 : 2), 32000 + int(i), row.extra[i]});
+    const std::string bytes = buildBank(row.bank, samples);
+    Sandbox box(bytes);
+
+    const auto result = box.convert();
+    const Bank bank = readBank(testing_support::toBytes(bytes));
+
+    EXPECT_EQ(result.trailingBytes, row.bank.trailing.size());
+    ASSERT_EQ(bank.samples.size(), 5u);
+    for (std::size_t i = 0; i < 5; ++i) {
+      const RawSample& own = samples[i];
+      const RawSample& from = samples[basic ? 0 : i];  // basic headers take sample 0's
+      const bool named = !basic || i == 0;
+      const Sample& read = bank.samples[i];
+      EXPECT_EQ(std::tuple(read.name, read.frames, read.mode, read.rate, read.channels),
+                std::tuple(named ? own.name : "", own.frames, from.mode, from.rate, from.channels));
+      EXPECT_EQ(Sandbox::nameOf(result, i),
+                named ? own.name + extensions[i] : "bank_" + std::to_string(i) + ".vag");
+      EXPECT_TRUE(box.output(result, i) == own.data) << "sample " << i << " holds other bytes";
+    }
+  }
+}
+
+TEST(Bank, BanksWhoseHeadersOrRangesDoNotFitAreRefusedWithNothingWritten) {
+  // 24 + 2 * 80 + 8 bytes: the second header at 0x68, its data at 0xBC.
+  const std::vector<RawSample> base = {{"one", "\x01\x02\x03\x04", 2},
+                                       {"two", "\x05\x06\x07\x08", 2}};
+  const auto edited = [&](auto edit, RawBank bank = {}) {
+    auto samples = base;
+    edit(samples);
+    return buildBank(bank, samples);
+  };
+  const std::string good = buildBank({}, base);
+  const std::pair<std::string, std::string> rows[] = {
+      {good.substr(0, 23), "the file is 23 bytes long, shorter than a bank header (24 bytes)"},
+      {buildBank({.id = "FSB5"}, base), "not an FSB3 or FSB4 sound bank (it starts with \"FSB5\")"},
+      {buildBank({.version = 0x30002}, base), "unknown FSB3 version 0x30002 at 0x10"},
+      {buildBank({.flags = kBankEncrypted}, base), "the bank is encrypted at 0x14"},
+      {good.substr(0, good.size() - 1), "its headers say it ends at 0xC0, the file ends at 0xBF"},
+      {edited([](auto& s) { s[1].sizeField = 79; }), "sample 1 is 79 bytes, fewer than 80 at 0x68"},
+      {edited([](auto& s) { s[1].sizeField = 81; }),
+       "(81 bytes) runs past the header area at 0x68"},
+      {edited([](auto& s) { s[0].sizeField = 63; }, {.version = 0x30000}),
+       "sample 0 is 63 bytes, fewer than 64 at 0x18"},
+      {edited([](auto& s) { s[1].dataBytesField = 5; }),
+       "sample 1 (5 bytes) runs past the end of the data area (0xC0) at 0xBC"},
+      {edited([](auto& s) { s[1].dataBytesField = 0xFFFFFFFF; }),
+       "(4294967295 bytes) runs past the end of the data area (0xC0) at 0xBC"},
+      {buildBank({.headerBytesField = 0xFFFFFFF0, .dataBytesField = 0x20}, base),
+       "its headers say it ends at 0x100000028"},
+      {buildBank({.countField = 0x20000001}, base), "too few for 536870913 samples at 0x8"},
+      {buildBank({.countField = 0xFFFFFFFF}, base), "negative sample count at 0x4"}};
+  for (const auto& [bytes, message] : rows) {
+    Sandbox box(bytes);
+    EXPECT_PRED_FORMAT2(testing::IsSubstring, message,
+                        testing_support::thrown<BankError>([&] { box.convert(); }));
+    EXPECT_TRUE(fs::is_empty(box.folder)) << message;
+  }
+}
 
 TEST(Convert, PcmBecomesLittleEndianInterleavedWavWithUnsigned8Bits) {
   struct Row {
@@ -36,10 +137,7 @@ TEST(Convert, PcmBecomesLittleEndianInterleavedWavWithUnsigned8Bits) {
         buildBank({.flags = row.flags}, {{"pcm", row.in, frames, row.mode, row.channels, rate}}));
     const auto result = box.convert();
     ASSERT_EQ(Sandbox::nameOf(result, 0), "pcm.wav");
-    const Wav wav = parseWav(box.output(result, 0));
-    EXPECT_EQ(std::vector<std::uint32_t>({wav.tag, wav.channels, wav.rate, wav.bits}),
-              std::vector<std::uint32_t>({1, row.wavChannels, std::uint32_t(rate), row.bits}));
-    EXPECT_EQ(wav.data, row.out);
+    EXPECT_EQ(box.output(result, 0), wavFile(row.wavChannels, rate, row.bits, row.out));
     EXPECT_EQ(result.written.at(0).bytes, fs::file_size(box.folder / "pcm.wav"));
   }
 }
@@ -51,24 +149,17 @@ TEST(Convert, ImaAdpcmIsDecodedToExactlyTheBanksFramesOf16BitPcm) {
     const std::uint32_t frames = 3 * 64 - 17;
     std::string data;
     for (int block = 0; block < 3; ++block) {
-      for (int c = 0; c < channels; ++c) {
-        put(data, block + c == 0 ? 32000 : random(), 2);  // the first one will clip
-        put(data, block + c == 0 ? 88 : random() % 89, 1);
-        put(data, 0, 1);
-      }
+      for (int c = 0; c < channels; ++c)  // the first one will clip
+        data +=
+            le(block + c == 0 ? 32000 : random(), 2) + le(block + c == 0 ? 88 : random() % 89, 2);
       data += randomBytes(32u * channels, random);
     }
     const auto mode = kModeImaAdpcm | (channels == 2 ? kModeStereo : 0);
     Sandbox box(buildBank({}, {{"ima", data, frames, mode, channels, 22050}}));
     const auto result = box.convert();
     EXPECT_EQ(Sandbox::nameOf(result, 0), "ima.wav");
-    const Wav wav = parseWav(box.output(result, 0));
-    EXPECT_EQ(std::vector<std::uint32_t>({wav.tag, wav.channels, wav.rate, wav.bits}),
-              std::vector<std::uint32_t>({1, channels, 22050, 16}));
-    std::vector<std::int16_t> samples(wav.data.size() / 2);
-    for (std::size_t i = 0; i < samples.size(); ++i)
-      samples[i] = static_cast<std::int16_t>(get(wav.data, 2 * i, 2));
-    EXPECT_EQ(samples, imaDecode(data, channels, frames));
+    EXPECT_EQ(box.output(result, 0),
+              wavFile(channels, 22050, 16, imaDecode(data, channels, frames)));
   }
 }
 
@@ -113,7 +204,7 @@ TEST(Convert, NamesStayInTheFolderGetAnExtensionWhenTheyHaveNoneAndReplaceNothin
       {"dup", "dup_1.wav"},
       {"dup.wav", "dup_2.wav"},
       {"old", "old_1.wav"},
-      {"..", ""},
+      {"..", ""},  // "": any name that keeps the file in the folder
       {".", ""},
       {"..\\..\\x", ""},
       {"../../y", ""}};
@@ -121,27 +212,134 @@ TEST(Convert, NamesStayInTheFolderGetAnExtensionWhenTheyHaveNoneAndReplaceNothin
   for (const auto& [name, file] : names)
     samples.push_back({name, {char(samples.size()), 'S'}, 1, 0, 1, 11025});
   Sandbox box(buildBank({}, samples), "music.fsb");
-  const auto old = box.folder / "old.wav";
-  box.dir.write("a/out/old.wav", "not a sample");
-
+  const auto old = box.dir.write("a/out/old.wav", "not a sample");
   const auto result = box.convert();
-
   EXPECT_TRUE(result.failures.empty());
   for (std::size_t i = 0; i < samples.size(); ++i) {
     const std::string file = Sandbox::nameOf(result, i);
-    if (!names[i].second.empty()) {
-      EXPECT_EQ(file, names[i].second);
-    }
-    EXPECT_TRUE(file != "." && file != ".." && file.find('/') == std::string::npos) << file;
-    EXPECT_EQ(parseWav(box.output(result, i)).data, samples[i].data) << file;
+    EXPECT_EQ(file, names[i].second.empty() ? file : names[i].second);
+    EXPECT_EQ(box.output(result, i), wavFile(1, 11025, 16, samples[i].data)) << file;
   }
-  EXPECT_EQ(testing_support::slurp(old), "not a sample");
+  EXPECT_EQ(slurp(old), "not a sample");
   const auto all = testing_support::filesBelow(box.dir.path());
   EXPECT_EQ(all.size(), samples.size() + 2);
   for (const auto& file : all)
     EXPECT_TRUE(file == "music.fsb" ||
                 (file.starts_with("a/out/") && file.find('/', 6) == std::string::npos))
         << file;
+}
+
+// A converter that records its arguments, adds new.wav to the -d folder, says "bad bank"
+// on its standard error and exits with `code`.
+std::string fakeConverter(const testing_support::TempDir& dir, int code) {
+  const auto path = dir.write("tools/fake converter",
+                              "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$(dirname \"$0\")/args\"\n"
+                              "echo made > \"$2/new.wav\"\necho 'bad bank' >&2\nexit " +
+                                  std::to_string(code) + "\n");
+  ::chmod(path.c_str(), 0755);
+  return path.string();
+}
+
+// A bank whose first name field holds `name` (a 56-byte FSB3 start is enough for the window).
+std::string bankNamed(const std::string& name) {
+  return buildBank({}, {{.name = name, .data = "pcm!", .frames = 2}});
+}
+
+struct Converting : testing_support::CommandHarness {
+  Converting() { state.logText = "Earlier line\r\n"; }
+  fs::path sounds() const { return state.folders.sounds; }
+  void convert(const std::string& bankBytes, int code = 0) {
+    state.converterPath = fakeConverter(home, code);
+    session.bankPath = home.write("banks/my bank.fsb", bankBytes).string();
+    window.items = {"a.dds"};
+    session.archive.fileName = "a.mpak";
+    app::processFSB(context);
+  }
+};
+
+TEST(ConvertFsbCommand, SuccessListsTheNewFilesAndPassesPathsAsSingleArguments) {
+  Converting h;
+  h.convert(bankNamed("tone"));
+  EXPECT_EQ(h.window.logPane(), crlf({"Earlier line", "Converting: my bank.fsb", "new.wav",
+                                      "Operation complete.", ""}));
+  EXPECT_TRUE(h.window.messages.empty());
+  EXPECT_TRUE(h.window.items.empty());
+  EXPECT_EQ(h.window.text("Label2"), "0 Items");
+  EXPECT_FALSE(h.session.archive.loaded());
+  EXPECT_EQ(slurp(h.home.path() / "tools/args"),
+            "-d\n" + h.sounds().string() + "\n-a\n" + h.session.bankPath + "\n");
+}
+
+TEST(ConvertFsbCommand, FailuresEmptyThePaneAndSayWhy) {
+  Converting h;
+  h.convert(bankNamed("tone"), 3);
+  EXPECT_EQ(h.window.logPane(), "");
+  EXPECT_EQ(h.state.logText, crlf({"Earlier line", "Converting: my bank.fsb"}));
+  ASSERT_EQ(h.window.messages.size(), 1u);
+  EXPECT_EQ(h.window.messages[0].icon, app::Icon::None);
+  EXPECT_EQ(h.window.messages[0].text,
+            "Conversion error (3).\r\nbad bank\r\n\r\nOperation terminated.\r\n");
+
+  Converting missing;
+  missing.state.converterPath = (missing.home.path() / "no-such-converter").string();
+  missing.session.bankPath = missing.home.write("b.fsb", bankNamed("x")).string();
+  app::processFSB(missing.context);
+  ASSERT_EQ(missing.window.messages.size(), 1u);
+  EXPECT_EQ(missing.window.messages[0].text,
+            "Conversion error (-1).\r\nThe converter was not found at " +
+                missing.state.converterPath + ".\r\n\r\nOperation terminated.\r\n");
+
+  Converting unreadable;
+  unreadable.session.bankPath = (unreadable.home.path() / "gone.fsb").string();
+  app::processFSB(unreadable.context);
+  ASSERT_EQ(unreadable.window.messages.size(), 1u);
+  EXPECT_EQ(unreadable.window.messages[0].icon, app::Icon::Exclamation);
+  EXPECT_TRUE(unreadable.window.messages[0].text.starts_with("ProcessFSB error.\r\n\r\n"));
+  EXPECT_NE(unreadable.window.messages[0].text.find("gone.fsb"), std::string::npos);
+  EXPECT_EQ(unreadable.window.logPane(), "");
+}
+
+TEST(ConvertFsbCommand, DeletesOnlyAPlainFileNamedLikeTheFirstSampleInSounds) {
+  const std::string thirty(30, 'n');
+  struct Case {
+    std::string bank;
+    std::vector<std::string> deleted;  // relative to the program folder
+  } cases[] = {
+      {bankNamed("victim.wav"), {"Sounds/victim.wav"}},
+      {bankNamed(thirty), {"Sounds/" + thirty}},
+      {bankNamed(""), {}},
+      {bankNamed("../Library/keep.toc"), {}},
+      {bankNamed("..\\Library\\keep.toc"), {}},
+      {bankNamed(".."), {}},
+      {bankNamed("victim.wav").substr(0, 55), {}},  // too short for the whole name field
+  };
+  for (const auto& c : cases) {
+    Converting h;
+    const std::vector<std::string> present = {"Sounds/victim.wav", "Sounds/other.wav",
+                                              "Sounds/" + thirty, "Library/keep.toc"};
+    for (const auto& file : present)
+      h.home.write(file, "x");
+    h.convert(c.bank);
+    for (const auto& file : present) {
+      const bool gone = std::find(c.deleted.begin(), c.deleted.end(), file) != c.deleted.end();
+      EXPECT_EQ(fs::exists(h.home.path() / file), !gone) << file;
+    }
+    EXPECT_TRUE(fs::exists(h.home.path() / "tools/args")) << "the converter still runs";
+  }
+}
+
+TEST(ConvertFsbCommand, TheRealConverterWritesEverySample) {
+  Converting h;
+  h.state.converterPath = TARNWICK_FSBEXT;
+  const auto bank = buildBank({}, {{.name = "one", .data = "abcd", .frames = 2, .mode = 0x10},
+                                   {.name = "two.raw", .data = "vv", .mode = fsb::kModeVag}});
+  h.session.bankPath = h.home.write("b.fsb", bank).string();
+  h.home.write("Sounds/one.wav", "kept");
+  app::processFSB(h.context);
+  EXPECT_EQ(h.window.logPane(), crlf({"Earlier line", "Converting: b.fsb", "one_1.wav", "two.raw",
+                                      "Operation complete.", ""}));
+  EXPECT_EQ(slurp(h.sounds() / "one.wav"), "kept");
+  EXPECT_EQ(slurp(h.sounds() / "two.raw"), "vv");
 }
 
 }  // namespace

@@ -1,15 +1,18 @@
-// Property: the writer lays out the format's worked values, refuses what the format cannot
-// hold, and a failed write keeps the previous file and leaves no temporary; the reader finds
-// every record of hand-laid bytes by the layout alone, and refuses damaged input with a
-// FormatError naming the record and offset.
+// Property: the writer lays out the format's worked values, refuses what the format cannot hold,
+// and a failed write keeps the previous file and leaves no temporary; the reader finds every record
+// of hand-laid bytes by the layout alone, and refuses damaged input with a FormatError naming the
+// record and offset. Library tables are read by the game's rules; Windows-1252 paths survive the
+// trip to UTF-8 and back byte for byte.
 #include <gtest/gtest.h>
 
 #include "mpak/archive.h"
 #include "mpak/archive_writer.h"
+#include "mpak/library_toc.h"
 #include "support/archive_builder.h"
 #include "support/failing_sink.h"
 #include "support/temp_dir.h"
 #include "support/thrown.h"
+#include "util/cp1252.h"
 
 namespace {
 
@@ -18,7 +21,7 @@ using testing_support::thrown;
 using testing_support::toBytes;
 using testing_support::toString;
 
-TEST(ArchiveFormat, EmptyAndOneEntryArchivesHaveTheirWorkedBytes) {
+TEST(ArchiveFormat, WorkedBytesAndPathsOfUpTo255Bytes) {
   EXPECT_EQ(toString(mpak::buildArchive({})),
             std::string("MPAK\x04\0\0\0\x04\0\0\0\0\0\0\0TOC\0STOCRAWD", 28));
   // Header (T + 4 = 30, S + 4 = 4, 1 entry, 0 STOC), "TOC\0", the 26-byte record at 20
@@ -29,9 +32,8 @@ TEST(ArchiveFormat, EmptyAndOneEntryArchivesHaveTheirWorkedBytes) {
                         "\x12\0\x0A\0\0\0\x0A\0\0\0\0\x07"
                         "a/b.txt\0\x01\0\x04\0\0\0STOCRAWD0123456789",
                         64));
-}
 
-TEST(ArchiveFormat, PathOf255BytesIsWrittenAndReadBackAnd256IsRefused) {
+  // A path of 255 bytes is written and read back, one of 256 refused before any byte.
   const std::string path = "dir/" + std::string(251, 'p');
   auto index =
       mpak::readArchiveIndex(mpak::buildArchive({{path, toBytes("xyz"), 3, false, 1, true}}));
@@ -82,7 +84,7 @@ TEST(FileSink, AFailedWriteKeepsThePreviousFileAndLeavesNoTemporary) {
   }
 }
 
-TEST(ArchiveReader, HandLaidOddArchiveLoadsWithTheLaidOutValues) {
+TEST(ArchiveReader, HandLaidOddArchiveLoadsWithTheLaidOutValuesAndDataRangesAreJudged) {
   const std::vector<RawEntry> entries = {
       {.path = "a\\b.txt", .stored = "0123456789", .recordLength = 0},
       {.path = "c.bin", .stored = "xy", .flag = 7, .inStoc = true, .recordLength = 0xFFFF},
@@ -114,11 +116,9 @@ TEST(ArchiveReader, HandLaidOddArchiveLoadsWithTheLaidOutValues) {
   EXPECT_EQ(index.stoc[1].tocIndex, 65535u);
   EXPECT_EQ(index.stoc[1].path, "far");
   EXPECT_EQ(index.entries[1].stocRecord, 0);
-}
 
-TEST(ArchiveReader, DataRangesAreJudgedByDataInBounds) {
-  // The file ends with "RAWD" and the last entry's 8 bytes: offsets 4 to 11 are data.
-  auto index = mpak::readArchiveIndex(toBytes(testing_support::buildArchiveBytes(
+  // A file ending with "RAWD" and the last entry's 8 bytes: offsets 4 to 11 are data.
+  index = mpak::readArchiveIndex(toBytes(testing_support::buildArchiveBytes(
       {{.path = "out", .copies = 2, .storedSizeField = 2, .dataOffsets = {{4, 11}}},
        {.path = "in", .copies = 2, .storedSizeField = 4, .dataOffsets = {{8, 4}}},
        {.path = "z", .stored = "12345678"}})));
@@ -161,6 +161,87 @@ TEST(DamagedArchive, IsRefusedNamingWhatAndWhere) {
                   [&] { mpak::readArchiveIndex(toBytes(bytes.substr(0, row.cutTo))); }),
               row.message);
   }
+}
+
+TEST(LibraryTable, FindsTheRightLine) {
+  struct Row {
+    std::string table, path;
+    int line;            // 0: no line matches
+    std::string fields;  // "f1|f2|f3|path" of the match
+  };
+  const Row rows[] = {
+      {"--c\r\n\r\n01 2 1 Data\\File.BIN", "data\\file.bin", 3, "01|2|1|Data\\File.BIN"},
+      {"00 1 0 \xC9t\xC9", "\xE9T\xE9", 1, "00|1|0|\xC9t\xC9"},
+      {"   --note 1 1 x\r\n00 1 0 --note 1 1 x", "--note 1 1 x", 2, "00|1|0|--note 1 1 x"},
+      {"01 1 0 my folder\\a file.txt", "my folder\\a file.txt", 1, "01|1|0|my folder\\a file.txt"},
+      {"--c\n00 3 1 a\\b.dat\n01 1 0 c.dat\n", "c.dat", 3, "01|1|0|c.dat"},
+      {"   01 4 1 x\\y   \r\n", "x\\y", 1, "01|4|1|x\\y"},
+      {"00 2 0 extra.bin old note", "EXTRA.bin", 1, "00|2|0|extra.bin old note"},
+      {"01 1 a\\b.txt", "a\\b.txt", 0, ""},
+      {"00 1 0 a\r00 2 0 b", "a\r00 2 0 b", 1, "00|1|0|a\r00 2 0 b"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.table);
+    auto table = mpak::LibraryTable::parse(row.table);
+    const mpak::TocLine* line = table.find(row.path);
+    ASSERT_EQ(line != nullptr, row.line != 0);
+    if (line) {
+      EXPECT_EQ(line->lineNumber, row.line);
+      EXPECT_EQ(
+          line->compressField + "|" + line->copiesField + "|" + line->stocField + "|" + line->path,
+          row.fields);
+    }
+  }
+}
+
+template <typename Read>
+std::string outcome(Read read) {
+  try {
+    return std::to_string(read());
+  } catch (const mpak::FormatError& e) {
+    return e.what();
+  }
+}
+
+TEST(LibraryTable, ValidatesTheFieldsAsThePackNeedsThem) {
+  auto badCopies = [](const std::string& line, const std::string& field) {
+    return "library table line 2 (\"" + line + "\"): copies \"" + field +
+           "\" is not a whole number from 0 to 32767";
+  };
+  struct Row {
+    std::string line;
+    bool compress;
+    std::string copies, inStoc;  // the value, or the error
+  };
+  const Row rows[] = {
+      {"00 3 1 a\\b.dat", false, "3", "1"},
+      {"01 32767 0 a", true, "32767", "0"},
+      {"01 32768 0 a", true, badCopies("01 32768 0 a", "32768"), "0"},
+      {"00 -1 0 a", false, badCopies("00 -1 0 a", "-1"), "0"},
+      {"01  0 a b", true, badCopies("01  0 a b", ""), "0"},
+      {"00 1 255 a", false, "1", "0"},
+      {"00 1 256 a", false, "1",
+       "library table line 2 (\"00 1 256 a\"): STOC field \"256\" is not a whole number from 0 "
+       "to 255"}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    auto table = mpak::LibraryTable::parse("--c\r\n" + row.line);
+    ASSERT_EQ(table.lines().size(), 1u);
+    const mpak::TocLine& line = table.lines()[0];
+    EXPECT_EQ(line.compress(), row.compress);
+    EXPECT_EQ(outcome([&] { return line.copies(); }), row.copies);
+    EXPECT_EQ(outcome([&] { return line.inStoc(); }), row.inStoc);
+  }
+}
+
+TEST(Cp1252, EveryByteRoundTripsAndKnownLettersMap) {
+  std::string all;
+  for (int b = 1; b < 256; ++b)
+    all.push_back(static_cast<char>(b));
+  EXPECT_EQ(util::utf8ToCp1252(util::cp1252ToUtf8(all)), all);
+  EXPECT_EQ(util::cp1252ToUtf8("\x80 caf\xE9"), "€ café");
+  EXPECT_EQ(util::utf8ToCp1252("Œuvre"), "\x8Cuvre");
+  EXPECT_EQ(util::utf8ToCp1252("日本"), "??");
 }
 
 }  // namespace

@@ -17,21 +17,18 @@ class FailingSink : public mpak::Sink {
  public:
   FailingSink(mpak::Sink& inner, std::uint64_t budget) : m_inner(inner), m_budget(budget) {}
 
-  void write(std::span<const std::uint8_t> bytes) override {
-    spend(bytes.size());
-    m_inner.write(bytes);
-  }
+  void write(std::span<const std::uint8_t> bytes) override { m_inner.write(spend(bytes)); }
   void writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
-    spend(bytes.size());
-    m_inner.writeAt(offset, bytes);
+    m_inner.writeAt(offset, spend(bytes));
   }
   std::uint64_t position() const override { return m_inner.position(); }
 
  private:
-  void spend(std::uint64_t n) {
-    if (n > m_budget)
+  std::span<const std::uint8_t> spend(std::span<const std::uint8_t> bytes) {
+    if (bytes.size() > m_budget)
       throw SinkFull();
-    m_budget -= n;
+    m_budget -= bytes.size();
+    return bytes;
   }
 
   mpak::Sink& m_inner;

@@ -1,6 +1,5 @@
-// A recording Window for tests: keeps every control's text, the list items and their
-// selection, the log pane, the message boxes and the folder browser's titles. Dialogs
-// return pre-set answers.
+// A recording Window for tests: keeps every control's text, the list items and their selection, the
+// log pane, the message boxes and the folder browser's titles. Dialogs return pre-set answers.
 #pragma once
 
 #include <deque>
@@ -67,9 +66,7 @@ class FakeWindow : public app::Window {
     browseTitles.push_back(title);
     return next(folderAnswers);
   }
-  bool isChecked(std::string_view control) const override {
-    return checked.count(std::string(control)) > 0;
-  }
+  bool isChecked(std::string_view) const override { return false; }
   bool openFolder(const std::string& path) override {
     openedFolders.push_back(path);
     return fileManagerWorks;
@@ -95,7 +92,6 @@ class FakeWindow : public app::Window {
   std::vector<std::string> browseTitles;
   std::vector<std::string> openedFolders;
   bool fileManagerWorks = true;
-  std::set<std::string> checked;
 
  private:
   static std::optional<std::string> next(std::deque<std::optional<std::string>>& answers) {

@@ -1,0 +1,218 @@
+// The conventions every command shares: traps show their exact message shape and restore the
+// pointer, and the chooser remembers the folder of the last chosen file. The "?" buttons show their
+// help text with the caret at the start and leave the log alone; the "Open Folder" buttons open the
+// right folder and say when they cannot. Start-up titles the window, makes the working folders
+// below the program folder (leaving existing ones and their files alone, passing over one it cannot
+// make), empties the files of Temp while keeping its sub-folders, and clears the status line and
+// the log pane. Form_Resize keeps the window at least 12000 x 8460 twips outside, keeps the option
+// column flush right, stacks list, status line and log pane under each other, and leaves a
+// minimized window alone.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <stdexcept>
+#include <string>
+
+#include "app/commands/help_and_folders.h"
+#include "app/form_design.h"
+#include "app/layout.h"
+#include "app/shell.h"
+#include "support/command_harness.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::FakeWindow;
+using testing_support::slurp;
+using testing_support::TempDir;
+
+struct ShellFixture : ::testing::Test, testing_support::CommandHarness {};
+
+TEST_F(ShellFixture, TrapsShowTheOperationMessageAnEmptyLineAndTheDescription) {
+  const std::pair<std::function<void()>, const char*> rows[] = {
+      {[] { throw std::runtime_error("disk full"); }, "disk full"},
+      {[] { throw std::bad_alloc(); }, "Out of memory"},
+      {[] { throw 42; }, "Unknown error"},
+  };
+  for (const auto& [fail, description] : rows) {
+    window.messages.clear();
+    window.setBusy(true);
+    EXPECT_FALSE(app::runTrapped(shell, "Extract error.", fail));
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].icon, app::Icon::Exclamation);
+    EXPECT_EQ(window.messages[0].text, std::string("Extract error.\r\n\r\n") + description);
+    EXPECT_FALSE(window.busy) << "the trap restores the pointer";
+  }
+  EXPECT_TRUE(app::runTrapped(shell, "Extract error.", [] {}));
+}
+
+TEST_F(ShellFixture, ChooserOpensInTheRememberedFolderAndStoresTheNewOne) {
+  state.programFolder = "/opt/tarnwick";
+  // First run: nothing stored, the chooser opens in the program folder.
+  window.fileAnswers.push_back(std::string("/data/games/x/ui.mpak"));
+  EXPECT_EQ(app::ChooseInputFile(window, settings, state, "Select File [.mpak]", "*.mpak"),
+            "/data/games/x/ui.mpak");
+  EXPECT_EQ(window.chooserCalls[0].initialFolder, "/opt/tarnwick");
+  EXPECT_EQ(settings.values["Tarnwick/Preferences/OpenFilePath"], "/data/games/x");
+
+  // The choosers share the folder; a cancel changes nothing.
+  window.fileAnswers.push_back(std::nullopt);
+  EXPECT_FALSE(app::ChooseInputFile(window, settings, state, "Select File [.fsb]", "*.fsb"));
+  EXPECT_EQ(window.chooserCalls[1].initialFolder, "/data/games/x");
+  EXPECT_EQ(settings.values["Tarnwick/Preferences/OpenFilePath"], "/data/games/x");
+
+  // Drive roots, folders with blanks and "\" separators.
+  const std::pair<const char*, const char*> rows[] = {{"C:\\a.mpak", "C:"},
+                                                      {"D:\\x\\y\\b.fsb", "D:\\x\\y"},
+                                                      {"/a.mpak", "/"},
+                                                      {"/x/y z/c.mmod", "/x/y z"}};
+  for (const auto& [path, folder] : rows)
+    EXPECT_EQ(app::rememberedFolderOf(path), folder) << path;
+}
+
+TEST_F(ShellFixture, HelpTextsReplaceThePaneAndFolderOpenersOpenTheirFolderOrSaySo) {
+  home.write("packing_files.txt", "PACKING\r\nFeld \xFC\r\n");
+  state.logText = "the log\r\n";
+  window.log = "the log\r\n";
+
+  app::butFilePackerQuestion_Click(context);
+  EXPECT_EQ(window.log, "PACKING\r\nFeld \xC3\xBC\r\n");
+  EXPECT_FALSE(window.caretEnd);
+  app::butFileExtractorQuestion_Click(context);  // no such file: an empty pane
+  EXPECT_EQ(window.log, "");
+  EXPECT_EQ(state.logText, "the log\r\n");
+  EXPECT_TRUE(window.messages.empty());
+
+  // The folder openers open their folder or say which they could not.
+  const std::string extracted = home.str() + "/ExtractedFiles";
+  app::butOpenFolder_Click(context);  // no archive loaded
+  session.archive.fileName = "ui.mpak";
+  app::butOpenFolder_Click(context);  // loaded, nothing extracted yet
+  home.write("ExtractedFiles/ui.mpak/a.txt", "a");
+  app::butOpenFolder_Click(context);
+  app::butOpenNewMPAKsFolder_Click(context);
+  app::butOpenSoundsFolder_Click(context);
+  EXPECT_EQ(window.openedFolders,
+            (std::vector<std::string>{extracted, extracted, extracted + "/ui.mpak",
+                                      home.str() + "/NewMPAKs", home.str() + "/Sounds"}));
+  EXPECT_TRUE(window.messages.empty());
+
+  window.fileManagerWorks = false;
+  app::butOpenSoundsFolder_Click(context);
+  ASSERT_EQ(window.messages.size(), 1u);
+  EXPECT_EQ(window.messages[0].icon, app::Icon::Information);
+  EXPECT_EQ(window.messages[0].text,
+            "No file manager could be started to open the folder " + home.str() + "/Sounds.");
+}
+
+TEST(Startup, MakesTheWorkingFoldersEmptiesTempClearsTheWindowAndFindsTheProgramFolder) {
+  TempDir home;
+  home.write("NewMPAKs", "not a folder");  // a folder that cannot be made is passed over
+  home.write("Temp/old.gz", "x");
+  home.write("Temp/nested/keep.bin", "k");
+  home.write("Library/ui.mpak.toc", "edited");
+  FakeWindow window;
+  window.texts["Text1"] = "Text1";
+  window.log = "old";
+  app::AppState state;
+  ASSERT_TRUE(app::Startup(window, state, home.str()));
+  for (auto name : {"ExtractedFiles", "Temp", "Library", "Sounds"})
+    EXPECT_TRUE(fs::is_directory(home.path() / name)) << name;
+  EXPECT_TRUE(window.messages.empty());
+  EXPECT_FALSE(fs::exists(home.path() / "Temp/old.gz"));
+  EXPECT_EQ(slurp(home.path() / "Temp/nested/keep.bin"), "k");
+  EXPECT_EQ(slurp(home.path() / "Library/ui.mpak.toc"), "edited");
+  EXPECT_EQ(window.text("Form1"), "Tarnwick  ver-1 build-113");
+  EXPECT_EQ(window.text("Text1"), "");
+  EXPECT_EQ(window.log, "");
+
+  ::setenv("TARNWICK_HOME", (home.str() + "/").c_str(), 1);  // overrides the executable's folder
+  EXPECT_EQ(app::programFolder(), home.str());
+  ::unsetenv("TARNWICK_HOME");
+  EXPECT_EQ(app::programFolder(), fs::read_symlink("/proc/self/exe").parent_path().string());
+}
+
+TEST(Startup, FailureBeforeTheFoldersEndsTheProgramWithTheCriticalMessage) {
+  struct BrokenWindow : FakeWindow {  // cannot take its title
+    void setText(std::string_view control, const std::string& text) override {
+      if (control == "Form1")
+        throw std::runtime_error("no title");
+      FakeWindow::setText(control, text);
+    }
+  } window;
+  TempDir home;
+  app::AppState state;
+  EXPECT_FALSE(app::Startup(window, state, home.str()));
+  ASSERT_EQ(window.messages.size(), 1u);
+  EXPECT_EQ(window.messages[0].icon, app::Icon::Critical);
+  EXPECT_EQ(window.messages[0].text, "Initialization error.\r\n\r\nno title\r\n\r\nTerminating.");
+  EXPECT_FALSE(fs::exists(home.path() / "Temp"));
+}
+
+// A frame of 120 x 510 twips around the client area.
+struct FakeLayout : app::LayoutPort {
+  FakeLayout(double w, double h) : clientW(w), clientH(h) {
+    for (const auto& c : app::formDesign())
+      rects[std::string(c.name)] = {double(c.left), double(c.top), double(c.width),
+                                    double(c.height)};
+  }
+  app::WindowState windowState() const override { return state; }
+  double outerWidth() const override { return clientW + 120; }
+  double outerHeight() const override { return clientH + 510; }
+  double clientWidth() const override { return clientW; }
+  double clientHeight() const override { return clientH; }
+  void setOuterWidth(double twips) override { clientW = twips - 120; }
+  void setOuterHeight(double twips) override { clientH = twips - 510; }
+  app::Rect rect(std::string_view c) const override { return rects.at(std::string(c)); }
+  void setRect(std::string_view c, const app::Rect& r) override {
+    rects[std::string(c)] = r;
+    ++writes;
+  }
+  app::WindowState state = app::WindowState::Normal;
+  int writes = 0;
+  double clientW, clientH;
+  std::map<std::string, app::Rect> rects;
+};
+
+// The panes fill the window left of the option frame, top to bottom, without overlapping.
+void expectLaidOut(const FakeLayout& w) {
+  auto right = [](const app::Rect& r) { return r.left + r.width; };
+  auto bottom = [](const app::Rect& r) { return r.top + r.height; };
+  auto frame = w.rect("Frame1"), list = w.rect("List1"), text = w.rect("Text1"),
+       log = w.rect("RichTextBox1");
+  EXPECT_LT(right(frame), w.clientW + 1);
+  EXPECT_GT(right(frame), w.clientW - 240);
+  for (const auto& pane : {list, text, log}) {
+    EXPECT_LE(right(pane), frame.left);
+    EXPECT_GT(pane.width, 0);
+  }
+  EXPECT_GT(text.top, bottom(list));
+  EXPECT_GT(log.top, bottom(text));
+  EXPECT_LT(bottom(log), w.clientH);
+  EXPECT_GT(bottom(log), w.clientH - 240);
+  EXPECT_LE(right(w.rect("Label2")), right(list));
+}
+
+TEST(Layout, PanesFillWindowsOfEverySizeTooSmallSnapsBackAndMinimizedIsLeftAlone) {
+  // Client size, then the outer size after the layout.
+  const double rows[][4] = {{12870, 7950, 12990, 8460},   {20000, 15000, 20120, 15510},
+                            {14000, 30000, 14120, 30510}, {5000, 3000, 12000, 8460},
+                            {5000, 9000, 12000, 9510},    {20000, 100, 20120, 8460}};
+  for (const auto& [w, h, outerW, outerH] : rows) {
+    SCOPED_TRACE(testing::Message() << w << " x " << h);
+    FakeLayout window(w, h);
+    app::Form_Resize(window);
+    EXPECT_DOUBLE_EQ(window.outerWidth(), outerW);
+    EXPECT_DOUBLE_EQ(window.outerHeight(), outerH);
+    expectLaidOut(window);
+  }
+  FakeLayout minimized(5000, 3000);  // is left alone
+  minimized.state = app::WindowState::Minimized;
+  app::Form_Resize(minimized);
+  EXPECT_EQ(minimized.writes, 0);
+  EXPECT_DOUBLE_EQ(minimized.outerWidth(), 5120);
+}
+
+}  // namespace

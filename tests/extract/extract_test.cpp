@@ -1,0 +1,438 @@
+// Property: what the archive writer stores, extraction gives back byte for byte and in order, with
+// the inflated bytes in flight within their bound (one larger entry goes through alone). The
+// window's extract command writes the tree, log and messages the user's guide gives; a damaged
+// entry is reported, never written, and never stops the others; one whose unpacked-size field is
+// wrong is written whole with a warning. A hostile or changing archive cannot crash extraction,
+// over-allocate, or write outside the root, whatever the entry paths or links. An extracted folder
+// compared with its archive names exactly the files added, removed and modified since (links and
+// temporaries of interrupted runs are not the user's files); the window's pack of the loaded
+// archive's folder lists them first.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "../../fuzz/fuzz_bodies.h"
+#include "app/commands/extract.h"
+#include "app/commands/pack.h"
+#include "extract/compare.h"
+#include "extract/entry_data.h"
+#include "extract/extractor.h"
+#include "extract/verifier.h"
+#include "mpak/archive_writer.h"
+#include "mpak/library_toc.h"
+#include "support/archive_builder.h"
+#include "support/command_harness.h"
+#include "util/deflate.h"
+#include "util/mapped_file.h"
+#include "util/temporary.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::compressed;
+using testing_support::crlf;
+using testing_support::filesBelow;
+using testing_support::RawEntry;
+using testing_support::slurp;
+using testing_support::stored;
+using Strings = std::vector<std::string>;
+
+class ProgramFolder : public testing_support::CommandHarness {
+ public:
+  // Writes archives/<name> and loads it as the load command does; selects `items`.
+  void load(const std::string& name, const std::vector<RawEntry>& entries,
+            std::initializer_list<int> items = {}) {
+    auto bytes = testing_support::buildArchiveBytes(entries);
+    auto& archive = session.archive;
+    archive.path = home.write("archives/" + name, bytes).string();
+    archive.fileName = name;
+    archive.catalogue.index = mpak::readArchiveIndex(testing_support::toBytes(bytes));
+    for (const auto& entry : archive.catalogue.entries())
+      window.addItems({entry.path});
+    window.setText("Label5", name);
+    window.selected.insert(items);
+  }
+  void extract() { app::butMassExtract_Click(context); }
+  fs::path root(const std::string& name = "ui.mpak") const {
+    return fs::path(state.folders.extractedFiles) / name;
+  }
+};
+
+class ExtractCommand : public ::testing::Test, public ProgramFolder {};
+
+TEST_F(ExtractCommand, EmptyEntriesAndEntriesWithoutCopiesGiveEmptyFiles) {
+  std::vector<RawEntry> entries = {stored("stored.bin", ""), compressed("deflate.bin", ""),
+                                   stored("none.bin", ""), stored("nonez.bin", "")};
+  entries[3].flag = 1;
+  for (auto* none : {&entries[2], &entries[3]}) {
+    none->copies = 0;
+    none->storedSizeField = none->unpackedSize = 0x7FFFFFF0;  // claimed, never read
+  }
+  load("ui.mpak", entries, {0, 1, 2, 3});
+  extract();
+  EXPECT_EQ(filesBelow(root()), (Strings{"deflate.bin", "none.bin", "nonez.bin", "stored.bin"}));
+  for (const auto& f : filesBelow(root()))
+    EXPECT_EQ(fs::file_size(root() / f), 0u) << f;
+  EXPECT_TRUE(window.log.ends_with(crlf({"4 files extracted.", "Extraction complete."})))
+      << window.log;
+  EXPECT_TRUE(window.messages.empty());
+}
+
+TEST(ExtractCommandRefusal, NoArchiveOrNothingSelectedSaysSoAndTouchesNothing) {
+  for (bool noArchive : {true, false}) {
+    ProgramFolder p;
+    p.load("ui.mpak", {stored("a.txt", "a")});
+    if (noArchive) {
+      p.session.archive = {};
+      p.window.selected.insert(0);
+    }
+    p.home.write("Temp/old.gz", "stale");
+    p.window.onMessage = [&] { EXPECT_TRUE(p.window.chooserCalls.empty()) << "chooser after"; };
+    p.extract();
+    ASSERT_EQ(p.window.messages.size(), 1u);
+    EXPECT_EQ(p.window.messages[0].icon, app::Icon::Information);
+    EXPECT_EQ(p.window.messages[0].text,
+              noArchive ? "No MPAK file loaded.\r\n\r\nFirst select an .MPAK file you want to "
+                          "extract."
+                        : "No files selected.");
+    EXPECT_EQ(p.window.chooserCalls.size(), noArchive ? 1u : 0u);
+    EXPECT_EQ(slurp(fs::path(p.state.folders.temp) / "old.gz"), "stale");
+    EXPECT_TRUE(filesBelow(p.state.folders.extractedFiles).empty());
+  }
+}
+
+TEST_F(ExtractCommand, SelectedEntriesReplaceEarlierFilesResizedOnesWarnAndDamagedOnesFailAlone) {
+  // Sound data with a wrong size field is written whole: 2000 bytes that compress to a few
+  // dozen with a field of 99999 (more than the stored bytes can give) and of 5 (far less), and
+  // noise larger than the first guess the field allows and the first retry. Damaged data is
+  // logged with its reason and never written, and never stops the other entries.
+  std::string text(2000, '\0'), noise(3 << 20, '\0');
+  for (std::size_t i = 0; i < text.size(); ++i)
+    text[i] = "abcdefgh\r\n"[i % 10];
+  std::uint32_t x = 7;
+  for (auto& c : noise)
+    c = static_cast<char>((x = x * 1103515245 + 12345) >> 24);
+  auto large = compressed("m/large.txt", text), small = compressed("small.txt", text),
+       big = compressed("big.bin", noise), notDeflate = compressed("bad.bin", "content"),
+       pastEnd = stored("far.bin", "content");
+  large.unpackedSize = 99999;
+  small.unpackedSize = 5;
+  big.unpackedSize = 100;
+  notDeflate.stored = "\x07\xFF\xFF\xFF";
+  pastEnd.storedSizeField = 0xFFFFFF;
+  load("my+mod.mpak",
+       {compressed("a+b/c+d.txt", "plus"), compressed("no.txt", "not chosen"),
+        stored("caf\xE9+.txt", "euro"), notDeflate, large, pastEnd, small, big},
+       {0, 2, 3, 4, 5, 6, 7});
+  auto items = window.items;
+  extract();
+  const auto folder = root("my+mod.mpak");
+  std::ofstream(folder / "a+b" / "c+d.txt") << "edited by the user, longer";
+  std::ofstream(folder / "caf\xC3\xA9+.txt") << "x";
+  for (const char* earlier : {"bad.bin", "far.bin"})
+    std::ofstream(folder / earlier) << "from an earlier run";
+  window.messages.clear();
+  extract();
+  EXPECT_EQ(filesBelow(folder), (Strings{"a+b/c+d.txt", "bad.bin", "big.bin", "caf\xC3\xA9+.txt",
+                                         "far.bin", "m/large.txt", "small.txt"}));
+  EXPECT_EQ(slurp(folder / "a+b" / "c+d.txt"), "plus");
+  EXPECT_EQ(slurp(folder / "caf\xC3\xA9+.txt"), "euro");
+  for (const char* whole : {"m/large.txt", "small.txt"})
+    EXPECT_EQ(slurp(folder / whole), text) << whole;
+  EXPECT_EQ(slurp(folder / "big.bin"), noise);
+  for (const char* earlier : {"bad.bin", "far.bin"})
+    EXPECT_EQ(slurp(folder / earlier), "from an earlier run") << earlier;
+  EXPECT_EQ(window.log,
+            crlf({"Extracting 1\\7: a+b\\c+d.txt",
+                  "Extracting 2\\7: \\caf\xC3\xA9+.txt",
+                  "Extracting 3\\7: \\bad.bin",
+                  "Extracting 4\\7: m\\large.txt",
+                  "Warning: m\\large.txt inflates to 2000 bytes, the table says 99999.",
+                  "Extracting 5\\7: \\far.bin",
+                  "Failed: copy 1 (16777215 bytes at offset 0x133) runs past the end of the file "
+                  "(3146335 bytes).",
+                  "Extracting 6\\7: \\small.txt",
+                  "Warning: small.txt inflates to 2000 bytes, the table says 5.",
+                  "Extracting 7\\7: \\big.bin",
+                  "Warning: big.bin inflates to 3145728 bytes, the table says 100.",
+                  "Unzipping 1\\5: my+mod.mpak+a+b+c+d.txt.gz",
+                  "Unzipping 2\\5: my+mod.mpak+bad.bin.gz",
+                  "Failed: the data is not valid DEFLATE data.",
+                  "Unzipping 3\\5: my+mod.mpak+m+large.txt.gz",
+                  "Unzipping 4\\5: my+mod.mpak+small.txt.gz",
+                  "Unzipping 5\\5: my+mod.mpak+big.bin.gz",
+                  "4 files unzipped.",
+                  "5 files extracted.",
+                  "3 files inflated to another size than the table says.",
+                  "2 entries failed.",
+                  "Extraction complete."}));
+  ASSERT_EQ(window.messages.size(), 1u);
+  EXPECT_EQ(window.messages[0].icon, app::Icon::Exclamation);
+  EXPECT_EQ(window.messages[0].text,
+            "2 entries could not be extracted.\r\n\r\nThe log lists each one with the reason.");
+  EXPECT_EQ(window.items, items);
+  EXPECT_EQ(window.selected, (std::set<int>{0, 2, 3, 4, 5, 6, 7}));
+  EXPECT_FALSE(window.busy);
+}
+
+TEST_F(ExtractCommand, AFolderComparedWithItsArchiveNamesWhatWasAddedRemovedAndModified) {
+  load("ui.mpak",
+       {compressed("scripts/init.lua", "print('hello')"), stored("font.dat", "glyphs"),
+        compressed("textures/back.tga", std::string(5000, 't')), stored("same.txt", "abc"),
+        compressed("gone.txt", "bye")},
+       {0, 1, 2, 3, 4});
+  extract();
+  home.write("ExtractedFiles/ui.mpak/scripts/init.lua", "print('edited')");  // other size
+  home.write("ExtractedFiles/ui.mpak/same.txt", "xyz");                      // same size
+  home.write("ExtractedFiles/ui.mpak/new/added.txt", "new");
+  home.write("ExtractedFiles/ui.mpak/" + util::temporaryName("x"), "half");
+  fs::remove(root() / "gone.txt");
+  ASSERT_EQ(::symlink("font.dat", (root() / "link.dat").c_str()), 0);
+
+  const util::MappedFile file(session.archive.path);
+  const auto diff = extract::diffFolder(file.bytes(), session.archive.catalogue.index, root());
+  EXPECT_EQ(diff.modified, (Strings{"scripts/init.lua", "same.txt"}));
+  EXPECT_EQ(diff.added, Strings{"new/added.txt"});
+  EXPECT_EQ(diff.removed, Strings{"gone.txt"});
+  EXPECT_EQ(diff.unchanged, 2u);
+  EXPECT_TRUE(diff.unreadable.empty());
+
+  // Packed in the window, the folder of the loaded archive lists them before the table's
+  // reconciliation.
+  home.write("Library/ui.mpak.toc", mpak::libraryTocText(session.archive.catalogue.entries()));
+  window.folderAnswers.push_back(root().string());
+  app::butSelectMPAKFolder_Click(context);
+  state.logText.clear();
+  app::butPackMPAK_Click(context);
+  EXPECT_PRED_FORMAT2(testing::IsSubstring,
+                      crlf({"Changed since extraction: 4 files", "  modified  scripts\\init.lua",
+                            "  modified  same.txt", "  added  new\\added.txt",
+                            "  removed  gone.txt", "Table lines that name no file: 1"}),
+                      window.log);
+}
+
+TEST(RoundTrip, ThousandsOfWrittenEntriesComeBackByteForByte) {
+  // Text that compresses and noise that does not, empty and large files, up to three folders
+  // deep; copies 0 to 3 (0 comes back empty), every 10th entry in the STOC.
+  std::mt19937 rng(20240611);
+  std::vector<mpak::BuiltEntry> entries;
+  std::vector<RawEntry> laidOut;
+  std::map<std::string, std::string> expected;
+  for (std::size_t i = 0; i < 3000; ++i) {
+    auto n = [](std::size_t v) { return std::to_string(v); };
+    std::string path = "d" + n(i % 23) + "/s" + n(i % 7) + (i % 3 ? "" : "/t" + n(i % 5)) + "/f" +
+                       n(i) + (i % 2 ? ".txt" : ".bin");
+    std::string content(i % 50 == 0 ? 0 : (i % 97 == 0 ? 200000 + rng() % 100000 : rng() % 3000),
+                        '\0');
+    for (std::size_t k = 0; k < content.size(); ++k)
+      content[k] = i % 2 ? "lorem ipsum dolor sit amet "[(k + i) % 27] : static_cast<char>(rng());
+    auto raw = testing_support::toBytes(content), packed = util::deflateRaw(raw, 6);
+    const bool pack = packed.size() < raw.size();
+    const auto copies = static_cast<std::uint16_t>(i % 101 == 0 ? 0 : 1 + i % 3);
+    expected[path] = copies == 0 ? "" : content;
+    entries.push_back({path, pack ? packed : raw, static_cast<std::uint32_t>(raw.size()), pack,
+                       copies, i % 10 == 0});
+    laidOut.push_back({path, testing_support::toString(entries.back().stored),
+                       static_cast<std::uint32_t>(raw.size()), pack, copies, i % 10 == 0});
+  }
+  const auto data = mpak::buildArchive(entries);
+  // The writer lays the entries out exactly as the hand layout does.
+  ASSERT_TRUE(testing_support::toString(data) == testing_support::buildArchiveBytes(laidOut));
+  const auto index = mpak::readArchiveIndex(data);
+  ASSERT_EQ(index.entries.size(), entries.size());
+
+  for (unsigned threads : {1u, 2u}) {
+    SCOPED_TRACE(threads);
+    testing_support::TempDir dir;
+    extract::ExtractOptions options;
+    options.pipeline.threads = threads;
+    std::vector<std::size_t> order;
+
+    auto summary =
+        extract::extractEntries(data, index, extract::everyEntry(index), dir.path(), options,
+                                [&](const extract::EntryReport& what, std::size_t, std::size_t) {
+                                  order.push_back(what.entryIndex);
+                                });
+
+    EXPECT_TRUE(summary.problems.empty());
+    EXPECT_EQ(order, extract::everyEntry(index));
+    std::map<std::string, std::string> got;
+    for (const auto& f : filesBelow(dir.path()))
+      got[f] = slurp(dir.path() / f);
+    EXPECT_TRUE(got == expected) << got.size() << " files for " << expected.size() << " entries";
+  }
+}
+
+TEST(Pipeline, InflatedBytesInFlightStayWithinTheBound) {
+  constexpr std::size_t kMiB = 1 << 20;
+  const std::string mebibyte(kMiB, 'z'), five(5 * kMiB, 'f');
+  std::vector<RawEntry> entries;
+  for (int i = 0; i < 12; ++i)
+    entries.push_back(compressed("m" + std::to_string(i), mebibyte));
+  entries.push_back(compressed("five", five));
+  const auto bytes = testing_support::toBytes(testing_support::buildArchiveBytes(entries));
+  const auto index = mpak::readArchiveIndex(bytes);
+
+  const std::vector<std::size_t> small = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+  const std::vector<std::size_t> withLarge = {0, 1, 12, 2, 3};
+  const struct {
+    const std::vector<std::size_t>& order;
+    std::size_t most, least;
+  } rows[] = {{small, 3 * kMiB, 2 * kMiB}, {withLarge, 5 * kMiB, 5 * kMiB}};
+  for (const auto& row : rows) {
+    extract::PipelineOptions options;
+    options.threads = 2;
+    options.maxInFlightBytes = 3 * kMiB;
+    std::size_t consumed = 0;
+    // A slow consumer, so the workers run as far ahead as the bound lets them.
+    auto peak = extract::forEachEntryData(
+        bytes, index, row.order, options, {}, [&](std::size_t, extract::EntryData& data) {
+          EXPECT_EQ(data.state, extract::EntryData::State::Ready) << data.reason;
+          std::this_thread::sleep_for(std::chrono::milliseconds(5));
+          ++consumed;
+        });
+    EXPECT_EQ(consumed, row.order.size());
+    EXPECT_LE(peak, row.most);
+    EXPECT_GE(peak, row.least) << "the workers never ran ahead";
+  }
+}
+
+// An archive truncated by another program in the middle of an extraction: no crash (the
+// pages past the new end would raise SIGBUS), and either every file whole from data already
+// read, or the extraction stopped with nothing wrong written.
+TEST(ChangingArchive, ATruncationWhileReadingNeverCrashesOrWritesWhatWasNotThere) {
+  testing_support::TempDir dir;
+  const std::string big(256 << 10, 'b'), text(100000, 'c');
+  const auto path =
+      dir.write("live.mpak",
+                testing_support::buildArchiveBytes(
+                    {stored("a.txt", "first"), stored("big.bin", big), compressed("c.txt", text)}));
+  util::MappedFile file(path);
+  const auto index = mpak::readArchiveIndex(file.bytes());
+  const auto out = dir.path() / "out";
+  fs::create_directory(out);
+  const auto replacedBefore = util::mappedPagesReplaced();
+  auto truncateAfterTheFirst = [&](const extract::EntryReport&, std::size_t n, std::size_t) {
+    if (n == 1)
+      fs::resize_file(path, 64);
+  };
+  try {
+    extract::extractEntries(file.bytes(), index, extract::everyEntry(index), out, {},
+                            truncateAfterTheFirst);
+    EXPECT_EQ(slurp(out / "big.bin"), big);
+    EXPECT_EQ(slurp(out / "c.txt"), text);
+  } catch (const util::MappingChanged& e) {
+    EXPECT_STREQ(e.what(), "the archive changed while it was being read");
+    EXPECT_EQ(filesBelow(out), Strings{"a.txt"});
+  }
+  const volatile std::uint8_t* pastTheEnd = file.bytes().data() + file.size() - 1;
+  EXPECT_EQ(*pastTheEnd, 0);
+  EXPECT_GT(util::mappedPagesReplaced(), replacedBefore);
+}
+
+// Every seed of every fuzz target passes through the same code in the normal test run, and
+// an archive seed, extracted whole, writes nothing outside the root.
+TEST(HostileArchive, FuzzSeedsNeverCrashOrEscape) {
+  int files = 0, read = 0;
+  auto extractAll = [&read](const std::string& bytes) {
+    const auto data = testing_support::toBytes(bytes);
+    fuzzing::exerciseArchiveReader(data);
+    mpak::ArchiveIndex index;
+    try {
+      index = mpak::readArchiveIndex(data);
+    } catch (const mpak::FormatError&) {
+      return;
+    }
+    ++read;
+    testing_support::TempDir dir;
+    fs::create_directory(dir.path() / "root");
+    extract::ExtractOptions options;
+    options.pipeline.maxInFlightBytes = 1 << 20;
+    auto summary = extract::extractEntries(data, index, extract::everyEntry(index),
+                                           dir.path() / "root", options);
+    EXPECT_EQ(summary.total(), index.entries.size());
+    extract::verifyArchive(data, index);
+    for (const auto& f : filesBelow(dir.path()))
+      EXPECT_TRUE(f.starts_with("root/")) << f;
+  };
+  using testing_support::toBytes;
+  const std::pair<const char*, std::function<void(const std::string&)>> targets[] = {
+      {"archive_reader", extractAll},
+      {"library_toc", [](const std::string& s) { fuzzing::exerciseLibraryToc(s); }},
+      {"model_scan", [](const std::string& s) { fuzzing::exerciseModelScan(toBytes(s)); }},
+      {"package", [](const std::string& s) { fuzzing::exercisePackage(toBytes(s)); }},
+      {"sound_bank", [](const std::string& s) { fuzzing::exerciseSoundBank(toBytes(s)); }}};
+  const auto corpus = fs::path(__FILE__).parent_path() / "../../fuzz/corpus";
+  for (const auto& [target, body] : targets)
+    for (const auto& seed : fs::directory_iterator(corpus / target)) {
+      SCOPED_TRACE(seed.path().string());
+      EXPECT_NO_THROW(body(slurp(seed.path())));
+      ++files;
+    }
+  EXPECT_GE(files, 20);
+  EXPECT_GT(read, 0);
+}
+
+TEST(UnsafePath, EveryUnsafeFormIsRefusedLoggedAndLandsNowhere) {
+  // Path, reason; "T" in a path becomes a token no other file carries.
+  const std::pair<std::string, std::string> forms[] = {
+      {"", "the path is empty"},
+      {"/T.txt", "the path is absolute"},
+      {"\\T.txt", "the path is absolute"},
+      {"c:T.txt", "the path starts with a drive letter"},
+      {"a/../../T.txt", "the path has a \"..\" segment"},
+      {"./T.txt", "the path has a \".\" segment"},
+      {"a//T.txt", "the path has an empty name"},
+      {std::string("T\0/../../x", 10), "the path holds a NUL byte"}};
+  std::random_device rd;
+  const std::string tok = "tw-escape-" + std::to_string(rd()) + std::to_string(rd());
+  for (auto [path, reason] : forms) {
+    SCOPED_TRACE(path);
+    ProgramFolder p;
+    for (auto at = path.find('T'); at != std::string::npos; at = path.find('T', at + tok.size()))
+      path.replace(at, 1, tok);
+    // Its neighbours look unsafe but are not.
+    p.load("ui.mpak", {stored("..a/b../...", "b"), compressed(path, tok), stored("a\\C:x", "a")},
+           {0, 1, 2});
+    p.extract();
+    EXPECT_EQ(filesBelow(p.home.path()),
+              (Strings{"ExtractedFiles/ui.mpak/..a/b../...", "ExtractedFiles/ui.mpak/a/C:x",
+                       "archives/ui.mpak"}));
+    EXPECT_TRUE(p.window.log.ends_with(crlf(
+        {"Refused (unsafe path): " + reason + ".", "Extracting 3\\3: a\\C:x", "0 files unzipped.",
+         "2 files extracted.", "1 entries refused (unsafe path).", "Extraction complete."})))
+        << p.window.log;
+    for (const auto& dir : {p.home.path().parent_path(), fs::path("/"), fs::current_path()})
+      for (const auto& file : fs::directory_iterator(dir))
+        EXPECT_EQ(file.path().filename().string().find(tok), std::string::npos) << file.path();
+  }
+}
+
+TEST(UnsafePath, PlantedLinkIsNotFollowed) {
+  testing_support::TempDir dir;
+  const auto root = dir.path() / "root", outside = dir.path() / "outside";
+  fs::create_directories(root);
+  fs::create_directories(outside);
+  fs::create_directory_symlink(outside, root / "a");
+  auto bytes = testing_support::toBytes(testing_support::buildArchiveBytes(
+      {stored("a/x.txt", "escaped"), stored("b/y.txt", "fine")}));
+  auto index = mpak::readArchiveIndex(bytes);
+  auto summary = extract::extractEntries(bytes, index, extract::everyEntry(index), root);
+  EXPECT_TRUE(fs::is_empty(outside));
+  EXPECT_EQ(slurp(root / "b" / "y.txt"), "fine");
+  EXPECT_EQ(summary.written, 1u);
+  ASSERT_EQ(summary.problems.size(), 1u);
+  EXPECT_NE(summary.problems[0].reason.find("symbolic link"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,352 @@
+// Property: packing an extracted folder with its own library table gives back the archive's entries
+// (order, paths, flags, copies, STOC membership, contents); the first table line that names a file
+// decides how it is packed; the folder walk packs every depth and nothing that is not the user's
+// file; and a failed pack leaves the previous archive and no temporary file. The format's limits
+// hold at their edges: 65535 entries (the 16-bit count) are written and read back; one more, or
+// more than 32767 where counts are taken as signed, is refused before anything is written. Data at
+// offsets past 2 GiB and up to the 4 GiB the offsets reach reads and extracts correctly (a sparse
+// file); a pack whose stored data would pass 4 GiB stops with a message at once. The window's pack
+// commands give the exact log lines and message boxes, write the archive to NewMPAKs, and leave the
+// previous archive alone when the pack fails.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+
+#include "app/commands/pack.h"
+#include "extract/extractor.h"
+#include "extract/verifier.h"
+#include "mpak/archive_writer.h"
+#include "pack/assembler.h"
+#include "support/archive_builder.h"
+#include "support/command_harness.h"
+#include "support/failing_sink.h"
+#include "support/temp_dir.h"
+#include "support/thrown.h"
+#include "util/deflate.h"
+#include "util/mapped_file.h"
+#include "util/temporary.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::crlf;
+using testing_support::slurp;
+using testing_support::thrown;
+using testing_support::toBytes;
+
+// Every file below `folder` with its bytes.
+std::map<std::string, std::string> contents(const fs::path& folder) {
+  std::map<std::string, std::string> out;
+  for (const auto& f : testing_support::filesBelow(folder))
+    out[f] = slurp(folder / f);
+  return out;
+}
+
+// Extracts every entry of `bytes` into `folder`; returns the archive's library table.
+std::string unpack(std::span<const std::uint8_t> bytes, const fs::path& folder) {
+  const auto index = mpak::readArchiveIndex(bytes);
+  fs::create_directory(folder);
+  auto summary = extract::extractEntries(bytes, index, extract::everyEntry(index), folder);
+  EXPECT_TRUE(summary.problems.empty());
+  return mpak::libraryTocText(index.entries);
+}
+
+mpak::BuiltEntry built(std::string path, std::string_view content, bool compress,
+                       std::uint16_t copies = 1, bool inStoc = false) {
+  auto raw = toBytes(content);
+  const auto size = static_cast<std::uint32_t>(raw.size());
+  return {std::move(path), compress ? util::deflateRaw(raw, 9) : raw, size, compress, copies,
+          inStoc};
+}
+
+pack::Plan planFor(const fs::path& root, const std::string& table,
+                   const pack::PackOptions& options = {}) {
+  auto parsed = mpak::LibraryTable::parse(table);
+  return pack::makePlan(pack::scanFolder(root), &parsed, options);
+}
+
+TEST(PackRoundTrip, AnExtractedArchivePacksBackToTheSameEntries) {
+  std::string noise(70000, '\0');
+  for (std::size_t i = 0; i < noise.size(); ++i)
+    noise[i] = static_cast<char>(i * 7919 % 251);
+  const std::vector<mpak::BuiltEntry> entries = {
+      built("z/last first.txt", "spaces in the name", true, 1, true),
+      built("textures/menu/back+front.dds", noise, true, 3, false),
+      built("caf\xE9/\xC4rger.lua", "Windows-1252 letters", false, 2, true),
+      built("empty.bin", "", true, 1, false),
+      built("gone.bin", "", false, 0, true),
+      built("a/b/c/d/e/f/g/h/i/j/k/l/m/n/o/p/q/r/deep.txt", "eighteen folders down", false),
+  };
+  testing_support::TempDir dir;
+  const auto table = unpack(mpak::buildArchive(entries), dir.path() / "tree");
+  const auto plan = planFor(dir.path() / "tree", table);
+  EXPECT_TRUE(plan.unusedLines.empty());
+  EXPECT_TRUE(plan.unnamedFiles.empty());
+
+  std::vector<std::string> archives;
+  for (unsigned threads : {1u, 2u}) {
+    pack::PackOptions options;
+    options.threads = threads;
+    options.maxInFlightBytes = 1;  // one file at a time ahead of the writer
+    auto target = dir.path() / ("new" + std::to_string(threads) + ".mpak");
+    pack::packArchive(dir.path() / "tree", plan, target, options);
+    archives.push_back(slurp(target));
+  }
+  // The same order, paths, flags, copies and STOC membership, and the same contents.
+  EXPECT_EQ(unpack(toBytes(archives[0]), dir.path() / "back"), table);
+  EXPECT_EQ(contents(dir.path() / "back"), contents(dir.path() / "tree"));
+  EXPECT_EQ(archives[0], archives[1]) << "the thread count changed the bytes";
+}
+
+TEST(PackPlan, TheFirstLineThatNamesAFileDecides) {
+  testing_support::TempDir dir;
+  for (const char* f : {"Data/Table.bin", "fx/wave.bin", "one.bin", "new.txt", "m+n.txt"})
+    dir.write(std::string("tree/") + f, "x");
+  const std::string table =
+      "--comment\r\n"
+      "  -- indented comment\r\n"
+      "00 3 0 data\\table.bin\r\n"
+      "01 9 0 DATA\\TABLE.BIN\r\n"  // a later line for the same file does not count
+      "01 1 01 fx/wave.bin\r\n"     // "/" names the file too; "01" is STOC 1
+      "1 1 2 one.bin\r\n"           // only "01" compresses, only 1 puts it in the STOC
+      "00 1 1 m+n.txt\r\n"
+      "01 1 0 removed\\file.dds";
+  // Each entry in plan order: "path compress copies stoc"; files no line names come last.
+  const std::pair<pack::PackOptions, std::string> rows[] = {
+      {{}, "Data/Table.bin 0 3 0|fx/wave.bin 1 1 1|one.bin 0 1 0|m+n.txt 0 1 1|new.txt 1 1 1|"},
+      {{.compressAll = true, .allStoc = true},
+       "Data/Table.bin 1 3 1|fx/wave.bin 1 1 1|one.bin 1 1 1|m+n.txt 1 1 1|new.txt 1 1 1|"}};
+  for (const auto& [options, decisions] : rows) {
+    const auto plan = planFor(dir.path() / "tree", table, options);
+    std::string got;
+    for (const auto& e : plan.entries)
+      got += e.path + " " + std::to_string(e.compress) + " " + std::to_string(e.copies) + " " +
+             std::to_string(e.inStoc) + "|";
+    EXPECT_EQ(got, decisions);
+    EXPECT_EQ(plan.unusedLines,
+              (std::vector<std::string>{"01 9 0 DATA\\TABLE.BIN", "01 1 0 removed\\file.dds"}));
+    EXPECT_EQ(plan.unnamedFiles, std::vector<std::string>{"new.txt"});
+  }
+}
+
+TEST(PackPlan, ANameThatCannotBecomeAnEntryPathStopsThePlanNamingIt) {
+  const std::pair<std::string, std::string> names[] = {
+      {std::string(120, 'd') + "/" + std::string(140, 'f'), "the path is 261 bytes long"},
+      {"\xE6\x97\xA5.txt", "the name has characters an archive path cannot hold"}};
+  for (const auto& [name, message] : names) {
+    testing_support::TempDir dir;
+    dir.write("tree/" + name, "a");
+    EXPECT_PRED_FORMAT2(testing::IsSubstring, message,
+                        thrown<pack::PackError>([&] { planFor(dir.path() / "tree", ""); }));
+  }
+}
+
+TEST(PackFolder, LinksSpecialFilesAndTemporariesAreReportedNotPacked) {
+  testing_support::TempDir dir, outside;
+  dir.write("tree/real.txt", "mine");
+  dir.write("tree/sub/" + util::temporaryName("x.dds"), "half-written");
+  outside.write("secret/key.txt", "not yours");
+  fs::create_symlink(outside.path() / "secret", dir.path() / "tree/linked");
+  fs::create_symlink(outside.path() / "secret/key.txt", dir.path() / "tree/key.txt");
+  ASSERT_EQ(::mkfifo((dir.path() / "tree/pipe").c_str(), 0600), 0);
+
+  auto scan = pack::scanFolder(dir.path() / "tree");
+  ASSERT_EQ(scan.files.size(), 1u);
+  EXPECT_EQ(scan.files[0].relative, "real.txt");
+  std::map<std::string, std::string> skipped;
+  for (const auto& s : scan.skipped)
+    skipped[s.relative.substr(0, 4)] = s.why;
+  EXPECT_EQ(skipped, (std::map<std::string, std::string>{
+                         {"key.", "a symbolic link"},
+                         {"link", "a linked folder, not entered"},
+                         {"pipe", "not a regular file"},
+                         {"sub/", "a temporary file left by an interrupted run"}}));
+}
+
+TEST(PackAtomicity, AFailedPackLeavesThePreviousArchiveAndNoTemporaryFile) {
+  testing_support::TempDir dir;
+  for (int i = 0; i < 20; ++i)
+    dir.write("tree/f" + std::to_string(i) + ".bin", std::string(5000, 'a' + i));
+  const auto target = dir.write("out/old.mpak", "the previous archive");
+  const auto plan = planFor(dir.path() / "tree", "");
+
+  // A disk that fills up half way.
+  EXPECT_THROW(pack::packArchive(dir.path() / "tree", plan, target, {}, {},
+                                 [](mpak::Sink& file) {
+                                   return std::make_unique<testing_support::FailingSink>(file, 700);
+                                 }),
+               testing_support::SinkFull);
+  // A file that went away between the walk and the read.
+  fs::remove(dir.path() / "tree/f7.bin");
+  EXPECT_EQ(
+      thrown<pack::PackError>([&] { pack::packArchive(dir.path() / "tree", plan, target, {}); }),
+      "cannot read f7.bin: No such file or directory");
+  EXPECT_EQ(slurp(target), "the previous archive");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "out"), fs::directory_iterator()), 1);
+}
+
+std::vector<mpak::WriterEntry> manyEntries(std::size_t count) {
+  std::vector<mpak::WriterEntry> entries(count);
+  for (std::size_t i = 0; i < count; ++i)
+    entries[i] = {"f" + std::to_string(i), 1, i % 2 == 0};
+  return entries;
+}
+
+TEST(FormatLimits, SixtyFiveThousandFiveHundredThirtyFiveEntriesAndNotOneMore) {
+  mpak::MemorySink sink;
+  mpak::ArchiveWriter writer(sink, manyEntries(65535), mpak::kFormatMaxEntries);
+  for (std::size_t i = 0; i < 65535; ++i)
+    writer.addData(std::vector<std::uint8_t>{static_cast<std::uint8_t>(i)}, 1, false);
+  writer.finish();
+  const auto index = mpak::readArchiveIndex(sink.bytes());
+  ASSERT_EQ(index.entries.size(), 65535u);
+  EXPECT_EQ(index.entries.back().path, "f65534");
+  EXPECT_EQ(index.stoc.size(), 32768u);
+  EXPECT_EQ(index.stoc.back().tocIndex, 65534);
+  EXPECT_EQ(extract::verifyArchive(sink.bytes(), index).badEntries, 0u);
+
+  mpak::MemorySink unused;
+  EXPECT_THROW(mpak::ArchiveWriter(unused, manyEntries(65536), mpak::kFormatMaxEntries),
+               mpak::FormatError);
+  EXPECT_THROW(mpak::ArchiveWriter(unused, manyEntries(32768)), mpak::FormatError);
+  EXPECT_EQ(unused.bytes().size(), 0u);
+
+  pack::FolderScan scan;
+  for (std::size_t i = 0; i < 65536; ++i)
+    scan.files.push_back({"f" + std::to_string(i), 1});
+  pack::PackOptions options;
+  options.maxEntries = mpak::kFormatMaxEntries;
+  EXPECT_PRED_FORMAT2(testing::IsSubstring,
+                      "holds 65536 files; an archive holds at most 65535 entries",
+                      thrown([&] { pack::makePlan(scan, nullptr, options); }));
+}
+
+TEST(FormatLimits, DataPastTwoGibibytesReadsAndPastFourIsRefused) {
+  testing_support::TempDir dir;
+  // Two entries whose data lies at 2.25 GiB and at the last offset below 4 GiB.
+  const std::uint32_t far[] = {0x90000000u, 0xFFFFFFF0u};
+  const std::string data[] = {"beyond two gibibytes", "just below four"};
+  const auto built = testing_support::buildArchive(
+      {{.path = "a.txt", .stored = data[0], .dataOffsets = std::vector{far[0]}},
+       {.path = "b.txt", .stored = data[1], .dataOffsets = std::vector{far[1]}}});
+  const auto path = dir.write("huge.mpak", built.bytes);
+  {
+    const int fd = ::open(path.c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    for (int i = 0; i < 2; ++i)
+      ASSERT_EQ(::pwrite(fd, data[i].data(), data[i].size(),
+                         static_cast<off_t>(built.rawdPosition + far[i])),
+                static_cast<ssize_t>(data[i].size()));
+    ::close(fd);
+  }
+  const util::MappedFile file(path);
+  const auto index = mpak::readArchiveIndex(file.bytes());
+  EXPECT_EQ(extract::verifyArchive(file.bytes(), index).badEntries, 0u);
+  fs::create_directory(dir.path() / "out");
+  const auto summary =
+      extract::extractEntries(file.bytes(), index, extract::everyEntry(index), dir.path() / "out");
+  EXPECT_EQ(summary.written, 2u);
+  EXPECT_EQ(slurp(dir.path() / "out/a.txt"), data[0]);
+  EXPECT_EQ(slurp(dir.path() / "out/b.txt"), data[1]);
+
+  // Four stored files of 1.5 GiB cannot all start below 4 GiB: refused before reading.
+  pack::FolderScan scan;
+  for (const char* name : {"w.bin", "x.bin", "y.bin", "z.bin"})
+    scan.files.push_back({name, std::uint64_t{3} << 29});
+  const auto table = mpak::LibraryTable::parse(
+      "--\r\n\r\n00 1 0 w.bin\r\n00 1 0 x.bin\r\n00 1 0 y.bin\r\n00 1 0 z.bin");
+  EXPECT_PRED_FORMAT2(testing::IsSubstring, "an archive's data offsets reach 4 GiB",
+                      thrown([&] { pack::makePlan(scan, &table, {}); }));
+}
+
+struct PackFixture : ::testing::Test, testing_support::CommandHarness {
+  void choose(const std::string& folder) {
+    window.folderAnswers.push_back(folder);
+    app::butSelectMPAKFolder_Click(context);
+  }
+};
+
+TEST_F(PackFixture, PacksTheChosenFolderAsTheTableSaysWithTheExactLog) {
+  home.write("ExtractedFiles/ui.mpak/b.txt", "bee");
+  home.write("ExtractedFiles/ui.mpak/sub/a.dds", "texture");
+  home.write("ExtractedFiles/ui.mpak/new.lua", "print()");
+  home.write("Library/ui.mpak.toc",
+             "--c\r\n\r\n00 2 0 sub\\a.dds\r\n01 1 1 b.txt\r\n01 1 0 old.bin");
+  choose(home.str() + "/ExtractedFiles/ui.mpak/");
+  EXPECT_EQ(window.browseTitles,
+            std::vector<std::string>{"Select .mpak folder from \\ExtractedFiles"});
+  EXPECT_EQ(window.text("Label13"), "ui.mpak");
+  app::butPackMPAK_Click(context);
+  EXPECT_TRUE(window.messages.empty()) << window.messages[0].text;
+  EXPECT_EQ(window.log,
+            crlf({"Zipping 1: b.txt.3.1.1.cmp", "Zipping 2: new.lua.7.1.1.cmp",
+                  "Copying 3: sub+a.dds.7.2.0.unc", "Packing 1/3: sub+a.dds.7.2.0.unc",
+                  "Packing 2/3: b.txt.3.1.1.cmp", "Packing 3/3: new.lua.7.1.1.cmp",
+                  "Table lines that name no file: 1", "  01 1 0 old.bin",
+                  "Files no table line names (packed compressed, 1 copy, in the STOC): 1",
+                  "  new.lua", "2 files zipped.", "3 files packed.", "TOC entries processed: 3",
+                  "STOC entries processed: 2", ".MPAK pack complete."}));
+  util::MappedFile archive(home.path() / "NewMPAKs" / "ui.mpak");
+  EXPECT_TRUE(mpak::libraryTocText(mpak::readArchiveIndex(archive.bytes()).entries)
+                  .ends_with("\r\n\r\n00 2 0 sub\\a.dds\r\n01 1 1 b.txt\r\n01 1 1 new.lua"));
+  EXPECT_EQ(window.text("Text1"), "");
+  EXPECT_FALSE(window.busy);
+
+  window.folderAnswers.push_back(std::nullopt);  // a cancelled browser changes nothing
+  app::butSelectMPAKFolder_Click(context);
+  EXPECT_EQ(window.text("Label13"), "ui.mpak");
+}
+
+TEST_F(PackFixture, InputChecksSayWhatIsMissingAndPackNothing) {
+  home.write("ExtractedFiles/notable.mpak/a.txt", "a");
+  struct Row {
+    std::string folder;  // "" = none chosen
+    app::Icon icon;
+    std::string text;
+  } rows[] = {
+      {"", app::Icon::Information,
+       "No MPAK folder selected.\r\n\r\nFirst select the extracted MPAK folder you want to "
+       "repack."},
+      {"/elsewhere/missing.mpak", app::Icon::Information,
+       "\\missing.mpak folder does not exist in \\ExtractedFiles folder."},
+      {"/elsewhere/notable.mpak", app::Icon::Exclamation,
+       "No library .toc file found for this .MPAK.\r\n\r\nOpen original .MPAK file again to "
+       "recreate."}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.text);
+    window.messages.clear();
+    window.browseTitles.clear();
+    if (!row.folder.empty())
+      choose(row.folder);
+    app::butPackMPAK_Click(context);
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].icon, row.icon);
+    EXPECT_EQ(window.messages[0].text, row.text);
+    // With no folder chosen the pack opens the browser; choose() opened it for the others.
+    EXPECT_EQ(window.browseTitles.size(), 1u);
+    EXPECT_FALSE(window.busy);
+  }
+  EXPECT_TRUE(fs::is_empty(home.path() / "NewMPAKs"));
+}
+
+TEST_F(PackFixture, AFailedPackNamesTheLineAndKeepsThePreviousArchive) {
+  home.write("ExtractedFiles/ui.mpak/a.txt", "a");
+  home.write("Library/ui.mpak.toc", "01 -1 0 a.txt");
+  home.write("NewMPAKs/ui.mpak", "the previous archive");
+  choose("ui.mpak");
+  app::butPackMPAK_Click(context);
+  ASSERT_EQ(window.messages.size(), 1u);
+  EXPECT_EQ(window.messages[0].icon, app::Icon::Exclamation);
+  EXPECT_EQ(window.messages[0].text,
+            "PackIt error.\r\n\r\nlibrary table line 1 (\"01 -1 0 a.txt\"): copies \"-1\" is not "
+            "a whole number from 0 to 32767");
+  EXPECT_EQ(window.log, crlf({"0 files zipped.", "0 files packed.", "TOC entries processed: 0",
+                              "STOC entries processed: 0", "STOC table was not created.",
+                              "Pack operation aborted due to error."}));
+  EXPECT_EQ(slurp(home.path() / "NewMPAKs/ui.mpak"), "the previous archive");
+}
+
+}  // namespace

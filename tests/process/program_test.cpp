@@ -1,0 +1,259 @@
+// Property: run as a program, tarnwick-cli prints its summary, no progress when stderr is not a
+// terminal, and ends with the verb's exit code. A signal that ends the program in the middle of
+// writing a file leaves no temporary file behind, in the window and on the command line: the test
+// watches the extraction folder and sends the signal the moment a temporary file appears. A disk
+// that fails under a write (a file-size limit, a full or a read-only file system) ends extraction
+// and packing with an error naming the file, exit code 2 on the command line and the trap in the
+// window; no partial or temporary file is left and an archive that was there before is byte for
+// byte the same.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/inotify.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <random>
+
+#include "app/commands/extract.h"
+#include "app/commands/load.h"
+#include "app/commands/pack.h"
+#include "support/archive_builder.h"
+#include "support/command_harness.h"
+#include "util/temporary.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::slurp;
+using Strings = std::vector<std::string>;
+
+constexpr rlim_t kLimit = 1 << 20;
+
+// Incompressible, so the archive and the extracted file both pass the limit.
+std::string noise(std::size_t size) {
+  std::mt19937 random(7);
+  std::string out(size, '\0');
+  for (auto& c : out)
+    c = static_cast<char>(random());
+  return out;
+}
+
+// Eight entries of 16 MiB each that deflate to almost nothing: writing one takes long
+// enough for a signal to land in the middle of it.
+std::string bigArchive() {
+  std::vector entries(8, testing_support::compressed("", std::string(16 << 20, 'z')));
+  for (std::size_t i = 0; i < entries.size(); ++i)
+    entries[i].path = "big" + std::to_string(i) + ".bin";
+  return testing_support::buildArchiveBytes(entries);
+}
+
+Strings temporariesBelow(const fs::path& folder) {
+  Strings found;
+  for (const auto& f : fs::recursive_directory_iterator(folder))
+    if (util::isTemporaryName(f.path().filename().string()))
+      found.push_back(f.path().string());
+  return found;
+}
+
+struct Ran {
+  int code;
+  std::string out, err;
+};
+
+// Starts `args` (the program first) in `dir` with its output in out.txt and err.txt there,
+// under the file-size limit when `limited`.
+pid_t start(Strings args, const fs::path& dir, bool limited = false) {
+  const pid_t child = fork();
+  if (child == 0) {
+    rlimit limit{kLimit, kLimit};
+    if ((limited && setrlimit(RLIMIT_FSIZE, &limit) != 0) || chdir(dir.c_str()) != 0 ||
+        !freopen("out.txt", "w", stdout) || !freopen("err.txt", "w", stderr))
+      _exit(99);
+    std::vector<char*> argv;
+    for (auto& a : args)
+      argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(98);
+  }
+  return child;
+}
+
+// Runs tarnwick-cli with `args` in `dir` to its end.
+Ran cli(const fs::path& dir, Strings args, bool limited = false) {
+  args.insert(args.begin(), TARNWICK_CLI);
+  int status = 0;
+  waitpid(start(args, dir, limited), &status, 0);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), slurp(dir / "out.txt"),
+          slurp(dir / "err.txt")};
+}
+
+// Starts `args` in `dir`, sends `signal` as soon as a temporary file is created in `watched`,
+// and returns the wait status. Fails the test when no temporary file appears.
+int killWhileWriting(const Strings& args, const fs::path& dir, const fs::path& watched,
+                     int signal) {
+  fs::create_directories(watched);
+  int watch = inotify_init1(IN_CLOEXEC);
+  EXPECT_GE(inotify_add_watch(watch, watched.c_str(), IN_CREATE), 0);
+  const pid_t child = start(args, dir);
+  bool sent = false, ended = false;
+  int status = 0;
+  alignas(inotify_event) char buffer[4096];
+  while (!sent && !ended) {
+    pollfd ready{watch, POLLIN, 0};
+    if (poll(&ready, 1, 100) > 0) {
+      ssize_t n = read(watch, buffer, sizeof buffer);
+      for (char* p = buffer; p < buffer + std::max<ssize_t>(n, 0) && !sent;) {
+        auto* event = reinterpret_cast<inotify_event*>(p);
+        sent = event->len > 0 && util::isTemporaryName(event->name) && kill(child, signal) == 0;
+        p += sizeof(inotify_event) + event->len;
+      }
+    }
+    ended = !sent && waitpid(child, &status, WNOHANG) == child;
+  }
+  close(watch);
+  if (!ended)
+    waitpid(child, &status, 0);
+  EXPECT_TRUE(sent) << "no temporary file appeared";
+  return status;
+}
+
+TEST(CliProgram, PrintsTheSummaryAndNoProgressAndEndsWithTheExitCode) {
+  testing_support::TempDir dir;
+  dir.write("archives/ui.mpak",
+            testing_support::buildArchiveBytes({testing_support::stored("readme.txt", "read me"),
+                                                testing_support::compressed("a/b.dds", "dds")}));
+  const auto r = cli(dir.path(), {"extract", "archives/ui.mpak", "A\\*"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "Extracted 1 of 1 entries to ui.mpak\n");
+  EXPECT_EQ(r.err, "") << "no progress when stderr is not a terminal";
+  EXPECT_EQ(testing_support::filesBelow(dir.path() / "ui.mpak"), Strings{"a/b.dds"});
+}
+
+TEST(TemporaryFiles, TheCommandLineLeavesNoneWhenInterrupted) {
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    testing_support::TempDir dir;
+    dir.write("big.mpak", bigArchive());
+    int status = killWhileWriting({TARNWICK_CLI, "extract", "-q", "big.mpak", "-o", "out"},
+                                  dir.path(), dir.path() / "out", signal);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_EQ(temporariesBelow(dir.path()), Strings{});
+  }
+}
+
+#ifdef TARNWICK_WINDOW_CHILD
+TEST(TemporaryFiles, TheWindowLeavesNoneWhenTerminatedDuringAnExtraction) {
+  testing_support::TempDir home;
+  auto archive = home.write("in/big.mpak", bigArchive());
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  int status = killWhileWriting({TARNWICK_WINDOW_CHILD, home.str(), archive.string()}, home.path(),
+                                home.path() / "ExtractedFiles" / "big.mpak", SIGTERM);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_EQ(temporariesBelow(home.path()), Strings{});
+}
+#endif
+
+TEST(TemporaryFiles, NamesAreRecognisedWhoeverMadeThem) {
+  for (const auto& name : {util::temporaryName("ui.mpak"), util::temporaryName(""),
+                           std::string(".a.b.tw1-0.tmp"), std::string(".tw99999-12.tmp")})
+    EXPECT_TRUE(util::isTemporaryName(name)) << name;
+  for (const char* name : {"ui.mpak", ".tw1-0.tmp.bak", "a.tw1-0.tmp", ".xtw1-0.tmp", ".a.tw-0.tmp",
+                           ".a.tw1-.tmp", ".a.tw1x-0.tmp", "tw1-0.tmp"})
+    EXPECT_FALSE(util::isTemporaryName(name)) << name;
+}
+
+// A file system of its own for one test, when this machine lets the test mount one.
+struct SmallDisk {
+  explicit SmallDisk(const fs::path& where, const char* options) : path(where) {
+    fs::create_directories(path);
+    mounted = mount("tarnwick-test", path.c_str(), "tmpfs", 0, options) == 0;
+  }
+  ~SmallDisk() {
+    if (mounted)
+      umount2(path.c_str(), MNT_DETACH);
+  }
+  fs::path path;
+  bool mounted = false;
+};
+
+struct FailingDisk : ::testing::Test {
+  FailingDisk() {
+    dir.write("tree/big.bin", noise(3 << 20));
+    dir.write("tree/small.txt", "small");
+    archive = dir.write("big.mpak", testing_support::buildArchiveBytes(
+                                        {testing_support::stored("big.bin", noise(3 << 20)),
+                                         testing_support::compressed("small.txt", "small")}));
+    previous = dir.write("previous.mpak", "the previous archive");
+  }
+  // The command failed the way a failing disk should make it fail.
+  void expectFailed(const Ran& result, const std::string& mention) {
+    EXPECT_EQ(result.code, 2) << result.err;
+    EXPECT_NE(result.err.find(mention), std::string::npos) << result.err;
+    EXPECT_EQ(temporariesBelow(dir.path()), Strings{});
+    EXPECT_FALSE(fs::exists(dir.path() / "out/big.bin"));
+    EXPECT_EQ(slurp(previous), "the previous archive");
+  }
+  testing_support::TempDir dir;
+  fs::path archive, previous;
+};
+
+TEST_F(FailingDisk, TheCommandLineStopsWithTheFileNamedAndKeepsWhatWasThere) {
+  expectFailed(cli(dir.path(), {"extract", "big.mpak", "-o", "out"}, true),
+               "cannot write big.bin: File too large");
+  expectFailed(cli(dir.path(), {"pack", "tree", "-o", "previous.mpak", "--force"}, true),
+               "previous.mpak: File too large");
+
+  SmallDisk full(dir.path() / "full", "size=1m");
+  SmallDisk readOnly(dir.path() / "ro", "size=1m,ro");
+  if (!full.mounted || !readOnly.mounted)
+    GTEST_SKIP() << "no permission to mount a small file system here";
+  expectFailed(cli(dir.path(), {"extract", "big.mpak", "-o", "full/out"}),
+               "No space left on device");
+  expectFailed(cli(dir.path(), {"pack", "tree", "-o", "full/new.mpak"}),
+               "full/new.mpak: No space left on device");
+  expectFailed(cli(dir.path(), {"extract", "big.mpak", "-o", "ro"}), "Read-only file system");
+  expectFailed(cli(dir.path(), {"pack", "tree", "-o", "ro/new.mpak"}),
+               "ro/new.mpak: Read-only file system");
+}
+
+TEST_F(FailingDisk, TheWindowEndsInTheTrapAndKeepsWhatWasThere) {
+  testing_support::CommandHarness h;
+  h.window.fileAnswers.push_back(archive.string());
+  app::butSelectMPAKfile_Click(h.context);
+  h.window.selectAll();
+  fs::copy(dir.path() / "tree", h.home.path() / "ExtractedFiles/other.mpak");
+  const auto newArchive = h.home.write("NewMPAKs/other.mpak", "the previous archive");
+  h.home.write("Library/other.mpak.toc", "--\r\n\r\n00 1 1 big.bin\r\n01 1 1 small.txt");
+
+  // The limit holds for this process only while the commands run.
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  auto* oldHandler = signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{kLimit, saved.rlim_max};
+  setrlimit(RLIMIT_FSIZE, &limit);
+  app::butMassExtract_Click(h.context);
+  h.window.folderAnswers.push_back(h.home.str() + "/ExtractedFiles/other.mpak");
+  app::butSelectMPAKFolder_Click(h.context);
+  app::butPackMPAK_Click(h.context);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, oldHandler);
+
+  ASSERT_EQ(h.window.messages.size(), 2u);
+  const std::string traps[] = {"Extract error.\r\n\r\ncannot write big.bin",
+                               "PackIt error.\r\n\r\ncannot write " + newArchive.string()};
+  for (std::size_t i = 0; i < 2; ++i) {
+    const auto& message = h.window.messages[i];
+    EXPECT_EQ(message.icon, app::Icon::Exclamation);
+    EXPECT_TRUE(message.text.starts_with(traps[i])) << message.text;
+    EXPECT_NE(message.text.find("File too large"), std::string::npos) << message.text;
+  }
+  EXPECT_FALSE(fs::exists(h.home.path() / "ExtractedFiles/big.mpak/big.bin"));
+  EXPECT_EQ(slurp(newArchive), "the previous archive");
+  EXPECT_EQ(temporariesBelow(h.home.path()), Strings{});
+}
+
+}  // namespace

@@ -1,5 +1,7 @@
 #include "sample_bank.h"
 
+#include "fsb/ima.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -26,16 +28,6 @@ std::vector<std::int16_t> wave(const Tone& tone, unsigned channel) {
   return out;
 }
 
-constexpr std::array<int, 89> kSteps = {
-    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,   21,    23,
-    25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,   73,    80,
-    88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,  253,   279,
-    307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,  876,   963,
-    1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749, 3024,  3327,
-    3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493, 10442, 11487,
-    12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
-constexpr std::array<int, 8> kIndexStep = {-1, -1, -1, -1, 2, 4, 6, 8};
-
 // Mono IMA ADPCM in 36-byte blocks: the block's first sample and step index, then 64 codes
 // of which a player uses the first 63.
 std::vector<std::uint8_t> imaBlocks(const std::vector<std::int16_t>& pcm) {
@@ -50,7 +42,7 @@ std::vector<std::uint8_t> imaBlocks(const std::vector<std::int16_t>& pcm) {
     for (std::size_t n = 0; n < 63; ++n) {
       const std::size_t at = start + n + 1;
       const int target = at < pcm.size() ? pcm[at] : 0;
-      const int step = kSteps[static_cast<std::size_t>(index)];
+      const int step = fsb::kImaSteps[static_cast<std::size_t>(index)];
       int diff = target - predictor;
       unsigned code = diff < 0 ? 8 : 0;
       diff = std::abs(diff);
@@ -64,7 +56,7 @@ std::vector<std::uint8_t> imaBlocks(const std::vector<std::int16_t>& pcm) {
       if (diff >= step >> 2)
         code |= 1, delta += step >> 2;
       predictor = std::clamp(predictor + ((code & 8) ? -delta : delta), -32768, 32767);
-      index = std::clamp(index + kIndexStep[code & 7], 0, 88);
+      index = std::clamp(index + fsb::kImaIndexStep[code & 7], 0, 88);
       codes[n] = static_cast<std::uint8_t>(code);
     }
     for (std::size_t k = 0; k < 32; ++k)

@@ -78,15 +78,6 @@ std::string converterMessages(const std::string& path) {
   return out;
 }
 
-void resetView(CommandContext& context) {
-  auto& window = context.window();
-  window.clearList();
-  context.shell.setItemCount(0);
-  window.setText("Text1", "");
-  forgetArchive(context);
-  window.setLogPane("", false);
-}
-
 }  // namespace
 
 void butConvertFSB_Click(CommandContext& context) {
@@ -104,7 +95,7 @@ void processFSB(CommandContext& context) {
   const std::string& bank = context.session.bankPath;
   const std::string& sounds = state.folders.sounds;
   try {
-    resetView(context);
+    clearView(context, false);
     window.repaint("Form1");
     window.yield();
     shell.appendLog("Converting: " + std::string(util::fileNamePart(bank)));

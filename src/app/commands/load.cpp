@@ -43,6 +43,15 @@ void openArchive(CommandContext& context, const std::string& path) {
   });
 }
 
+void clearView(CommandContext& context, bool caretAtEnd) {
+  auto& window = context.window();
+  window.clearList();
+  context.shell.setItemCount(0);
+  window.setText("Text1", "");
+  forgetArchive(context);
+  window.setLogPane("", caretAtEnd);
+}
+
 void forgetArchive(CommandContext& context) {
   context.session.archive = LoadedArchive{};
   context.window().setText("Label5", "");

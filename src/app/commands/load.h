@@ -25,4 +25,8 @@ void ProcessLibrary(CommandContext& context);
 // No archive loaded any more: empty Label5, file name and catalogue.
 void forgetArchive(CommandContext& context);
 
+// What the package and sound bank commands start with: an empty file list ("0 Items"), an
+// empty status line, no archive loaded and an empty log pane (caret at its end or not).
+void clearView(CommandContext& context, bool caretAtEnd);
+
 }  // namespace app

@@ -8,19 +8,6 @@
 
 namespace app {
 
-namespace {
-
-void resetView(CommandContext& context) {
-  auto& window = context.window();
-  window.clearList();
-  context.shell.setItemCount(0);
-  window.setText("Text1", "");
-  forgetArchive(context);
-  window.setLogPane("", true);
-}
-
-}  // namespace
-
 void butDecompressMPKG_Click(CommandContext& context) {
   chooseFileThen(context, "DecompressMPKG error.", "Select File [.mpkg]",
                  ".mpkg type files (*.mpkg)|*.mpkg", [&](const std::string& path) {
@@ -35,7 +22,7 @@ void processMPKG(CommandContext& context) {
   const std::filesystem::path target =
       std::filesystem::path(shell.state().folders.temp) / kUnpackedPackage;
   try {
-    resetView(context);
+    clearView(context, true);
     window.repaint("Form1");
     window.yield();
     std::filesystem::remove(target);
@@ -58,7 +45,7 @@ void processMPKG(CommandContext& context) {
     window.yield();
     window.yield();
     window.setBusy(false);
-    resetView(context);
+    clearView(context, true);
     shell.showTrap("processMPKG error.", description);
   }
 }

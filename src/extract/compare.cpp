@@ -7,43 +7,12 @@
 #include <unordered_set>
 
 #include "extract/entry_path.h"
-#include "util/deflate.h"
 #include "util/mapped_file.h"
 #include "util/temporary.h"
 
 namespace extract {
 
 namespace fs = std::filesystem;
-
-std::vector<std::uint8_t> entryContent(std::span<const std::uint8_t> archive,
-                                       const mpak::ArchiveIndex& index, std::size_t i) {
-  const auto& entry = index.entries.at(i);
-  if (!entry.hasData()) {
-    if (entry.storedSize == 0 && !entry.isCompressed())
-      return {};
-    throw std::runtime_error("the entry has no stored copy");
-  }
-  if (auto fault = mpak::copyFault(index, entry, 0); !fault.empty())
-    throw std::runtime_error(fault);
-  const auto stored = archive.subspan(mpak::copyPosition(index, entry, 0), entry.storedSize);
-  if (!entry.isCompressed())
-    return {stored.begin(), stored.end()};
-  // The unpacked-size field is only a first guess: double up to what the data can give.
-  const std::uint64_t cap = maxInflatedSize(stored.size());
-  std::uint64_t capacity =
-      std::min<std::uint64_t>(std::max<std::uint64_t>(entry.unpackedSize, 64), cap);
-  for (;;) {
-    std::vector<std::uint8_t> out(capacity);
-    const auto result = util::inflateRaw(stored, out);
-    if (result.status == util::InflateStatus::Ok) {
-      out.resize(result.outBytes);
-      return out;
-    }
-    if (result.status != util::InflateStatus::OutputFull || capacity >= cap)
-      throw std::runtime_error(util::describe(util::InflateStatus::BadData));
-    capacity = std::min(capacity * 2, cap);
-  }
-}
 
 namespace {
 

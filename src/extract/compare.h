@@ -1,5 +1,4 @@
-// Comparing an archive's entries with other bytes: with an extracted (and edited) folder,
-// or entry by entry with another archive.
+// Comparing an archive's entries with an extracted (and perhaps edited) folder.
 #pragma once
 
 #include <cstdint>
@@ -12,12 +11,6 @@
 #include "mpak/archive.h"
 
 namespace extract {
-
-// The content of entry `i`: a stored entry's bytes as they are, a compressed entry's
-// inflated (to whatever size its data gives). Throws std::runtime_error saying why there is
-// none (no copy, a copy past the end of the file, data that is not DEFLATE).
-std::vector<std::uint8_t> entryContent(std::span<const std::uint8_t> archive,
-                                       const mpak::ArchiveIndex& index, std::size_t i);
 
 // What changed in a folder since an archive was extracted into it. Paths are the folder's
 // relative paths (UTF-8, "/" separators), each list in order: `modified` and `removed` in

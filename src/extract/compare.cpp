@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <stdexcept>
-#include <unordered_map>
 #include <unordered_set>
 
 #include "extract/entry_path.h"

@@ -323,17 +323,22 @@ std::string writeSample(int dirFd, const std::filesystem::path& folder, const st
       error = util::writeAllAt(fd, offset, bytes);
     offset += bytes.size();
   };
-  render([&](std::span<const std::uint8_t> bytes) {
-    if (buffer.size() + bytes.size() > kChunkBytes) {
-      flush(buffer);
-      buffer.clear();
-    }
-    if (bytes.size() >= kChunkBytes)
-      flush(bytes);
-    else
-      buffer.insert(buffer.end(), bytes.begin(), bytes.end());
-  });
-  flush(buffer);
+  try {
+    render([&](std::span<const std::uint8_t> bytes) {
+      if (buffer.size() + bytes.size() > kChunkBytes) {
+        flush(buffer);
+        buffer.clear();
+      }
+      if (bytes.size() >= kChunkBytes)
+        flush(bytes);
+      else
+        buffer.insert(buffer.end(), bytes.begin(), bytes.end());
+    });
+    flush(buffer);
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
   if (::close(fd) != 0 && error == 0)
     error = errno;
   if (error != 0)

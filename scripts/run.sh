@@ -23,6 +23,7 @@ set -x
 awk 1 "$demo/sample.mpak.toc"   # the table ends without a line end
 "$bin/tarnwick-cli" extract "$archive" -o "$demo/sample.mpak"
 "$bin/tarnwick-cli" verify "$archive"
+"$bin/tarnwick-cli" roundtrip "$archive"
 find "$demo/sample.mpak" -type f | sort
 "$bin/tarnwick-cli" pack "$demo/sample.mpak" --toc "$demo/sample.mpak.toc" -o "$demo/repacked.mpak"
 "$bin/tarnwick-cli" verify "$demo/repacked.mpak"

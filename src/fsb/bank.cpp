@@ -69,7 +69,9 @@ std::string_view encodingName(Encoding encoding) {
   return "unknown";
 }
 
-Bank readBank(std::span<const std::uint8_t> bytes) {
+namespace {
+
+Bank readBankChecked(std::span<const std::uint8_t> bytes) {
   util::ByteReader in(bytes);
   if (bytes.size() < kFsb3HeaderBytes)
     throw BankError("the file is " + std::to_string(bytes.size()) +
@@ -136,6 +138,8 @@ Bank readBank(std::span<const std::uint8_t> bytes) {
       s.encoding = first.encoding;
       header += kBasicHeaderBytes;
     } else {
+      if (header + 2 > bank.dataStart)
+        refuse("the header of " + which + " starts past the header area", header);
       const std::uint64_t size = in.u16(header, "header size");
       if (size < minimum)
         refuse("the header of " + which + " is " + std::to_string(size) + " bytes, fewer than " +
@@ -167,6 +171,17 @@ Bank readBank(std::span<const std::uint8_t> bytes) {
     bank.samples.push_back(std::move(s));
   }
   return bank;
+}
+
+}  // namespace
+
+Bank readBank(std::span<const std::uint8_t> bytes) {
+  try {
+    return readBankChecked(bytes);
+  } catch (const util::RangeError& e) {
+    // The checks above come first; this only keeps the promise of one error type.
+    throw BankError(e.what());
+  }
 }
 
 std::string bankBaseName(std::string_view path) {

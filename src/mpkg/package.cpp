@@ -4,9 +4,10 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <limits>
 #include <memory>
-#include <vector>
 
 #include "mpak/archive_writer.h"
 #include "util/byte_reader.h"
@@ -35,28 +36,34 @@ struct Inflater {
 }  // namespace
 
 void inflateBody(const PackageReader& read, std::uint64_t size, const std::string& name,
-                 mpak::Sink& out, const UnpackProgress& progress) {
+                 mpak::Sink& out, const UnpackProgress& progress, std::size_t pieceBytes) {
   if (size < kLeadingBytes)
     throw PackageError(name + ": the package is " + std::to_string(size) +
                        (size == 1 ? " byte" : " bytes") +
                        " long, too short for its 2 leading bytes");
+  pieceBytes = std::clamp<std::size_t>(pieceBytes, 1, std::numeric_limits<uInt>::max());
   Inflater inflater;
   z_stream& z = inflater.stream;
-  std::vector<std::uint8_t> input(kChunkBytes), output(kChunkBytes);
+  // Left uninitialised: only the bytes read or inflated are touched, so a small package
+  // does not pay for clearing two whole pieces.
+  const std::size_t inputBytes =
+      static_cast<std::size_t>(std::min<std::uint64_t>(pieceBytes, size - kLeadingBytes + 1));
+  auto input = std::make_unique_for_overwrite<std::uint8_t[]>(inputBytes);
+  auto output = std::make_unique_for_overwrite<std::uint8_t[]>(pieceBytes);
   std::uint64_t offset = kLeadingBytes;  // package bytes read so far
   bool end = false;                      // no more package bytes
   for (;;) {
     if (z.avail_in == 0 && !end) {
-      const std::size_t n = read(offset, input);
+      const std::size_t n = read(offset, {input.get(), inputBytes});
       end = n == 0;
-      z.next_in = input.data();
+      z.next_in = input.get();
       z.avail_in = static_cast<uInt>(n);
       offset += n;
       if (progress)
         progress(offset, size);
     }
-    z.next_out = output.data();
-    z.avail_out = static_cast<uInt>(output.size());
+    z.next_out = output.get();
+    z.avail_out = static_cast<uInt>(pieceBytes);
     const int status = inflate(&z, Z_NO_FLUSH);
     if (status == Z_DATA_ERROR || status == Z_NEED_DICT)
       throw PackageError(name + ": the data is not valid DEFLATE data at offset " +
@@ -64,7 +71,7 @@ void inflateBody(const PackageReader& read, std::uint64_t size, const std::strin
                          ")");
     if (status == Z_MEM_ERROR)
       throw std::bad_alloc();
-    out.write({output.data(), output.size() - z.avail_out});
+    out.write({output.get(), pieceBytes - z.avail_out});
     if (status == Z_STREAM_END)
       return;
     if (status == Z_BUF_ERROR && end)

@@ -35,10 +35,12 @@ using UnpackProgress = std::function<void(std::uint64_t read, std::uint64_t tota
 using PackageReader =
     std::function<std::size_t(std::uint64_t offset, std::span<std::uint8_t> buffer)>;
 
-// The package's body inflated into `out`: `read` gives the package's `size` bytes. Throws
-// as unpackPackage does, naming the package as `name`.
+// The package's body inflated into `out`: `read` gives the package's `size` bytes, read
+// and inflated in pieces of `pieceBytes`. Throws as unpackPackage does, naming the package
+// as `name`.
 void inflateBody(const PackageReader& read, std::uint64_t size, const std::string& name,
-                 mpak::Sink& out, const UnpackProgress& progress = {});
+                 mpak::Sink& out, const UnpackProgress& progress = {},
+                 std::size_t pieceBytes = kChunkBytes);
 
 // Inflates the body of `package` into `target`. Returns the bytes written. Throws
 // PackageError for a package under 2 bytes, data that is not DEFLATE and data that ends

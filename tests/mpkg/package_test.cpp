@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
+
 #include "app/commands/mpkg.h"
 #include "mpkg/package.h"
 #include "support/command_harness.h"
@@ -45,6 +47,18 @@ TEST(Package, UnpacksToTheFileItWasMadeFromAndRefusesDamage) {
     EXPECT_EQ(testing_support::slurp(dir.path() / "out.dat"), content) << "replaced";
   }
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
+
+  // Read and inflated in pieces of any size, down to one byte, the output is the same.
+  for (const std::size_t piece : {std::size_t{1}, std::size_t{7}, std::size_t{4096}}) {
+    mpak::MemorySink out;
+    auto read = [&](std::uint64_t offset, std::span<std::uint8_t> buffer) {
+      const std::size_t n = std::min<std::size_t>(buffer.size(), package.size() - offset);
+      std::copy_n(package.begin() + static_cast<std::ptrdiff_t>(offset), n, buffer.begin());
+      return n;
+    };
+    mpkg::inflateBody(read, package.size(), "p", out, {}, piece);
+    EXPECT_EQ(std::string(out.bytes().begin(), out.bytes().end()), content) << piece;
+  }
 }
 
 TEST(PackageCommand, ResetsTheViewAndReportsTheResultOrTheFault) {

@@ -130,7 +130,7 @@ std::uint64_t renderIma(const Sample& s, std::span<const std::uint8_t> data, con
                 static_cast<std::uint32_t>(dataBytes)));
 
   std::vector<std::uint8_t> pcm;
-  pcm.reserve(kChunkBytes + blockBytes * 4);
+  pcm.reserve(std::min<std::uint64_t>(kChunkBytes, dataBytes) + blockBytes * 4);
   std::array<std::int16_t, kImaBlockFrames * 2> block{};
   for (std::uint64_t b = 0, done = 0; done < frames; ++b) {
     const std::uint8_t* in = &data[b * blockBytes];
@@ -341,6 +341,8 @@ std::string writeSample(int dirFd, const std::filesystem::path& folder, const st
   }
   if (::close(fd) != 0 && error == 0)
     error = errno;
+  if (error == EFAULT)  // written straight from a page of the bank that is gone
+    throw util::MappingChanged("bank");
   if (error != 0)
     util::throwFileError(error, "cannot write", folder / name);
   written = offset;
@@ -418,9 +420,17 @@ std::string sampleFileName(const Bank& bank, const Sample& s, std::span<const st
 
 ConvertResult convertBank(const std::filesystem::path& bankPath,
                           const std::filesystem::path& folder, const Progress& progress) {
+  // The bank truncated by another program while it is read: its pages past the new end
+  // read as zeros, so the sample being written is dropped and the conversion stops.
+  const std::uint64_t replacedBefore = util::mappedPagesReplaced();
+  auto intact = [&] {
+    if (util::mappedPagesReplaced() != replacedBefore)
+      throw util::MappingChanged("bank");
+  };
   const util::MappedFile mapped(bankPath);
   const auto file = mapped.bytes();
   const Bank bank = readBank(file);
+  intact();
   const std::string base = bankBaseName(bankPath.filename().string());
   std::filesystem::create_directories(folder);
   FolderHandle dir(folder);
@@ -435,8 +445,14 @@ ConvertResult convertBank(const std::filesystem::path& bankPath,
       done.index = s.index;
       done.fileName = writeSample(
           dir.fd(), folder, name, taken,
-          [&](const ByteSink& out) { renderSample(bank, s, file, out); }, done.bytes);
+          [&](const ByteSink& out) {
+            renderSample(bank, s, file, out);
+            intact();
+          },
+          done.bytes);
       result.written.push_back(std::move(done));
+    } catch (const util::MappingChanged&) {
+      throw;
     } catch (const std::exception& e) {
       result.failures.push_back("sample " + std::to_string(s.index) + " (" + name +
                                 "): " + e.what());

@@ -12,13 +12,16 @@
 #include <filesystem>
 #include <span>
 #include <stdexcept>
+#include <string>
+#include <string_view>
 
 namespace util {
 
-// "the archive changed while it was being read".
+// "the archive changed while it was being read" (or the bank, naming what was read).
 class MappingChanged : public std::runtime_error {
  public:
-  MappingChanged() : std::runtime_error("the archive changed while it was being read") {}
+  explicit MappingChanged(std::string_view file = "archive")
+      : std::runtime_error("the " + std::string(file) + " changed while it was being read") {}
 };
 
 // How many mapped pages had to be replaced by zeros since the program started.

@@ -13,6 +13,7 @@
 #include "support/archive_builder.h"
 #include "support/command_harness.h"
 #include "support/thrown.h"
+#include "util/mapped_file.h"
 
 namespace fsb_tests {
 namespace {
@@ -227,6 +228,25 @@ TEST(Convert, NamesStayInTheFolderGetAnExtensionWhenTheyHaveNoneAndReplaceNothin
     EXPECT_TRUE(file == "music.fsb" ||
                 (file.starts_with("a/out/") && file.find('/', 6) == std::string::npos))
         << file;
+}
+
+// A bank truncated by another program between two samples: the sample read from the pages
+// that are gone is not written (it would be zeros), the conversion stops saying why, and
+// what was written before stays whole.
+TEST(Convert, ABankTruncatedWhileConvertingStopsAndKeepsTheSamplesAlreadyWritten) {
+  std::mt19937 random(7);
+  const std::string first = randomBytes(8192, random), second = randomBytes(256 << 10, random);
+  Sandbox box(buildBank(
+      {}, {{"first", first, 4096, 0, 1, 22050}, {"second", second, 128 << 10, 0, 1, 22050}}));
+  const auto message = testing_support::thrown<util::MappingChanged>([&] {
+    convertBank(box.bank, box.folder, [&](std::size_t done, std::size_t) {
+      if (done == 1)
+        fs::resize_file(box.bank, 200);
+    });
+  });
+  EXPECT_EQ(message, "the bank changed while it was being read");
+  EXPECT_EQ(testing_support::filesBelow(box.folder), std::vector<std::string>{"first.wav"});
+  EXPECT_EQ(slurp(box.folder / "first.wav"), wavFile(1, 22050, 16, first));
 }
 
 // A converter that records its arguments, adds new.wav to the -d folder, says "bad bank"

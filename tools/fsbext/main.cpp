@@ -12,6 +12,7 @@
 #include "fsb/bank.h"
 #include "fsb/convert.h"
 #include "util/error_text.h"
+#include "util/mapped_file.h"
 #include "util/memory.h"
 #include "util/temporary.h"
 #include "util/version.h"
@@ -54,6 +55,8 @@ int main(int argc, char** argv) {
       std::cerr << "fsbext: " << bank << ": " << failure << "\n";
     return result.failures.empty() ? 0 : 1;
   } catch (const fsb::BankError& e) {
+    std::cerr << "fsbext: " << bank << ": " << e.what() << "\n";
+  } catch (const util::MappingChanged& e) {
     std::cerr << "fsbext: " << bank << ": " << e.what() << "\n";
   } catch (...) {
     std::cerr << "fsbext: " << util::describeException(std::current_exception()) << "\n";

@@ -92,6 +92,8 @@ TEST(Bank, BanksWhoseHeadersOrRangesDoNotFitAreRefusedWithNothingWritten) {
       {edited([](auto& s) { s[1].sizeField = 79; }), "sample 1 is 79 bytes, fewer than 80 at 0x68"},
       {edited([](auto& s) { s[1].sizeField = 81; }),
        "(81 bytes) runs past the header area at 0x68"},
+      {edited([](auto& s) { s[0].sizeField = 160; }),
+       "the header of sample 1 starts past the header area at 0xB8"},
       {edited([](auto& s) { s[0].sizeField = 63; }, {.version = 0x30000}),
        "sample 0 is 63 bytes, fewer than 64 at 0x18"},
       {edited([](auto& s) { s[1].dataBytesField = 5; }),

@@ -21,6 +21,8 @@ else
   limit=(-max_total_time="${1:-20}" -print_final_stats=0)
   work_root=build/fuzz/corpus-work
 fi
+# Undefined behaviour stops the run like a crash does, instead of a line in the log.
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz --target "${targets[@]/#/fuzz_}"
 for name in "${targets[@]}"; do
@@ -36,7 +38,7 @@ for name in "${targets[@]}"; do
   status=0
   build/fuzz/bin/fuzz_"$name" "${limit[@]}" -max_len=$max_len -timeout=10 \
     -artifact_prefix=build/fuzz/"$name"- "$work" fuzz/corpus/"$name" >"$log" 2>&1 || status=$?
-  grep -E '^(stat::|SUMMARY|artifact_prefix|Test unit written)|DONE|ERROR' "$log" || true
+  grep -E '^(stat::|SUMMARY|artifact_prefix|Test unit written|Done )|DONE|ERROR' "$log" || true
   echo "fuzz_$name: exit $status, $(($(date +%s) - start)) s, corpus $(ls "$work" | wc -l) files"
   [[ $status -eq 0 ]] || { tail -n 40 "$log"; exit "$status"; }
 done

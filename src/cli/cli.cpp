@@ -103,9 +103,9 @@ int runCli(const std::vector<std::string>& args, Io& io) {
     return kExitUsage;
   // A mapped file truncated by another program while a verb read it: whatever the verb made
   // of the zeros it read instead, the answer is that the file changed.
-  const std::uint64_t replacedBefore = util::mappedPagesReplaced();
+  const util::MappingWatch mapping;
   auto changed = [&] {
-    if (util::mappedPagesReplaced() == replacedBefore)
+    if (!mapping.changed())
       return false;
     io.err << "tarnwick-cli: " << util::MappingChanged().what() << "\n";
     return true;

@@ -20,7 +20,7 @@ ExtractSummary extractEntries(std::span<const std::uint8_t> archive,
   ExtractSummary summary;
   // A page of the archive that vanished under us (the file was truncated) reads as zeros:
   // nothing read after that is written.
-  const std::uint64_t replacedBefore = util::mappedPagesReplaced();
+  const util::MappingWatch mapping;
 
   // The paths are checked up front, so refused and existing files cost no inflating.
   std::vector<EntryPath> paths(selection.size());
@@ -56,8 +56,7 @@ ExtractSummary extractEntries(std::span<const std::uint8_t> archive,
       report.outcome = EntryOutcome::Failed;
       report.reason = data.reason;
     } else {
-      if (util::mappedPagesReplaced() != replacedBefore)
-        throw util::MappingChanged();
+      mapping.check();
       try {
         if (writer.write(path.names, data.bytes, options.overwrite) == TreeWriter::Result::Exists) {
           report.outcome = EntryOutcome::Skipped;

@@ -422,15 +422,17 @@ ConvertResult convertBank(const std::filesystem::path& bankPath,
                           const std::filesystem::path& folder, const Progress& progress) {
   // The bank truncated by another program while it is read: its pages past the new end
   // read as zeros, so the sample being written is dropped and the conversion stops.
-  const std::uint64_t replacedBefore = util::mappedPagesReplaced();
-  auto intact = [&] {
-    if (util::mappedPagesReplaced() != replacedBefore)
-      throw util::MappingChanged("bank");
-  };
+  const util::MappingWatch mapping;
   const util::MappedFile mapped(bankPath);
   const auto file = mapped.bytes();
-  const Bank bank = readBank(file);
-  intact();
+  Bank bank;
+  try {
+    bank = readBank(file);
+  } catch (const BankError&) {
+    mapping.check("bank");  // refused for zeros that were never in it
+    throw;
+  }
+  mapping.check("bank");
   const std::string base = bankBaseName(bankPath.filename().string());
   std::filesystem::create_directories(folder);
   FolderHandle dir(folder);
@@ -447,7 +449,7 @@ ConvertResult convertBank(const std::filesystem::path& bankPath,
           dir.fd(), folder, name, taken,
           [&](const ByteSink& out) {
             renderSample(bank, s, file, out);
-            intact();
+            mapping.check("bank");
           },
           done.bytes);
       result.written.push_back(std::move(done));

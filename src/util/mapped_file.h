@@ -27,6 +27,20 @@ class MappingChanged : public std::runtime_error {
 // How many mapped pages had to be replaced by zeros since the program started.
 std::uint64_t mappedPagesReplaced() noexcept;
 
+// Made before reading through mappings; says whether a page was replaced since, so that
+// whatever was read is not trusted. `file` names what was read in the message.
+class MappingWatch {
+ public:
+  bool changed() const noexcept { return mappedPagesReplaced() != m_before; }
+  void check(std::string_view file = "archive") const {
+    if (changed())
+      throw MappingChanged(file);
+  }
+
+ private:
+  std::uint64_t m_before = mappedPagesReplaced();
+};
+
 class MappedFile {
  public:
   MappedFile() = default;

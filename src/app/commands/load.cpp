@@ -88,17 +88,15 @@ void ProcessLibrary(CommandContext& context) {
     window.yield();
     window.yield();
 
-    const std::uint64_t replacedBefore = util::mappedPagesReplaced();
+    const util::MappingWatch mapping;
     mpak::ArchiveIndex index;
     try {
       index = mpak::readArchiveIndex(file.bytes());
     } catch (const mpak::FormatError&) {
-      if (util::mappedPagesReplaced() != replacedBefore)
-        throw util::MappingChanged();
+      mapping.check();
       throw;
     }
-    if (util::mappedPagesReplaced() != replacedBefore)
-      throw util::MappingChanged();
+    mapping.check();
     if (index.entries.size() > kMaxListedEntries)
       subscriptOutOfRange();
     shell.setProgress(1.0);

@@ -266,9 +266,7 @@ TEST(RoundTrip, ThousandsOfWrittenEntriesComeBackByteForByte) {
 
     EXPECT_TRUE(summary.problems.empty());
     EXPECT_EQ(order, extract::everyEntry(index));
-    std::map<std::string, std::string> got;
-    for (const auto& f : filesBelow(dir.path()))
-      got[f] = slurp(dir.path() / f);
+    const auto got = testing_support::contents(dir.path());
     EXPECT_TRUE(got == expected) << got.size() << " files for " << expected.size() << " entries";
   }
 }

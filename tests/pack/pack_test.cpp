@@ -25,25 +25,19 @@
 #include "support/failing_sink.h"
 #include "support/temp_dir.h"
 #include "support/thrown.h"
-#include "util/deflate.h"
 #include "util/mapped_file.h"
 #include "util/temporary.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::compressed;
+using testing_support::contents;
 using testing_support::crlf;
 using testing_support::slurp;
+using testing_support::stored;
 using testing_support::thrown;
 using testing_support::toBytes;
-
-// Every file below `folder` with its bytes.
-std::map<std::string, std::string> contents(const fs::path& folder) {
-  std::map<std::string, std::string> out;
-  for (const auto& f : testing_support::filesBelow(folder))
-    out[f] = slurp(folder / f);
-  return out;
-}
 
 // Extracts every entry of `bytes` into `folder`; returns the archive's library table.
 std::string unpack(std::span<const std::uint8_t> bytes, const fs::path& folder) {
@@ -52,14 +46,6 @@ std::string unpack(std::span<const std::uint8_t> bytes, const fs::path& folder) 
   auto summary = extract::extractEntries(bytes, index, extract::everyEntry(index), folder);
   EXPECT_TRUE(summary.problems.empty());
   return mpak::libraryTocText(index.entries);
-}
-
-mpak::BuiltEntry built(std::string path, std::string_view content, bool compress,
-                       std::uint16_t copies = 1, bool inStoc = false) {
-  auto raw = toBytes(content);
-  const auto size = static_cast<std::uint32_t>(raw.size());
-  return {std::move(path), compress ? util::deflateRaw(raw, 9) : raw, size, compress, copies,
-          inStoc};
 }
 
 pack::Plan planFor(const fs::path& root, const std::string& table,
@@ -72,16 +58,20 @@ TEST(PackRoundTrip, AnExtractedArchivePacksBackToTheSameEntries) {
   std::string noise(70000, '\0');
   for (std::size_t i = 0; i < noise.size(); ++i)
     noise[i] = static_cast<char>(i * 7919 % 251);
-  const std::vector<mpak::BuiltEntry> entries = {
-      built("z/last first.txt", "spaces in the name", true, 1, true),
-      built("textures/menu/back+front.dds", noise, true, 3, false),
-      built("caf\xE9/\xC4rger.lua", "Windows-1252 letters", false, 2, true),
-      built("empty.bin", "", true, 1, false),
-      built("gone.bin", "", false, 0, true),
-      built("a/b/c/d/e/f/g/h/i/j/k/l/m/n/o/p/q/r/deep.txt", "eighteen folders down", false),
-  };
+  std::vector<testing_support::RawEntry> entries = {
+      compressed("z/last first.txt", "spaces in the name"),
+      compressed("textures/menu/back+front.dds", noise),
+      stored("caf\xE9/\xC4rger.lua", "Windows-1252 letters"),
+      compressed("empty.bin", ""),
+      stored("gone.bin", ""),
+      stored("a/b/c/d/e/f/g/h/i/j/k/l/m/n/o/p/q/r/deep.txt", "eighteen folders down")};
+  entries[0].inStoc = entries[2].inStoc = entries[4].inStoc = true;
+  entries[1].copies = 3;
+  entries[2].copies = 2;
+  entries[4].copies = 0;
   testing_support::TempDir dir;
-  const auto table = unpack(mpak::buildArchive(entries), dir.path() / "tree");
+  const auto table =
+      unpack(toBytes(testing_support::buildArchiveBytes(entries)), dir.path() / "tree");
   const auto plan = planFor(dir.path() / "tree", table);
   EXPECT_TRUE(plan.unusedLines.empty());
   EXPECT_TRUE(plan.unnamedFiles.empty());

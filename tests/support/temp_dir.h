@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -63,6 +64,14 @@ inline std::vector<std::string> filesBelow(const std::filesystem::path& folder) 
     if (!it->is_directory() || it->is_symlink())
       out.push_back(std::filesystem::relative(it->path(), folder).generic_string());
   std::sort(out.begin(), out.end());
+  return out;
+}
+
+// Every file below `folder` with its bytes.
+inline std::map<std::string, std::string> contents(const std::filesystem::path& folder) {
+  std::map<std::string, std::string> out;
+  for (const auto& f : filesBelow(folder))
+    out[f] = slurp(folder / f);
   return out;
 }
 

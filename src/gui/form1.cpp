@@ -184,11 +184,6 @@ void Form1::buildControls() {
     m_controls.at(name)->lower();
   if (m_status)
     m_status->setText("Text1");
-  m_dialog = new QFileDialog(this);
-  m_dialog->setObjectName("CommonDialog1");
-  m_dialog->setFileMode(QFileDialog::ExistingFile);
-  m_dialog->setOption(QFileDialog::DontUseNativeDialog, true);
-  m_dialog->hide();
 }
 
 void Form1::connectCommands() {
@@ -387,28 +382,38 @@ void Form1::messageBox(app::Icon icon, const std::string& text) {
   box.exec();
 }
 
+std::optional<std::string> Form1::runChooser(bool folders, const std::string& title,
+                                             const std::string& nameFilter,
+                                             const std::string& initialFolder) {
+  // A new dialog for every use: nothing typed into an earlier one (its file name, its
+  // completion list) is carried into the next, and the completion list goes with it.
+  QFileDialog dialog(this);
+  dialog.setObjectName("CommonDialog1");
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setWindowTitle(q(title));
+  if (folders) {
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+  } else {
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(q(nameFilter));
+  }
+  dialog.setDirectory(q(initialFolder));
+  const bool accepted = dialog.exec() == QDialog::Accepted;
+  const auto chosen = dialog.selectedFiles();
+  if (!accepted || chosen.isEmpty() || chosen.front().isEmpty())
+    return std::nullopt;
+  return chosen.front().toStdString();
+}
+
 std::optional<std::string> Form1::chooseFile(const std::string& title, const std::string& filter,
                                              const std::string& initialFolder) {
   // "desc (*.ext)|*.ext": the part before "|" names the filter and holds its pattern.
-  auto bar = filter.find('|');
-  m_dialog->setWindowTitle(q(title));
-  m_dialog->setNameFilter(q(filter.substr(0, bar)));
-  m_dialog->setDirectory(q(initialFolder));
-  m_dialog->selectFile(QString());
-  if (m_dialog->exec() != QDialog::Accepted)
-    return std::nullopt;
-  auto files = m_dialog->selectedFiles();
-  if (files.isEmpty())
-    return std::nullopt;
-  return files.front().toStdString();
+  return runChooser(false, title, filter.substr(0, filter.find('|')), initialFolder);
 }
 
 std::optional<std::string> Form1::browseFolder(const std::string& title) {
-  auto folder = QFileDialog::getExistingDirectory(this, q(title), q(m_state.folders.extractedFiles),
-                                                  QFileDialog::DontUseNativeDialog);
-  if (folder.isEmpty())
-    return std::nullopt;
-  return folder.toStdString();
+  return runChooser(true, title, {}, m_state.folders.extractedFiles);
 }
 
 bool Form1::isChecked(std::string_view name) const {

@@ -24,7 +24,6 @@ class QPlainTextEdit;
 class QLabel;
 class QGroupBox;
 class QPushButton;
-class QFileDialog;
 
 namespace gui {
 
@@ -105,6 +104,11 @@ class Form1 : public QWidget, public app::Window, public app::LayoutPort {
   void paintDirty();
   void markDirty(QWidget* w);
   void applyText(QWidget* w, const QString& text);
+  // The file chooser (folders false) or the folder browser, as a modal dialog made for
+  // this one use; nothing when the user cancels.
+  std::optional<std::string> runChooser(bool folders, const std::string& title,
+                                        const std::string& nameFilter,
+                                        const std::string& initialFolder);
 
   app::Settings& m_settings;
   app::AppState m_state;
@@ -118,7 +122,6 @@ class Form1 : public QWidget, public app::Window, public app::LayoutPort {
   QLineEdit* m_status = nullptr;
   QPlainTextEdit* m_logPane = nullptr;
   ProgressLabel* m_progress = nullptr;
-  QFileDialog* m_dialog = nullptr;
   std::string m_logText;
   bool m_busy = false;
   bool m_running = false;

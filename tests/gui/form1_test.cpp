@@ -40,6 +40,34 @@ void answerDialog(gui::Form1& window, const std::string& path) {
   timer->start(50);
 }
 
+// The file chooser or folder browser the window has open, or nothing.
+QFileDialog* openChooser() {
+  for (auto* top : QApplication::topLevelWidgets())
+    if (auto* dialog = qobject_cast<QFileDialog*>(top); dialog && dialog->isVisible())
+      return dialog;
+  return nullptr;
+}
+
+// Types `path` key by key into the next chooser's file name box and presses Enter, as a
+// user does; `seen` receives what the box held when the chooser came up.
+void typeIntoChooser(gui::Form1& window, const std::string& path, QString* seen = nullptr) {
+  auto* timer = new QTimer(&window);
+  QObject::connect(timer, &QTimer::timeout, [timer, path, seen] {
+    auto* dialog = openChooser();
+    if (!dialog)
+      return;
+    timer->stop();
+    timer->deleteLater();
+    auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
+    if (seen)
+      *seen = edit->text();
+    edit->setFocus();
+    QTest::keyClicks(edit, QString::fromStdString(path));
+    QTest::keyClick(edit, Qt::Key_Return);
+  });
+  timer->start(50);
+}
+
 void click(gui::Form1& window, const char* button) {
   QTest::mouseClick(window.findChild<QPushButton*>(button), Qt::LeftButton);
 }
@@ -186,6 +214,42 @@ class Form1Test : public QObject {
     QCOMPARE(files.opened, QStringList({QString::fromStdString(home.str() + "/Sounds"),
                                         QString::fromStdString(home.str() + "/NewMPAKs"),
                                         QString::fromStdString(home.str() + "/ExtractedFiles")}));
+  }
+
+  // Every use of a chooser starts with an empty name box and leaves no window behind (a
+  // completion list left on screen swallowed the next click; a name carried over made
+  // Enter in the next chooser open the file chosen before).
+  void choosersStartEmptyAndLeaveNothingBehind() {
+    StartedWindow started;
+    auto& window = started.window;
+    const auto& home = started.home;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const std::string z(1, '\0');
+    const auto model = home.write("in/ship.mmod", z + "hull.tga");
+    const auto package = home.write("in/data.mpkg", std::string("\x78\x9C\x01\x05\x00\xFA\xFF"
+                                                                "hello",
+                                                                12));
+    QString seen = "not asked";
+    typeIntoChooser(window, model.string(), &seen);
+    click(window, "butGetModelGraphics");
+    QCOMPARE(seen, QString());
+    QVERIFY(window.logPane().starts_with("GRAPHICS FOR MODEL: ship.mmod"));
+    QTest::qWait(50);
+    for (auto* top : QApplication::topLevelWidgets())
+      QVERIFY2(top == &window || !top->isVisible(),
+               qPrintable("left on screen: " + QString(top->metaObject()->className())));
+
+    typeIntoChooser(window, package.string(), &seen);
+    click(window, "butDecompressMPKG");
+    QCOMPARE(seen, QString());
+    QCOMPARE(testing_support::slurp(home.path() / "Temp" / "mpkg.dat"), std::string("hello"));
+
+    // The folder browser too starts empty after a file was typed.
+    typeIntoChooser(window, (home.path() / "ExtractedFiles").string(), &seen);
+    click(window, "butSelectMPAKFolder");
+    QCOMPARE(seen, QString());
+    QCOMPARE(window.text("Label13"), std::string("ExtractedFiles"));
   }
 
   void clicksDuringACommandStartNothing() {

@@ -129,11 +129,8 @@ TEST_F(LoadFixture, DamagedArchivesEndInTheTrapWithNothingListed) {
   const auto good = buildArchiveBytes(two);
   const auto countsTooLarge = buildArchiveBytes(two, {}, {.entryCount = 500});
   // A cut header fails before the pane shows the positions, a bad record after.
-  // A file of another kind is named as such, not by the fault its bytes make.
-  const std::pair<std::string, const char*> rows[] = {
-      {"MPAK\x04", "header"},
-      {countsTooLarge, "TOC record 2 at offset"},
-      {"GIF8", "not an MPAK archive: it starts with 47 49 46 38 (\"GIF8\")"}};
+  const std::pair<std::string, const char*> rows[] = {{"MPAK\x04", "header"},
+                                                      {countsTooLarge, "TOC record 2 at offset"}};
   for (const auto& [bytes, mention] : rows) {
     SCOPED_TRACE(mention);
     open(archive("good.mpak", good));  // so the failure visibly clears it
@@ -143,6 +140,67 @@ TEST_F(LoadFixture, DamagedArchivesEndInTheTrapWithNothingListed) {
   }
   open(home.path() / "in/missing.mpak");
   expectFailed("missing.mpak", "missing.mpak");
+}
+
+// A file of another kind is named as such before anything else is said, and the archive
+// loaded before stays with its list, log, catalogue and label.
+TEST_F(LoadFixture, AFileThatIsNoArchiveIsRefusedAndTheLoadedArchiveStays) {
+  open(archive("good.mpak", buildArchiveBytes({{.path = "a/b.txt", .stored = "hello"}})));
+  const auto items = window.items;
+  for (const auto& [name, bytes, start] :
+       {std::tuple{"notes.zip", std::string("PK\x03\x04\x14\0\0\0\x08\0", 10),
+                   "notes.zip is not an MPAK archive: it starts with 50 4B 03 04 14 00 00 00 "
+                   "(\"PK......\")"},
+        std::tuple{"empty.mpak", std::string(),
+                   "empty.mpak is not an MPAK archive: the file is "
+                   "empty"}}) {
+    SCOPED_TRACE(name);
+    const auto log = window.log;
+    open(archive(name, bytes));
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].text, std::string("ProcessLibrary error.\r\n\r\n") + start);
+    window.messages.clear();
+    EXPECT_EQ(window.log, log + start + "\r\n");
+    EXPECT_EQ(window.items, items);
+    EXPECT_EQ(window.text("Label5"), "good.mpak");
+    EXPECT_EQ(window.text("Label2"), "1 Items");
+    EXPECT_EQ(session.archive.fileName, "good.mpak");
+    EXPECT_EQ(session.archive.catalogue.entries().size(), 1u);
+    EXPECT_FALSE(fs::exists(home.path() / "Library" / (std::string(name) + ".toc")));
+  }
+}
+
+// An archive cut short, or whose entries point past its end, lists as it reads and says
+// after the load log how many entries cannot be extracted.
+TEST_F(LoadFixture, EntriesPastTheEndOfTheFileAreWarnedAboutAfterTheLoadLog) {
+  const std::vector<RawEntry> three = {{.path = "a.txt", .stored = "hello"},
+                                       {.path = "b.txt", .stored = "abc"},
+                                       {.path = "c.txt", .stored = "xyz", .inStoc = true}};
+  const auto good = buildArchiveBytes(three);
+  open(archive("good.mpak", good));
+  EXPECT_EQ(window.log.find("Warning"), std::string::npos);
+
+  const auto cut = good.substr(0, good.size() - 4);
+  open(archive("cut.mpak", cut));
+  ASSERT_TRUE(window.messages.empty());
+  EXPECT_EQ(window.items.size(), 3u);
+  EXPECT_TRUE(
+      window.log.ends_with("STOC Data:\r\n002 c.txt\r\nWarning: 2 entries point past the "
+                           "end of the file (" +
+                           std::to_string(cut.size()) +
+                           " bytes); the archive is cut short or damaged and extracting "
+                           "them will fail.\r\n"))
+      << window.log;
+  EXPECT_EQ(state.logText, window.log);
+
+  auto far = three;
+  far[0].dataOffsets = std::vector<std::uint32_t>{0x7FFFFFF0};
+  far[2].inStoc = false;
+  open(archive("far.mpak", buildArchiveBytes(far)));
+  EXPECT_NE(window.log.find("\r\n\r\nWarning: 1 entry points past the end of the file ("),
+            std::string::npos)
+      << window.log;
+  EXPECT_TRUE(window.log.ends_with("extracting it will fail.\r\n")) << window.log;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "mpak/file_list_item.h"
 #include "mpak/library_toc.h"
+#include "util/counted.h"
 #include "util/cp1252.h"
 #include "util/error_text.h"
 #include "util/file_io.h"
@@ -21,12 +22,55 @@ constexpr int kRepaintEvery = 100;
   throw std::out_of_range("Subscript out of range");
 }
 
+// "<file> is not an MPAK archive: it starts with ..." for a file that neither starts with
+// the MPAK tag nor reads as an archive; "" for anything else, a file that cannot be opened
+// included (the load reports that as it always has).
+std::string refusal(const std::string& path) {
+  try {
+    const util::MappedFile file(path);
+    const std::string notArchive = mpak::notAnMpakArchive(file.bytes());
+    if (notArchive.empty())
+      return {};
+    const util::MappingWatch mapping;
+    try {
+      mpak::readArchiveIndex(file.bytes());
+    } catch (const mpak::FormatError&) {
+      if (!mapping.changed())
+        return std::string(util::fileNamePart(path)) + " is " + notArchive;
+    }
+  } catch (const std::exception&) {
+  }
+  return {};
+}
+
 void beginArchive(CommandContext& context, const std::string& path) {
+  // A file that is no archive at all is refused before anything changes: the archive
+  // loaded before, its list, its log and its catalogue stay.
+  if (auto why = refusal(path); !why.empty()) {
+    context.shell.appendLog(why);
+    context.shell.ShowLog();
+    context.shell.showTrap("ProcessLibrary error.", why);
+    return;
+  }
   auto& archive = context.session.archive;
   archive.path = path;
   archive.fileName = std::string(util::fileNamePart(path));
   context.window().setText("Label5", archive.fileName);
   ProcessLibrary(context);
+}
+
+// "Warning: ..." when entries of the archive point past the end of the file (an archive
+// cut short or damaged): extracting them will fail. "" for a sound archive.
+std::string damageWarning(const mpak::ArchiveIndex& index) {
+  std::size_t outside = 0;
+  for (const auto& entry : index.entries)
+    outside += !mpak::dataInBounds(index, entry);
+  if (outside == 0)
+    return {};
+  return "Warning: " + util::counted(outside, "entry points", "entries point") +
+         " past the end of the file (" + util::counted(index.fileSize, "byte", "bytes") +
+         "); the archive is cut short or damaged and extracting " + (outside == 1 ? "it" : "them") +
+         " will fail.";
 }
 
 }  // namespace
@@ -143,6 +187,11 @@ void ProcessLibrary(CommandContext& context) {
 
     const std::string tocText = mpak::libraryTocText(index.entries);
     util::writeFileIfAbsent(state.folders.library + "/" + archive.fileName + ".toc", tocText);
+
+    if (const auto warning = damageWarning(index); !warning.empty()) {
+      shell.appendLog(warning);
+      shell.ShowLog();
+    }
 
     catalogue.index = std::move(index);
   } catch (...) {

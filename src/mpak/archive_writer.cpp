@@ -1,6 +1,7 @@
 #include "mpak/archive_writer.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -44,6 +45,27 @@ std::string describeEntry(std::size_t index, const std::string& path) {
 
 [[noreturn]] void failFile(int err, const std::string& what, const std::filesystem::path& path) {
   util::throwFileError(err, what, path);
+}
+
+// Keeps the regular file at `target` under the name `previous` too (a hard link, or a copy
+// where the file system has none), replacing `previous` in one rename. False when there is
+// no such file.
+bool keepAs(const std::filesystem::path& target, const std::filesystem::path& previous) {
+  struct stat status {};
+  if (::lstat(target.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+    return false;
+  const auto staged = previous.parent_path() / util::temporaryName(previous.filename().string());
+  util::TemporaryFile guard(AT_FDCWD, staged.string());
+  if (::link(target.c_str(), staged.c_str()) != 0) {
+    std::error_code ec;
+    std::filesystem::copy_file(target, staged, ec);
+    if (ec)
+      failFile(ec.value(), "cannot keep the earlier archive as", previous);
+  }
+  if (::rename(staged.c_str(), previous.c_str()) != 0)
+    failFile(errno, "cannot keep the earlier archive as", previous);
+  guard.release();
+  return true;
 }
 
 }  // namespace
@@ -95,7 +117,7 @@ void FileSink::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes
   writeAll(offset, bytes);
 }
 
-void FileSink::commit() {
+bool FileSink::commit(const std::filesystem::path& previous) {
   if (m_fd < 0)
     throw std::logic_error("FileSink: commit twice");
   if (::fsync(m_fd) != 0)
@@ -104,9 +126,11 @@ void FileSink::commit() {
   m_fd = -1;
   if (::close(fd) != 0)
     failFile(errno, "cannot write", m_target);
+  const bool kept = !previous.empty() && keepAs(m_target, previous);
   if (::rename(m_temporary.name().c_str(), m_target.c_str()) != 0)
     failFile(errno, "cannot replace", m_target);
   m_temporary.release();
+  return kept;
 }
 
 // ---- ArchiveWriter ----

@@ -59,7 +59,11 @@ class FileSink : public Sink {
   void writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override;
   std::uint64_t position() const override { return m_position; }
 
-  void commit();
+  // Renames the file written over the target. With `previous` given, an archive already
+  // at the target is first kept under that name (replacing what was there), so the build
+  // before this one survives; returns true when one was kept. A failure (also to keep the
+  // earlier archive) throws and leaves the target as it was.
+  bool commit(const std::filesystem::path& previous = {});
   // The file written so far, until commit() renames it.
   const std::string& temporaryPath() const { return m_temporary.name(); }
 

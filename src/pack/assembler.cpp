@@ -183,12 +183,13 @@ PackResult assemble(const std::filesystem::path& root, const Plan& plan, mpak::S
 
 PackResult packArchive(const std::filesystem::path& root, const Plan& plan,
                        const std::filesystem::path& target, const PackOptions& options,
-                       const PackObserver& observer, const SinkFilter& filter) {
+                       const PackObserver& observer, const SinkFilter& filter,
+                       const std::filesystem::path& keepPrevious) {
   mpak::FileSink file(target);
   std::unique_ptr<mpak::Sink> filtered = filter ? filter(file) : nullptr;
   PackResult result = assemble(root, plan, filtered ? *filtered : file, options, observer);
   checkWritten(file.temporaryPath(), plan, result);
-  file.commit();
+  result.previousKept = file.commit(keepPrevious);
   return result;
 }
 

@@ -26,6 +26,7 @@ struct PackResult {
   std::uint64_t bytes = 0;                   // the archive's size
   std::vector<std::uint32_t> storedSizes;    // per entry, as written
   std::vector<std::uint32_t> unpackedSizes;  // per entry: the bytes read
+  bool previousKept = false;  // packArchive kept the replaced archive as keepPrevious
 };
 
 // Called on the calling thread after entry `n` (1-based) of `total` is written.
@@ -43,9 +44,12 @@ using SinkFilter = std::function<std::unique_ptr<mpak::Sink>(mpak::Sink& file)>;
 
 // assemble() into a temporary file beside `target`, then reads the new archive's index
 // back and checks every entry against the plan, and only then renames it over `target`.
-// On any failure the temporary file is removed and `target` stays as it was.
+// On any failure the temporary file is removed and `target` stays as it was. With
+// `keepPrevious` given, an archive at `target` is kept under that name once the new one is
+// complete.
 PackResult packArchive(const std::filesystem::path& root, const Plan& plan,
                        const std::filesystem::path& target, const PackOptions& options,
-                       const PackObserver& observer = {}, const SinkFilter& filter = {});
+                       const PackObserver& observer = {}, const SinkFilter& filter = {},
+                       const std::filesystem::path& keepPrevious = {});
 
 }  // namespace pack

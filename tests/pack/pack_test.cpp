@@ -16,6 +16,7 @@
 #include <map>
 
 #include "app/commands/pack.h"
+#include "extract/compare.h"
 #include "extract/extractor.h"
 #include "extract/verifier.h"
 #include "mpak/archive_writer.h"
@@ -300,9 +301,11 @@ TEST_F(PackFixture, InputChecksSayWhatIsMissingAndPackNothing) {
       {"", app::Icon::Information,
        "No MPAK folder selected.\r\n\r\nFirst select the extracted MPAK folder you want to "
        "repack."},
-      {"/elsewhere/missing.mpak", app::Icon::Information,
+      {home.str() + "/ExtractedFiles/missing.mpak", app::Icon::Information,
        "\\missing.mpak folder does not exist in \\ExtractedFiles folder."},
-      {"/elsewhere/notable.mpak", app::Icon::Exclamation,
+      {home.str() + "/elsewhere/missing.mpak", app::Icon::Information,
+       home.str() + "/elsewhere/missing.mpak folder does not exist."},
+      {home.str() + "/ExtractedFiles/notable.mpak", app::Icon::Exclamation,
        "No library .toc file found for this .MPAK.\r\n\r\nOpen original .MPAK file again to "
        "recreate."}};
   for (const auto& row : rows) {
@@ -337,6 +340,71 @@ TEST_F(PackFixture, AFailedPackNamesTheLineAndKeepsThePreviousArchive) {
                               "STOC entries processed: 0", "STOC table was not created.",
                               "Pack operation aborted due to error."}));
   EXPECT_EQ(slurp(home.path() / "NewMPAKs/ui.mpak"), "the previous archive");
+}
+
+// The folder chosen is the folder packed, also outside ExtractedFiles (it used to pack
+// ExtractedFiles/<its name> instead); its name still picks the table and the archive.
+TEST_F(PackFixture, TheChosenFolderIsPackedWhereverItLies) {
+  home.write("ExtractedFiles/ui.mpak/a.txt", "in ExtractedFiles");
+  home.write("mods/ui.mpak/a.txt", "the mod's");
+  home.write("mods/ui.mpak/only.txt", "only in the mod");
+  home.write("Library/ui.mpak.toc", "00 1 0 a.txt\r\n00 1 0 only.txt");
+  choose(home.str() + "/mods/ui.mpak");
+  EXPECT_EQ(window.text("Label13"), "ui.mpak");
+  app::butPackMPAK_Click(context);
+  ASSERT_TRUE(window.messages.empty()) << window.messages[0].text;
+  EXPECT_TRUE(window.log.starts_with("Folder packed: " + home.str() + "/mods/ui.mpak\r\n"))
+      << window.log;
+  extract::FolderDiff diff;
+  {
+    util::MappedFile archive(home.path() / "NewMPAKs/ui.mpak");
+    diff = extract::diffFolder(archive.bytes(), mpak::readArchiveIndex(archive.bytes()),
+                               home.path() / "mods/ui.mpak");
+  }
+  EXPECT_EQ(diff.unchanged, 2u);
+  EXPECT_EQ(diff.changed(), 0u);
+
+  // The folder in ExtractedFiles, however spelled, logs as it always has.
+  choose(home.str() + "/mods/../ExtractedFiles/ui.mpak");
+  app::butPackMPAK_Click(context);
+  EXPECT_TRUE(window.log.starts_with("Copying 1: a.txt")) << window.log;
+}
+
+// NewMPAKs keeps one build back: a pack that replaces an archive keeps it as NAME.previous
+// and says so; the first pack and a failed one leave .previous alone.
+TEST_F(PackFixture, ThePreviousBuildIsKeptOneStepBack) {
+  home.write("ExtractedFiles/ui.mpak/a.txt", "first");
+  home.write("Library/ui.mpak.toc", "00 1 0 a.txt");
+  const auto built = home.path() / "NewMPAKs/ui.mpak";
+  const auto previous = home.path() / "NewMPAKs/ui.mpak.previous";
+  choose(home.str() + "/ExtractedFiles/ui.mpak");
+  const std::string kept = "The archive packed before is kept as NewMPAKs\\ui.mpak.previous.\r\n";
+
+  app::butPackMPAK_Click(context);
+  EXPECT_EQ(window.log.find(kept), std::string::npos);
+  EXPECT_FALSE(fs::exists(previous));
+  const auto first = slurp(built);
+
+  home.write("ExtractedFiles/ui.mpak/a.txt", "second");
+  app::butPackMPAK_Click(context);
+  EXPECT_TRUE(window.log.ends_with(kept + ".MPAK pack complete.\r\n")) << window.log;
+  EXPECT_EQ(slurp(previous), first);
+  const auto second = slurp(built);
+  EXPECT_NE(second, first);
+
+  home.write("ExtractedFiles/ui.mpak/a.txt", "third");
+  app::butPackMPAK_Click(context);
+  EXPECT_EQ(slurp(previous), second);
+  const auto third = slurp(built);
+
+  home.write("Library/ui.mpak.toc", "00 x 0 a.txt");
+  app::butPackMPAK_Click(context);
+  ASSERT_EQ(window.messages.size(), 1u);
+  EXPECT_EQ(window.log.find(kept), std::string::npos);
+  EXPECT_EQ(slurp(built), third);
+  EXPECT_EQ(slurp(previous), second);
+  for (const auto& entry : fs::directory_iterator(home.path() / "NewMPAKs"))
+    EXPECT_FALSE(util::isTemporaryName(entry.path().filename().string())) << entry.path();
 }
 
 }  // namespace

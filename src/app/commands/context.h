@@ -23,8 +23,10 @@ struct LoadedArchive {
 struct Session {
   LoadedArchive archive;
   // The name of the extracted folder chosen for packing, shown in Label13; empty until one
-  // is chosen.
+  // is chosen. It names the archive and its library table.
   std::string packFolder;
+  // That folder as the browser gave it: the folder that is packed, wherever it lies.
+  std::string packFolderPath;
   // The model last chosen for its texture list.
   std::string modelPath;
   // The package last chosen for unpacking.

@@ -15,6 +15,8 @@ namespace app {
 
 namespace {
 
+namespace fs = std::filesystem;
+
 std::string trimBlanks(std::string_view text) {
   auto first = text.find_first_not_of(' ');
   if (first == std::string_view::npos)
@@ -56,9 +58,32 @@ std::optional<std::vector<std::string>> changedSinceExtraction(CommandContext& c
   }
 }
 
+// The folder to pack: the one chosen in the browser (a bare name lies in ExtractedFiles).
+fs::path packedFolder(const CommandContext& context) {
+  const auto& session = context.session;
+  const fs::path extracted = context.shell.state().folders.extractedFiles;
+  if (session.packFolderPath.empty())
+    return extracted / trimBlanks(session.packFolder);
+  return (extracted / session.packFolderPath).lexically_normal();
+}
+
+// True when `a` and `b` are one folder, however spelled; folders that do not exist are
+// compared by their normalised paths.
+bool sameFolder(const fs::path& a, const fs::path& b) {
+  std::error_code ec;
+  const bool same = fs::equivalent(a, b, ec);
+  return ec ? a.lexically_normal() == b.lexically_normal() : same;
+}
+
 struct Counters {
   std::size_t zipped = 0, packed = 0, stoc = 0;
+  bool previousKept = false;  // the archive packed before is now NAME.previous
 };
+
+// NewMPAKs keeps one build back: the archive a pack replaces becomes NAME.previous.
+fs::path previousBuild(const fs::path& target) {
+  return target.parent_path() / (target.filename().string() + ".previous");
+}
 
 // Plans and writes the archive; the counters follow the work so that a failure reports
 // how far it came. Throws what stopped it.
@@ -98,18 +123,20 @@ void PackIt(CommandContext& context, const std::filesystem::path& root,
     if (!skipped.empty())
       logList(shell, "Items not packed", skipped);
   };
+  const auto report = [&](std::size_t n, std::size_t total, const pack::PlannedEntry& entry) {
+    auto line = "Packing " + std::to_string(n) + "/" + std::to_string(total) + ": " +
+                pack::stagedName(entry);
+    shell.setStatus(line);
+    shell.appendLog(line);
+    shell.setProgress(static_cast<double>(n) / static_cast<double>(total));
+    counters.packed = n;
+    counters.stoc += entry.inStoc;
+    window.yield();
+  };
   try {
-    pack::packArchive(root, plan, target, options,
-                      [&](std::size_t n, std::size_t total, const pack::PlannedEntry& entry) {
-                        auto line = "Packing " + std::to_string(n) + "/" + std::to_string(total) +
-                                    ": " + pack::stagedName(entry);
-                        shell.setStatus(line);
-                        shell.appendLog(line);
-                        shell.setProgress(static_cast<double>(n) / static_cast<double>(total));
-                        counters.packed = n;
-                        counters.stoc += entry.inStoc;
-                        window.yield();
-                      });
+    counters.previousKept =
+        pack::packArchive(root, plan, target, options, report, {}, previousBuild(target))
+            .previousKept;
   } catch (...) {
     reconcile();
     throw;
@@ -127,6 +154,7 @@ void butSelectMPAKFolder_Click(CommandContext& context) {
   if (path.size() > 1 && (path.back() == '/' || path.back() == '\\'))
     path.remove_suffix(1);
   context.session.packFolder = std::string(util::fileNamePart(path));
+  context.session.packFolderPath = std::string(path);
   context.window().setText("Label13", context.session.packFolder);
 }
 
@@ -143,11 +171,15 @@ void butPackMPAK_Click(CommandContext& context) {
     return;
   }
   const std::string name = trimBlanks(selected);
-  const std::filesystem::path root = std::filesystem::path(state.folders.extractedFiles) / name;
+  // The folder chosen is packed, wherever it lies; its name picks the table and the archive.
+  const auto root = packedFolder(context);
+  const bool elsewhere = !sameFolder(root, fs::path(state.folders.extractedFiles) / name);
   std::error_code ec;
-  if (!std::filesystem::is_directory(root, ec)) {
+  if (!fs::is_directory(root, ec)) {
     window.messageBox(Icon::Information,
-                      "\\" + name + " folder does not exist in \\ExtractedFiles folder.");
+                      elsewhere
+                          ? root.string() + " folder does not exist."
+                          : "\\" + name + " folder does not exist in \\ExtractedFiles folder.");
     return;
   }
 
@@ -158,6 +190,8 @@ void butPackMPAK_Click(CommandContext& context) {
     shell.setStatus("");
     window.setLogPane("", true);
     state.logText.clear();
+    if (elsewhere)
+      shell.appendLog("Folder packed: " + root.string());
     const std::filesystem::path library =
         std::filesystem::path(state.folders.library) / (selected + ".toc");
     if (!std::filesystem::exists(library, ec)) {
@@ -194,6 +228,8 @@ void butPackMPAK_Click(CommandContext& context) {
   shell.appendLog("STOC entries processed: " + std::to_string(counters.stoc));
   if (counters.stoc == 0)
     shell.appendLog("STOC table was not created.");
+  if (counters.previousKept)
+    shell.appendLog("The archive packed before is kept as NewMPAKs\\" + selected + ".previous.");
   shell.appendLog(packed ? ".MPAK pack complete." : "Pack operation aborted due to error.");
   shell.ShowLog();
 }

@@ -5,6 +5,7 @@
 // Threads: every call happens on the window's thread.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,7 +13,7 @@
 
 namespace app {
 
-enum class Icon { None, Information, Exclamation, Critical };
+enum class Icon { None, Information, Exclamation, Critical, Question };
 
 class Window {
  public:
@@ -46,6 +47,11 @@ class Window {
 
   // A modal message box titled "Tarnwick". Texts use CR LF line ends.
   virtual void messageBox(Icon icon, const std::string& text) = 0;
+  // A modal question titled "Tarnwick" with one button per answer, in order. The first
+  // is the default (Enter); closing the box (Escape) picks the last. Returns the index of
+  // the answer picked.
+  virtual std::size_t ask(Icon icon, const std::string& text,
+                          const std::vector<std::string>& answers) = 0;
 
   // File-open dialog: title, filter ("desc (*.ext)|*.ext"), initial folder. Returns the
   // chosen file's full path, or nothing when the user cancels.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "extract/entry_path.h"
@@ -82,6 +83,41 @@ FolderDiff diffFolder(std::span<const std::uint8_t> archive, const mpak::Archive
           diff.modified.push_back(path);
       });
   return diff;
+}
+
+std::vector<std::size_t> changedFiles(std::span<const std::uint8_t> archive,
+                                      const mpak::ArchiveIndex& index,
+                                      std::span<const std::size_t> selection,
+                                      const fs::path& folder, const PipelineOptions& options) {
+  // The selected entries whose file is there, and per path whether some entry matches it.
+  std::vector<std::size_t> order;
+  std::vector<std::string> relative;
+  std::unordered_map<std::string, bool> matched;
+  for (const std::size_t i : selection) {
+    const auto path = checkEntryPath(index.entries.at(i).path);
+    if (!path.safe())
+      continue;
+    std::error_code ec;
+    if (!fs::is_regular_file(fs::symlink_status(folder / path.relative(), ec)))
+      continue;
+    order.push_back(i);
+    relative.push_back(path.relative());
+    matched.emplace(path.relative(), false);
+  }
+  forEachEntryData(
+      archive, index, order, options,
+      [&](std::size_t position) { return matched.at(relative[position]); },
+      [&](std::size_t position, EntryData& data) {
+        bool& same = matched.at(relative[position]);
+        if (!same)
+          same = data.state != EntryData::State::Ready ||
+                 sameContent(folder / relative[position], data.bytes);
+      });
+  std::vector<std::size_t> changed;
+  for (std::size_t p = 0; p < order.size(); ++p)
+    if (!matched.at(relative[p]))
+      changed.push_back(order[p]);
+  return changed;
 }
 
 }  // namespace extract

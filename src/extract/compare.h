@@ -32,4 +32,15 @@ struct FolderDiff {
 FolderDiff diffFolder(std::span<const std::uint8_t> archive, const mpak::ArchiveIndex& index,
                       const std::filesystem::path& folder, const PipelineOptions& options = {});
 
+// The entries of `selection` (catalogue indices) that extracting them into `folder` again
+// would replace changed content with: a regular file lies at the entry's path and holds
+// another content than every selected entry of that path. In selection order. Files that
+// are not there cost nothing; the others are read once and their entries inflated once,
+// on the pipeline's threads. Entries whose data cannot be read count as unchanged.
+std::vector<std::size_t> changedFiles(std::span<const std::uint8_t> archive,
+                                      const mpak::ArchiveIndex& index,
+                                      std::span<const std::size_t> selection,
+                                      const std::filesystem::path& folder,
+                                      const PipelineOptions& options = {});
+
 }  // namespace extract

@@ -11,6 +11,10 @@
 
 namespace extract {
 
+namespace {
+constexpr std::string_view kExistsReason = "the file exists";
+}  // namespace
+
 ExtractSummary extractEntries(std::span<const std::uint8_t> archive,
                               const mpak::ArchiveIndex& index,
                               std::span<const std::size_t> selection,
@@ -24,7 +28,8 @@ ExtractSummary extractEntries(std::span<const std::uint8_t> archive,
 
   // The paths are checked up front, so refused and existing files cost no inflating.
   std::vector<EntryPath> paths(selection.size());
-  std::vector<bool> existing(selection.size(), false);
+  // Why an entry is left alone: "" when it is to be written.
+  std::vector<std::string_view> leftAlone(selection.size());
 
   auto skip = [&](std::size_t position) {
     const auto& entry = index.entries[selection[position]];
@@ -32,11 +37,11 @@ ExtractSummary extractEntries(std::span<const std::uint8_t> archive,
     const auto& path = paths[position];
     if (!path.safe())
       return true;
-    if (!options.overwrite && writer.exists(path.names)) {
-      existing[position] = true;
-      return true;
-    }
-    return false;
+    if (options.keep.count(selection[position]))
+      leftAlone[position] = kKeptReason;
+    else if (!options.overwrite && writer.exists(path.names))
+      leftAlone[position] = kExistsReason;
+    return !leftAlone[position].empty();
   };
 
   auto consume = [&](std::size_t position, EntryData& data) {
@@ -49,9 +54,9 @@ ExtractSummary extractEntries(std::span<const std::uint8_t> archive,
     if (!path.safe()) {
       report.outcome = EntryOutcome::Refused;
       report.reason = path.unsafeReason;
-    } else if (existing[position]) {
+    } else if (!leftAlone[position].empty()) {
       report.outcome = EntryOutcome::Skipped;
-      report.reason = "the file exists";
+      report.reason = leftAlone[position];
     } else if (data.state == EntryData::State::Failed) {
       report.outcome = EntryOutcome::Failed;
       report.reason = data.reason;
@@ -60,7 +65,7 @@ ExtractSummary extractEntries(std::span<const std::uint8_t> archive,
       try {
         if (writer.write(path.names, data.bytes, options.overwrite) == TreeWriter::Result::Exists) {
           report.outcome = EntryOutcome::Skipped;
-          report.reason = "the file exists";
+          report.reason = kExistsReason;
         }
       } catch (const WriteError& e) {
         if (e.error() == EFAULT)  // written straight from a page that is gone

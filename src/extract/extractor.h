@@ -21,6 +21,8 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "extract/entry_data.h"
@@ -54,8 +56,14 @@ struct EntryReport {
 using ExtractObserver =
     std::function<void(const EntryReport& what, std::size_t n, std::size_t total)>;
 
+// The reason of a Skipped report for an entry in ExtractOptions::keep.
+inline constexpr std::string_view kKeptReason = "kept: the file was changed since extraction";
+
 struct ExtractOptions {
   bool overwrite = true;  // replace existing files; otherwise leave them and report Skipped
+  // Catalogue indices whose files are left as they are, whatever `overwrite` says: nothing
+  // is read for them and they are reported Skipped with kKeptReason.
+  std::unordered_set<std::size_t> keep;
   PipelineOptions pipeline;
 };
 

@@ -19,6 +19,7 @@
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QUrl>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -371,15 +372,53 @@ std::string Form1::logPane() const {
   return m_logText;
 }
 
+namespace {
+
+QMessageBox::Icon messageIcon(app::Icon icon) {
+  switch (icon) {
+    case app::Icon::None:
+      return QMessageBox::NoIcon;
+    case app::Icon::Information:
+      return QMessageBox::Information;
+    case app::Icon::Exclamation:
+      return QMessageBox::Warning;
+    case app::Icon::Critical:
+      return QMessageBox::Critical;
+    case app::Icon::Question:
+      return QMessageBox::Question;
+  }
+  return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
 void Form1::messageBox(app::Icon icon, const std::string& text) {
-  QMessageBox::Icon qicon = icon == app::Icon::None          ? QMessageBox::NoIcon
-                            : icon == app::Icon::Information ? QMessageBox::Information
-                            : icon == app::Icon::Exclamation ? QMessageBox::Warning
-                                                             : QMessageBox::Critical;
-  QMessageBox box(qicon, q(std::string(util::kProductName)), q(util::crLfToLf(text)),
+  QMessageBox box(messageIcon(icon), q(std::string(util::kProductName)), q(util::crLfToLf(text)),
                   QMessageBox::Ok, this);
   box.setObjectName("messageBox");
   box.exec();
+}
+
+std::size_t Form1::ask(app::Icon icon, const std::string& text,
+                       const std::vector<std::string>& answers) {
+  QMessageBox box(messageIcon(icon), q(std::string(util::kProductName)), q(util::crLfToLf(text)),
+                  QMessageBox::NoButton, this);
+  box.setObjectName("messageBox");
+  std::vector<QAbstractButton*> buttons;
+  for (std::size_t i = 0; i < answers.size(); ++i) {
+    const auto role = i == 0                   ? QMessageBox::AcceptRole
+                      : i + 1 < answers.size() ? QMessageBox::DestructiveRole
+                                               : QMessageBox::RejectRole;
+    buttons.push_back(box.addButton(q(answers[i]), role));
+  }
+  if (buttons.empty())
+    return 0;
+  box.setDefaultButton(qobject_cast<QPushButton*>(buttons.front()));
+  box.setEscapeButton(buttons.back());
+  box.exec();
+  const auto picked = std::find(buttons.begin(), buttons.end(), box.clickedButton());
+  return picked == buttons.end() ? answers.size() - 1
+                                 : static_cast<std::size_t>(picked - buttons.begin());
 }
 
 std::optional<std::string> Form1::runChooser(bool folders, const std::string& title,

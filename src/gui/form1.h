@@ -68,6 +68,8 @@ class Form1 : public QWidget, public app::Window, public app::LayoutPort {
   void setLogPane(const std::string& text, bool caretAtEnd) override;
   std::string logPane() const override;
   void messageBox(app::Icon icon, const std::string& text) override;
+  std::size_t ask(app::Icon icon, const std::string& text,
+                  const std::vector<std::string>& answers) override;
   std::optional<std::string> chooseFile(const std::string& title, const std::string& filter,
                                         const std::string& initialFolder) override;
   std::optional<std::string> browseFolder(const std::string& title) override;

@@ -142,7 +142,12 @@ TEST_F(ExtractCommand, SelectedEntriesReplaceEarlierFilesResizedOnesWarnAndDamag
   for (const char* earlier : {"bad.bin", "far.bin"})
     std::ofstream(folder / earlier) << "from an earlier run";
   window.messages.clear();
+  window.answers.push_back(1);  // replace the two files the user changed
   extract();
+  ASSERT_EQ(window.questions.size(), 1u);
+  EXPECT_EQ(window.questions[0].text,
+            "2 files you changed since extraction would be replaced:\r\n\r\na+b\\c+d.txt\r\n"
+            "caf\xC3\xA9+.txt\r\n\r\nKeep your changes?");
   EXPECT_EQ(filesBelow(folder), (Strings{"a+b/c+d.txt", "bad.bin", "big.bin", "caf\xC3\xA9+.txt",
                                          "far.bin", "m/large.txt", "small.txt"}));
   EXPECT_EQ(slurp(folder / "a+b" / "c+d.txt"), "plus");
@@ -219,6 +224,83 @@ TEST_F(ExtractCommand, AFolderComparedWithItsArchiveNamesWhatWasAddedRemovedAndM
                             "  modified  same.txt", "  added  new\\added.txt",
                             "  removed  gone.txt", "Table lines that name no file: 1"}),
                       window.log);
+}
+
+// Extracting again over files the user edited asks once: keep them (the default), replace
+// them or cancel. With nothing edited it asks nothing and logs as the first time.
+TEST_F(ExtractCommand, FilesChangedSinceExtractionAreKeptReplacedOrLeftAfterOneQuestion) {
+  std::vector<RawEntry> entries = {compressed("scripts/init.lua", "print('hello')"),
+                                   stored("font.dat", "glyphs"), compressed("a.txt", "abc")};
+  for (int i = 0; i < 6; ++i)
+    entries.push_back(stored("more/" + std::to_string(i) + ".txt", "same"));
+  load("ui.mpak", entries, {0, 1, 2, 3, 4, 5, 6, 7, 8});
+  extract();
+  const auto firstLog = window.log;
+  fs::remove(root() / "font.dat");  // gone files are written again without a word
+  extract();
+  EXPECT_TRUE(window.questions.empty());
+  EXPECT_EQ(window.log, firstLog);
+
+  home.write("ExtractedFiles/ui.mpak/scripts/init.lua", "print('edited')");
+  home.write("ExtractedFiles/ui.mpak/a.txt", "xyz");  // same size, other bytes
+  for (int i = 0; i < 6; ++i)
+    home.write("ExtractedFiles/ui.mpak/more/" + std::to_string(i) + ".txt", "mine");
+
+  // Cancel (or closing the box) changes nothing, on disk or in the log.
+  window.log = "kept log";
+  state.logText = "kept log";
+  extract();
+  ASSERT_EQ(window.questions.size(), 1u);
+  EXPECT_EQ(window.questions[0].icon, app::Icon::Question);
+  EXPECT_EQ(window.questions[0].text,
+            "8 files you changed since extraction would be replaced:\r\n\r\nscripts\\init.lua\r\n"
+            "a.txt\r\nmore\\0.txt\r\nmore\\1.txt\r\nmore\\2.txt\r\n... and 3 more\r\n\r\nKeep "
+            "your changes?");
+  EXPECT_EQ(window.offeredAnswers, (Strings{"Keep my changes", "Replace them", "Cancel"}));
+  EXPECT_EQ(window.log, "kept log");
+  EXPECT_EQ(slurp(root() / "a.txt"), "xyz");
+
+  // Keep: the edits stay, everything else is extracted, the kept files are counted.
+  window.answers.push_back(0);
+  window.selected = {0, 1, 2};
+  extract();
+  EXPECT_EQ(slurp(root() / "scripts/init.lua"), "print('edited')");
+  EXPECT_EQ(slurp(root() / "a.txt"), "xyz");
+  EXPECT_EQ(window.log,
+            crlf({"Extracting 1\\3: scripts\\init.lua", "Kept: changed since extraction.",
+                  "Extracting 2\\3: \\font.dat", "Extracting 3\\3: \\a.txt",
+                  "Kept: changed since extraction.", "0 files unzipped.", "1 files extracted.",
+                  "2 files kept (changed since extraction).", "Extraction complete."}));
+  EXPECT_TRUE(window.messages.empty());
+
+  // Replace: the archive's content comes back.
+  window.answers.push_back(1);
+  extract();
+  EXPECT_EQ(slurp(root() / "scripts/init.lua"), "print('hello')");
+  EXPECT_EQ(slurp(root() / "a.txt"), "abc");
+  EXPECT_EQ(window.questions.size(), 3u);
+}
+
+// Two entries of one path: the file is unchanged when it holds either of them.
+TEST_F(ExtractCommand, AFileIsChangedOnlyWhenNoSelectedEntryOfItsPathHoldsIt) {
+  load("ui.mpak",
+       {stored("a.txt", "first"), compressed("a.txt", "second"), stored("b.txt", "bee"),
+        stored("link.txt", "l")},
+       {0, 1, 2, 3});
+  extract();
+  fs::remove(root() / "link.txt");
+  ASSERT_EQ(::symlink("b.txt", (root() / "link.txt").c_str()), 0);
+  const util::MappedFile file(session.archive.path);
+  const auto& index = session.archive.catalogue.index;
+  const std::vector<std::size_t> all = {0, 1, 2, 3};
+  EXPECT_TRUE(extract::changedFiles(file.bytes(), index, all, root()).empty());
+  home.write("ExtractedFiles/ui.mpak/a.txt", "first");
+  EXPECT_TRUE(extract::changedFiles(file.bytes(), index, all, root()).empty());
+  EXPECT_EQ(extract::changedFiles(file.bytes(), index, std::vector<std::size_t>{1, 2}, root()),
+            std::vector<std::size_t>{1});
+  home.write("ExtractedFiles/ui.mpak/a.txt", "third");
+  EXPECT_EQ(extract::changedFiles(file.bytes(), index, all, root()),
+            (std::vector<std::size_t>{0, 1}));
 }
 
 TEST(RoundTrip, ThousandsOfWrittenEntriesComeBackByteForByte) {

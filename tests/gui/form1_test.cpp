@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QtTest>
+#include <fstream>
 
 #include "app/form_design.h"
 #include "gui/form1.h"
@@ -181,6 +182,38 @@ class Form1Test : public QObject {
              window.logPane().c_str());
     QCOMPARE(testing_support::slurp(started.home.path() / "NewMPAKs" / "sample.mpak"),
              testing_support::slurp(TARNWICK_SAMPLE_ARCHIVE));
+  }
+
+  // Enter on the question about edited files keeps them; Escape cancels.
+  void extractingAgainKeepsEditedFilesOnEnter() {
+    StartedWindow started;
+    auto& window = started.window;
+    window.openArchive(TARNWICK_SAMPLE_ARCHIVE);
+    click(window, "butSelectAll");
+    click(window, "butMassExtract");
+    const auto root = started.home.path() / "ExtractedFiles" / "sample.mpak";
+    const auto edited = root / testing_support::filesBelow(root).front();
+    std::ofstream(edited, std::ios::binary) << "edited";
+
+    for (const auto key : {Qt::Key_Escape, Qt::Key_Return}) {
+      m_timer.stop();
+      QString asked;
+      QTimer::singleShot(100, [&asked, key] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+          return;
+        asked = box->text();
+        QTest::keyClick(box, key);
+      });
+      click(window, "butMassExtract");
+      m_timer.start();
+      QVERIFY2(asked.contains("1 file you changed since extraction would be replaced"),
+               qPrintable(asked));
+      QCOMPARE(testing_support::slurp(edited), std::string("edited"));
+    }
+    QVERIFY2(window.logPane().ends_with("1 files kept (changed since extraction).\r\nExtraction "
+                                        "complete.\r\n"),
+             window.logPane().c_str());
   }
 
   void theOtherButtonsDoTheirJobs() {

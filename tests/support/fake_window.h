@@ -57,6 +57,16 @@ class FakeWindow : public app::Window {
     if (onMessage)
       onMessage();
   }
+  std::size_t ask(app::Icon icon, const std::string& text,
+                  const std::vector<std::string>& offered) override {
+    questions.push_back({icon, text});
+    offeredAnswers = offered;
+    if (answers.empty())
+      return offered.size() - 1;
+    const std::size_t answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
   std::optional<std::string> chooseFile(const std::string& title, const std::string& filter,
                                         const std::string& initialFolder) override {
     chooserCalls.push_back({title, filter, initialFolder});
@@ -87,6 +97,9 @@ class FakeWindow : public app::Window {
   bool caretEnd = false;
   std::vector<MessageRecord> messages;
   std::function<void()> onMessage;
+  std::vector<MessageRecord> questions;
+  std::vector<std::string> offeredAnswers;  // the buttons of the last question
+  std::deque<std::size_t> answers;          // none left: the box is closed
   std::vector<ChooserCall> chooserCalls;
   std::deque<std::optional<std::string>> fileAnswers, folderAnswers;
   std::vector<std::string> browseTitles;

@@ -1,11 +1,16 @@
 #include "app/commands/extract.h"
 
 #include <filesystem>
+#include <optional>
 #include <system_error>
+#include <unordered_set>
 
 #include "app/commands/load.h"
+#include "extract/compare.h"
 #include "extract/extractor.h"
+#include "util/counted.h"
 #include "util/cp1252.h"
+#include "util/file_io.h"
 #include "util/mapped_file.h"
 #include "util/text.h"
 
@@ -13,11 +18,56 @@ namespace app {
 
 namespace {
 
+// Makes the archive's folder below ExtractedFiles; one that cannot be made fails the command
+// with the reason (a read-only ExtractedFiles is "Permission denied", not what opening the
+// missing folder would say).
+void makeFolder(const std::filesystem::path& root) {
+  std::error_code ec;
+  std::filesystem::create_directory(root, ec);
+  if (ec)
+    util::throwFileError(ec.value(), "cannot create the folder", root.string());
+}
+
 std::string folderAndFile(std::string_view entryPath) {
   std::string out(util::folderPart(entryPath));
   out += '\\';
   out += util::fileNamePart(entryPath);
   return out;
+}
+
+// How many changed files the question names before "... and N more".
+constexpr std::size_t kNamedChangedFiles = 5;
+
+// Before files the user changed since extraction are replaced, the one question: keep
+// them (the default), replace them, or cancel. Returns the entries to keep, or nothing
+// when the user cancels. Asks nothing when no file to be replaced was changed.
+std::optional<std::unordered_set<std::size_t>> askAboutChangedFiles(
+    CommandContext& context, std::span<const std::uint8_t> file,
+    const std::vector<std::size_t>& selection, const std::filesystem::path& root) {
+  const auto& index = context.session.archive.catalogue.index;
+  std::vector<std::size_t> changed;
+  {
+    BusyPointer busy(context.window());
+    changed = extract::changedFiles(file, index, selection, root);
+  }
+  if (changed.empty())
+    return std::unordered_set<std::size_t>{};
+  std::string text = util::counted(changed.size(), "file", "files") +
+                     " you changed since extraction would be replaced:\r\n\r\n";
+  for (std::size_t k = 0; k < changed.size() && k < kNamedChangedFiles; ++k)
+    text += util::cp1252ToUtf8(index.entries[changed[k]].path) + "\r\n";
+  if (changed.size() > kNamedChangedFiles)
+    text += "... and " + std::to_string(changed.size() - kNamedChangedFiles) + " more\r\n";
+  text += "\r\nKeep your changes?";
+  switch (
+      context.window().ask(Icon::Question, text, {"Keep my changes", "Replace them", "Cancel"})) {
+    case 0:
+      return std::unordered_set<std::size_t>(changed.begin(), changed.end());
+    case 1:
+      return std::unordered_set<std::size_t>{};
+    default:
+      return std::nullopt;
+  }
 }
 
 }  // namespace
@@ -73,9 +123,6 @@ void butMassExtract_Click(CommandContext& context) {
       return;
     }
 
-    shell.setStatus("");
-    state.logText.clear();
-
     // The selection is read once: item i of List1 is catalogue entry i.
     std::vector<std::size_t> selection;
     for (int i = 0, count = window.itemCount(); i < count; ++i)
@@ -83,18 +130,24 @@ void butMassExtract_Click(CommandContext& context) {
         selection.push_back(static_cast<std::size_t>(i));
 
     const auto root = std::filesystem::path(state.folders.extractedFiles) / archive.fileName;
-    {
-      std::error_code ignored;
-      std::filesystem::create_directory(root, ignored);
-    }
+    util::MappedFile file(archive.path);
+    extract::ExtractOptions options;
+    if (auto keep = askAboutChangedFiles(context, file.bytes(), selection, root))
+      options.keep = std::move(*keep);
+    else
+      return;
+
+    shell.setStatus("");
+    state.logText.clear();
+    makeFolder(root);
     window.yield();
 
     const auto& entries = archive.catalogue.entries();
     extract::ExtractSummary summary;
     std::vector<StagedEntry> staged;
+    std::size_t kept = 0;
     {
       BusyPointer busy(window);
-      util::MappedFile file(archive.path);
       auto report = [&](const extract::EntryReport& what, std::size_t n, std::size_t total) {
         const auto& entry = entries[what.entryIndex];
         const auto shown = util::cp1252ToUtf8(entry.path);
@@ -106,6 +159,10 @@ void butMassExtract_Click(CommandContext& context) {
           shell.appendLog("Refused (unsafe path): " + what.reason + ".");
         else if (what.outcome == extract::EntryOutcome::Failed && !what.inflated)
           shell.appendLog("Failed: " + what.reason + ".");
+        else if (what.outcome == extract::EntryOutcome::Skipped) {
+          shell.appendLog("Kept: changed since extraction.");
+          ++kept;
+        }
         if (what.resized)
           shell.appendLog("Warning: " + shown + " inflates to " + std::to_string(what.size) +
                           " bytes, the table says " + std::to_string(entry.unpackedSize) + ".");
@@ -115,8 +172,8 @@ void butMassExtract_Click(CommandContext& context) {
         shell.setProgress(static_cast<double>(n) / static_cast<double>(total));
         window.yield();
       };
-      summary = extract::extractEntries(file.bytes(), archive.catalogue.index, selection, root, {},
-                                        report);
+      summary = extract::extractEntries(file.bytes(), archive.catalogue.index, selection, root,
+                                        options, report);
       window.yield();
       window.yield();
 
@@ -124,6 +181,8 @@ void butMassExtract_Click(CommandContext& context) {
       shell.setStatus("");
       shell.appendLog(std::to_string(unzipped) + " files unzipped.");
       shell.appendLog(std::to_string(summary.written) + " files extracted.");
+      if (kept > 0)
+        shell.appendLog(std::to_string(kept) + " files kept (changed since extraction).");
       if (!summary.resized.empty())
         shell.appendLog(std::to_string(summary.resized.size()) +
                         " files inflated to another size than the table says.");

@@ -313,7 +313,7 @@ std::string writeSample(int dirFd, const std::filesystem::path& folder, const st
   const int fd =
       ::openat(dirFd, temporary.name().c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0)
-    util::throwFileError(errno, "cannot create", folder / temporary.name());
+    util::throwFileError(errno, "cannot create", folder / name);
   std::vector<std::uint8_t> buffer;
   buffer.reserve(kChunkBytes);
   std::uint64_t offset = 0;

@@ -19,8 +19,10 @@
 #include <random>
 
 #include "app/commands/extract.h"
+#include "app/commands/fsb.h"
 #include "app/commands/load.h"
 #include "app/commands/pack.h"
+#include "fsb/bank_bytes.h"
 #include "support/archive_builder.h"
 #include "support/command_harness.h"
 #include "util/temporary.h"
@@ -254,6 +256,47 @@ TEST_F(FailingDisk, TheWindowEndsInTheTrapAndKeepsWhatWasThere) {
   EXPECT_FALSE(fs::exists(h.home.path() / "ExtractedFiles/big.mpak/big.bin"));
   EXPECT_EQ(slurp(newArchive), "the previous archive");
   EXPECT_EQ(temporariesBelow(h.home.path()), Strings{});
+}
+
+// An ExtractedFiles the window may not write to is reported with the cause (the folder for
+// the archive cannot be made), not with what opening the missing folder would say.
+TEST_F(FailingDisk, AnExtractedFilesFolderThatCannotBeWrittenIsNamedWithTheCause) {
+  testing_support::CommandHarness h;
+  SmallDisk readOnly(h.home.path() / "ExtractedFiles", "size=1m,ro");
+  if (!readOnly.mounted)
+    GTEST_SKIP() << "no permission to mount a small file system here";
+  h.window.fileAnswers.push_back(archive.string());
+  app::butSelectMPAKfile_Click(h.context);
+  h.window.selectAll();
+  app::butMassExtract_Click(h.context);
+  ASSERT_EQ(h.window.messages.size(), 1u);
+  EXPECT_EQ(h.window.messages[0].text, "Extract error.\r\n\r\ncannot create the folder " +
+                                           (readOnly.path / "big.mpak").string() +
+                                           ": Read-only file system");
+}
+
+// A sample the converter cannot write is named with its final file, not with the temporary
+// it was being written under.
+TEST_F(FailingDisk, ASoundThatCannotBeWrittenIsNamedByItsSampleAndFile) {
+  testing_support::CommandHarness h;
+  SmallDisk readOnly(h.home.path() / "Sounds", "size=1m,ro");
+  if (!readOnly.mounted)
+    GTEST_SKIP() << "no permission to mount a small file system here";
+  h.state.converterPath = TARNWICK_FSBEXT;
+  h.session.bankPath =
+      h.home
+          .write("bank.fsb",
+                 fsb_tests::buildBank(
+                     {}, {{.name = "menu_open", .data = "abcd", .frames = 2, .mode = 0x10}}))
+          .string();
+  app::processFSB(h.context);
+  ASSERT_EQ(h.window.messages.size(), 1u);
+  const auto& text = h.window.messages[0].text;
+  EXPECT_PRED_FORMAT2(testing::IsSubstring,
+                      "sample 0 (menu_open.wav): cannot create " +
+                          (readOnly.path / "menu_open.wav").string() + ": Read-only file system",
+                      text);
+  EXPECT_EQ(text.find(".tmp"), std::string::npos) << text;
 }
 
 }  // namespace

@@ -40,7 +40,6 @@
 #include "app/startup.h"
 #include "bench_common.h"
 #include "mpak/archive_writer.h"
-#include "mpak/catalogue.h"
 #include "util/deflate.h"
 #include "util/file_io.h"
 #include "util/mapped_file.h"
@@ -60,7 +59,7 @@ class NullWindow : public app::Window {
   void setText(std::string_view control, const std::string& text) override {
     m_texts[std::string(control)] = text;
   }
-  std::string text(std::string_view control) const override {
+  std::string text(std::string_view control) const {
     auto it = m_texts.find(std::string(control));
     return it == m_texts.end() ? std::string() : it->second;
   }
@@ -77,8 +76,12 @@ class NullWindow : public app::Window {
   void setProgressWidth(double) override {}
   void setBusy(bool) override {}
   void setLogPane(const std::string& text, bool) override { m_log = text; }
-  std::string logPane() const override { return m_log; }
+  std::string logPane() const { return m_log; }
   void messageBox(app::Icon, const std::string& text) override { messages.push_back(text); }
+  std::size_t ask(app::Icon, const std::string& text, const std::vector<std::string>&) override {
+    messages.push_back(text);
+    return 1;  // replace
+  }
   std::optional<std::string> chooseFile(const std::string&, const std::string&,
                                         const std::string&) override {
     return std::nullopt;
@@ -87,7 +90,6 @@ class NullWindow : public app::Window {
   bool isChecked(std::string_view) const override { return false; }
   bool openFolder(const std::string&) override { return true; }
   void yield() override {}
-  void setCommandsEnabled(bool) override {}
 
   std::vector<std::string> messages;
 
@@ -246,7 +248,7 @@ int main(int argc, char** argv) {
   auto outFolder = [&](const char* name, int run) {
     return runsFolder / (std::string(name) + "-" + std::to_string(run));
   };
-  mpak::Catalogue catalogue;
+  app::Catalogue catalogue;
   {
     util::MappedFile file(archive);
     catalogue.index = mpak::readArchiveIndex(file.bytes());

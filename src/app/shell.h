@@ -82,16 +82,19 @@ class BusyPointer {
 };
 
 // Runs `body` inside the error trap named `message` ("Extract error."): any exception
-// restores the default pointer and shows the trap's message box. Returns true when the
-// body ran to its end.
-template <class Body>
-bool runTrapped(Shell& shell, std::string_view message, Body&& body) {
+// restores the default pointer, runs `cleanup` (what the command resets after a failure)
+// and shows the trap's message box. Returns true when the body ran to its end.
+template <class Body, class Cleanup = void (*)()>
+bool runTrapped(
+    Shell& shell, std::string_view message, Body&& body, Cleanup&& cleanup = [] {}) {
   try {
     body();
     return true;
   } catch (...) {
+    const auto description = util::describeException(std::current_exception());
     shell.window().setBusy(false);
-    shell.showTrap(message, util::describeException(std::current_exception()));
+    cleanup();
+    shell.showTrap(message, description);
     return false;
   }
 }

@@ -21,7 +21,6 @@ class Window {
 
   // Caption or text of a label, text box, button or check box, by control name.
   virtual void setText(std::string_view control, const std::string& text) = 0;
-  virtual std::string text(std::string_view control) const = 0;
   // Repaints one control at once (no yield), or the whole window for "Form1".
   virtual void repaint(std::string_view control) = 0;
 
@@ -43,7 +42,6 @@ class Window {
 
   // Log pane RichTextBox1: whole text, caret at the end or at the start.
   virtual void setLogPane(const std::string& text, bool caretAtEnd) = 0;
-  virtual std::string logPane() const = 0;
 
   // A modal message box titled "Tarnwick". Texts use CR LF line ends.
   virtual void messageBox(Icon icon, const std::string& text) = 0;
@@ -68,9 +66,6 @@ class Window {
 
   // Processes pending window events (repaints, clicks on other controls).
   virtual void yield() = 0;
-
-  // While a command runs, the command buttons ignore clicks.
-  virtual void setCommandsEnabled(bool enabled) = 0;
 };
 
 // Per-user settings addressed by application, section and key. Failures are the

@@ -90,78 +90,70 @@ double Form1::toTwips(int pixels) const {
   return pixels * app::kTwipsPerInch / m_dpi;
 }
 
+QWidget* Form1::makeControl(const app::ControlDesign& d, QWidget* parentWidget) {
+  switch (d.kind) {
+    case app::ControlKind::Label: {
+      auto* label = new QLabel(q(std::string(d.caption)), parentWidget);
+      label->setTextFormat(Qt::PlainText);
+      return label;
+    }
+    case app::ControlKind::Button:
+      return new QPushButton(q(std::string(d.caption)), parentWidget);
+    case app::ControlKind::CheckBox:
+      return new QCheckBox(q(std::string(d.caption)), parentWidget);
+    case app::ControlKind::ListBox:
+      m_list = new QListView(parentWidget);
+      m_model = new FileListModel(m_list);
+      m_delegate = new ExtentDelegate(m_list);
+      m_list->setModel(m_model);
+      m_list->setItemDelegate(m_delegate);
+      m_list->setUniformItemSizes(true);
+      m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+      m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+      m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+      m_list->setTextElideMode(Qt::ElideNone);
+      return m_list;
+    case app::ControlKind::TextBox:
+      m_status = new QLineEdit(parentWidget);
+      return m_status;
+    case app::ControlKind::LogPane:
+      m_logPane = new QPlainTextEdit(parentWidget);
+      m_logPane->setReadOnly(true);
+      m_logPane->setLineWrapMode(QPlainTextEdit::NoWrap);
+      return m_logPane;
+    case app::ControlKind::Frame: {
+      // The caption sits on the frame's top line, as small as it must be to stay clear
+      // of the progress bar that is placed just below the line.
+      auto* frame = new QGroupBox(q(std::string(d.caption)), parentWidget);
+      frame->setStyleSheet(
+          "QGroupBox { border: 1px solid palette(mid); margin-top: 4px; font-size: 7pt; }"
+          "QGroupBox::title { subcontrol-origin: border; left: 8px; top: -5px; padding: 0 2px; "
+          "}");
+      return frame;
+    }
+    case app::ControlKind::Shape: {
+      auto* shape = new QFrame(parentWidget);
+      shape->setFrameShape(QFrame::Box);
+      shape->setFrameShadow(QFrame::Plain);
+      return shape;
+    }
+    case app::ControlKind::Image: {
+      auto* image = new QLabel(parentWidget);
+      image->setPixmap(decorationPicture());
+      return image;
+    }
+    case app::ControlKind::ProgressBar:
+      m_progress = new ProgressLabel(parentWidget);
+      return m_progress;
+  }
+  return new QWidget(parentWidget);
+}
+
 void Form1::buildControls() {
   for (const auto& d : app::formDesign()) {
     QWidget* parentWidget =
         d.parent == "Frame1" ? m_controls.at("Frame1") : static_cast<QWidget*>(this);
-    QWidget* w = nullptr;
-    switch (d.kind) {
-      case app::ControlKind::Label: {
-        auto* label = new QLabel(q(std::string(d.caption)), parentWidget);
-        label->setTextFormat(Qt::PlainText);
-        w = label;
-        break;
-      }
-      case app::ControlKind::Button:
-        w = new QPushButton(q(std::string(d.caption)), parentWidget);
-        break;
-      case app::ControlKind::CheckBox:
-        w = new QCheckBox(q(std::string(d.caption)), parentWidget);
-        break;
-      case app::ControlKind::ListBox: {
-        m_list = new QListView(parentWidget);
-        m_model = new FileListModel(m_list);
-        m_delegate = new ExtentDelegate(m_list);
-        m_list->setModel(m_model);
-        m_list->setItemDelegate(m_delegate);
-        m_list->setUniformItemSizes(true);
-        m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
-        m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-        m_list->setTextElideMode(Qt::ElideNone);
-        w = m_list;
-        break;
-      }
-      case app::ControlKind::TextBox:
-        m_status = new QLineEdit(parentWidget);
-        w = m_status;
-        break;
-      case app::ControlKind::LogPane:
-        m_logPane = new QPlainTextEdit(parentWidget);
-        m_logPane->setReadOnly(true);
-        m_logPane->setLineWrapMode(QPlainTextEdit::NoWrap);
-        w = m_logPane;
-        break;
-      case app::ControlKind::Frame: {
-        // The caption sits on the frame's top line, as small as it must be to stay clear
-        // of the progress bar that is placed just below the line.
-        auto* frame = new QGroupBox(q(std::string(d.caption)), parentWidget);
-        frame->setStyleSheet(
-            "QGroupBox { border: 1px solid palette(mid); margin-top: 4px; font-size: 7pt; }"
-            "QGroupBox::title { subcontrol-origin: border; left: 8px; top: -5px; padding: 0 2px; "
-            "}");
-        w = frame;
-        break;
-      }
-      case app::ControlKind::Shape: {
-        auto* shape = new QFrame(parentWidget);
-        shape->setFrameShape(QFrame::Box);
-        shape->setFrameShadow(QFrame::Plain);
-        w = shape;
-        break;
-      }
-      case app::ControlKind::Image: {
-        auto* image = new QLabel(parentWidget);
-        image->setPixmap(decorationPicture());
-        w = image;
-        break;
-      }
-      case app::ControlKind::ProgressBar: {
-        m_progress = new ProgressLabel(parentWidget);
-        w = m_progress;
-        break;
-      }
-    }
+    QWidget* w = makeControl(d, parentWidget);
     w->setObjectName(q(std::string(d.name)));
     if (d.fixedPitch)
       w->setFont(fixedPitchFont());
@@ -340,9 +332,6 @@ void Form1::setHorizontalExtent(int pixels) {
   // The extent counts 6 pixels a character; this list's fixed-pitch font may be wider.
   const double charWidth = m_list->fontMetrics().horizontalAdvance(QLatin1Char('0'));
   m_delegate->setExtent(static_cast<int>(std::ceil(pixels * std::max(charWidth, 6.0) / 6.0)));
-}
-int Form1::horizontalExtent() const {
-  return m_delegate->extent();
 }
 
 void Form1::setProgressWidth(double twips) {

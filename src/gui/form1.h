@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/commands/context.h"
+#include "app/form_design.h"
 #include "app/layout.h"
 #include "app/shell.h"
 #include "app/window_port.h"
@@ -51,10 +52,12 @@ class Form1 : public QWidget, public app::Window, public app::LayoutPort {
   int toPixels(double twips) const;
   double toTwips(int pixels) const;
   bool commandRunning() const { return m_running; }
+  // A control's caption or text, and the log pane's whole text.
+  std::string text(std::string_view control) const;
+  std::string logPane() const;
 
   // app::Window
   void setText(std::string_view control, const std::string& text) override;
-  std::string text(std::string_view control) const override;
   void repaint(std::string_view control) override;
   void clearList() override;
   void addItems(const std::vector<std::string>& items) override;
@@ -66,7 +69,6 @@ class Form1 : public QWidget, public app::Window, public app::LayoutPort {
   void setProgressWidth(double twips) override;
   void setBusy(bool busy) override;
   void setLogPane(const std::string& text, bool caretAtEnd) override;
-  std::string logPane() const override;
   void messageBox(app::Icon icon, const std::string& text) override;
   std::size_t ask(app::Icon icon, const std::string& text,
                   const std::vector<std::string>& answers) override;
@@ -76,7 +78,6 @@ class Form1 : public QWidget, public app::Window, public app::LayoutPort {
   bool isChecked(std::string_view control) const override;
   bool openFolder(const std::string& path) override;
   void yield() override;
-  void setCommandsEnabled(bool enabled) override;
 
   // app::LayoutPort
   app::WindowState windowState() const override;
@@ -89,8 +90,6 @@ class Form1 : public QWidget, public app::Window, public app::LayoutPort {
   app::Rect rect(std::string_view control) const override;
   void setRect(std::string_view control, const app::Rect& rect) override;
 
-  int horizontalExtent() const;
-
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void changeEvent(QEvent* event) override;
@@ -100,6 +99,9 @@ class Form1 : public QWidget, public app::Window, public app::LayoutPort {
 
  private:
   void buildControls();
+  QWidget* makeControl(const app::ControlDesign& design, QWidget* parent);
+  // While a command runs, the command buttons ignore clicks.
+  void setCommandsEnabled(bool enabled);
   void connectCommands();
   // Runs one command; clicks on command buttons are ignored while it runs.
   void runCommand(const std::function<void(app::CommandContext&)>& command);

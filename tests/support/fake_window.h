@@ -24,7 +24,7 @@ class FakeWindow : public app::Window {
   void setText(std::string_view control, const std::string& text) override {
     texts[std::string(control)] = text;
   }
-  std::string text(std::string_view control) const override {
+  std::string text(std::string_view control) const {
     auto it = texts.find(std::string(control));
     return it == texts.end() ? std::string() : it->second;
   }
@@ -51,7 +51,7 @@ class FakeWindow : public app::Window {
     log = text;
     caretEnd = caretAtEnd;
   }
-  std::string logPane() const override { return log; }
+  std::string logPane() const { return log; }
   void messageBox(app::Icon icon, const std::string& text) override {
     messages.push_back({icon, text});
     if (onMessage)
@@ -82,7 +82,6 @@ class FakeWindow : public app::Window {
     return fileManagerWorks;
   }
   void yield() override {}
-  void setCommandsEnabled(bool) override {}
 
   struct ChooserCall {
     std::string title, filter, initialFolder;

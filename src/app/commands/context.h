@@ -6,16 +6,26 @@
 #include <string>
 
 #include "app/shell.h"
-#include "mpak/catalogue.h"
+#include "mpak/archive.h"
 
 namespace app {
+
+// The file list shows at most this many entries; one more fails the load.
+inline constexpr std::size_t kMaxListedEntries = 10001;
+
+// The index of the loaded archive (block positions, counts, entries in TOC order, STOC
+// records). Item i of the file list is entry i.
+struct Catalogue {
+  mpak::ArchiveIndex index;
+  const std::vector<mpak::ArchiveEntry>& entries() const { return index.entries; }
+};
 
 // The archive in the file list. Label5 shows fileName; an empty fileName (and so an empty
 // Label5) means no archive is loaded.
 struct LoadedArchive {
   std::string path;      // full path, as chosen
   std::string fileName;  // the file name part of `path`
-  mpak::Catalogue catalogue;
+  Catalogue catalogue;
 
   bool loaded() const { return !fileName.empty(); }
 };
@@ -42,6 +52,12 @@ struct CommandContext {
 
   Window& window() { return shell.window(); }
   AppState& state() { return shell.state(); }
+
+  // No archive loaded any more: empty Label5, file name and catalogue.
+  void forgetArchive();
+  // What the package and sound bank commands start with: an empty file list ("0 Items"),
+  // an empty status line, no archive loaded and an empty log pane (caret at its end or not).
+  void clearView(bool caretAtEnd);
 };
 
 // What every file-choosing button does: inside the trap `trapMessage`, the chooser with

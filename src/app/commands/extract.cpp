@@ -70,6 +70,117 @@ std::optional<std::unordered_set<std::size_t>> askAboutChangedFiles(
   }
 }
 
+// The checks before an extraction: an archive loaded (else the chooser opens) and items
+// selected. Returns the selection (item i of List1 is catalogue entry i), read once, or
+// nothing once it has said what is missing.
+std::optional<std::vector<std::size_t>> checkedSelection(CommandContext& context) {
+  auto& window = context.window();
+  if (!context.session.archive.loaded()) {
+    window.messageBox(Icon::Information,
+                      "No MPAK file loaded.\r\n\r\nFirst select an .MPAK file you want to "
+                      "extract.");
+    butSelectMPAKfile_Click(context);
+    return std::nullopt;
+  }
+  if (window.selectedCount() == 0) {
+    window.messageBox(Icon::Information, "No files selected.");
+    return std::nullopt;
+  }
+  std::vector<std::size_t> selection;
+  for (int i = 0, count = window.itemCount(); i < count; ++i)
+    if (window.isSelected(i))
+      selection.push_back(static_cast<std::size_t>(i));
+  return selection;
+}
+
+// The log and status lines of one extracted entry; gathers what the decompression pass
+// and the closing lines report.
+class EntryLog {
+ public:
+  explicit EntryLog(CommandContext& context) : m_context(context) {}
+
+  void operator()(const extract::EntryReport& what, std::size_t n, std::size_t total) {
+    auto& shell = m_context.shell;
+    const auto& archive = m_context.session.archive;
+    const auto& entry = archive.catalogue.entries()[what.entryIndex];
+    const auto shown = util::cp1252ToUtf8(entry.path);
+    auto line = "Extracting " + std::to_string(n) + "\\" + std::to_string(total) + ": " +
+                folderAndFile(shown);
+    shell.setStatus(line);
+    shell.appendLog(line);
+    if (what.outcome == extract::EntryOutcome::Refused)
+      shell.appendLog("Refused (unsafe path): " + what.reason + ".");
+    else if (what.outcome == extract::EntryOutcome::Failed && !what.inflated)
+      shell.appendLog("Failed: " + what.reason + ".");
+    else if (what.outcome == extract::EntryOutcome::Skipped) {
+      shell.appendLog("Kept: changed since extraction.");
+      ++kept;
+    }
+    if (what.resized)
+      shell.appendLog("Warning: " + shown + " inflates to " + std::to_string(what.size) +
+                      " bytes, the table says " + std::to_string(entry.unpackedSize) + ".");
+    if (what.inflated)
+      staged.push_back({flatStagingName(archive.fileName, shown),
+                        what.outcome == extract::EntryOutcome::Written, what.reason});
+    shell.setProgress(static_cast<double>(n) / static_cast<double>(total));
+    shell.window().yield();
+  }
+
+  std::vector<StagedEntry> staged;
+  std::size_t kept = 0;
+
+ private:
+  CommandContext& m_context;
+};
+
+// The decompression pass's lines and the closing lines.
+void logSummary(Shell& shell, const EntryLog& log, const extract::ExtractSummary& summary) {
+  const std::size_t unzipped = logUnzipLines(shell, log.staged);
+  shell.setStatus("");
+  shell.appendLog(std::to_string(unzipped) + " files unzipped.");
+  shell.appendLog(std::to_string(summary.written) + " files extracted.");
+  if (log.kept > 0)
+    shell.appendLog(std::to_string(log.kept) + " files kept (changed since extraction).");
+  if (!summary.resized.empty())
+    shell.appendLog(std::to_string(summary.resized.size()) +
+                    " files inflated to another size than the table says.");
+  if (summary.refused > 0)
+    shell.appendLog(std::to_string(summary.refused) + " entries refused (unsafe path).");
+  if (summary.failed > 0)
+    shell.appendLog(std::to_string(summary.failed) + " entries failed.");
+  shell.appendLog("Extraction complete.");
+  shell.ShowLog();
+}
+
+// Extracts `selection` below ExtractedFiles/<archive file name> after the question about
+// changed files; returns how many entries failed.
+std::size_t extractSelection(CommandContext& context, const std::vector<std::size_t>& selection) {
+  auto& shell = context.shell;
+  auto& window = shell.window();
+  const auto& archive = context.session.archive;
+  const auto root =
+      std::filesystem::path(context.state().folders.extractedFiles) / archive.fileName;
+  util::MappedFile file(archive.path);
+  extract::ExtractOptions options;
+  auto keep = askAboutChangedFiles(context, file.bytes(), selection, root);
+  if (!keep)
+    return 0;
+  options.keep = std::move(*keep);
+
+  shell.setStatus("");
+  context.state().logText.clear();
+  makeFolder(root);
+  window.yield();
+  BusyPointer busy(window);
+  EntryLog log(context);
+  const auto summary = extract::extractEntries(file.bytes(), archive.catalogue.index, selection,
+                                               root, options, std::ref(log));
+  window.yield();
+  window.yield();
+  logSummary(shell, log, summary);
+  return summary.failed;
+}
+
 }  // namespace
 
 std::string flatStagingName(std::string_view archiveFileName, std::string_view entryPath) {
@@ -104,98 +215,12 @@ std::size_t logUnzipLines(Shell& shell, const std::vector<StagedEntry>& staged) 
 }
 
 void butMassExtract_Click(CommandContext& context) {
-  auto& shell = context.shell;
-  auto& window = shell.window();
-  auto& state = shell.state();
-  const auto& archive = context.session.archive;
+  auto& window = context.window();
   std::size_t failed = 0;
-
-  bool finished = runTrapped(shell, "Extract error.", [&] {
-    if (!archive.loaded()) {
-      window.messageBox(Icon::Information,
-                        "No MPAK file loaded.\r\n\r\nFirst select an .MPAK file you want to "
-                        "extract.");
-      butSelectMPAKfile_Click(context);
-      return;
-    }
-    if (window.selectedCount() == 0) {
-      window.messageBox(Icon::Information, "No files selected.");
-      return;
-    }
-
-    // The selection is read once: item i of List1 is catalogue entry i.
-    std::vector<std::size_t> selection;
-    for (int i = 0, count = window.itemCount(); i < count; ++i)
-      if (window.isSelected(i))
-        selection.push_back(static_cast<std::size_t>(i));
-
-    const auto root = std::filesystem::path(state.folders.extractedFiles) / archive.fileName;
-    util::MappedFile file(archive.path);
-    extract::ExtractOptions options;
-    if (auto keep = askAboutChangedFiles(context, file.bytes(), selection, root))
-      options.keep = std::move(*keep);
-    else
-      return;
-
-    shell.setStatus("");
-    state.logText.clear();
-    makeFolder(root);
-    window.yield();
-
-    const auto& entries = archive.catalogue.entries();
-    extract::ExtractSummary summary;
-    std::vector<StagedEntry> staged;
-    std::size_t kept = 0;
-    {
-      BusyPointer busy(window);
-      auto report = [&](const extract::EntryReport& what, std::size_t n, std::size_t total) {
-        const auto& entry = entries[what.entryIndex];
-        const auto shown = util::cp1252ToUtf8(entry.path);
-        auto line = "Extracting " + std::to_string(n) + "\\" + std::to_string(total) + ": " +
-                    folderAndFile(shown);
-        shell.setStatus(line);
-        shell.appendLog(line);
-        if (what.outcome == extract::EntryOutcome::Refused)
-          shell.appendLog("Refused (unsafe path): " + what.reason + ".");
-        else if (what.outcome == extract::EntryOutcome::Failed && !what.inflated)
-          shell.appendLog("Failed: " + what.reason + ".");
-        else if (what.outcome == extract::EntryOutcome::Skipped) {
-          shell.appendLog("Kept: changed since extraction.");
-          ++kept;
-        }
-        if (what.resized)
-          shell.appendLog("Warning: " + shown + " inflates to " + std::to_string(what.size) +
-                          " bytes, the table says " + std::to_string(entry.unpackedSize) + ".");
-        if (what.inflated)
-          staged.push_back({flatStagingName(archive.fileName, shown),
-                            what.outcome == extract::EntryOutcome::Written, what.reason});
-        shell.setProgress(static_cast<double>(n) / static_cast<double>(total));
-        window.yield();
-      };
-      summary = extract::extractEntries(file.bytes(), archive.catalogue.index, selection, root,
-                                        options, report);
-      window.yield();
-      window.yield();
-
-      std::size_t unzipped = logUnzipLines(shell, staged);
-      shell.setStatus("");
-      shell.appendLog(std::to_string(unzipped) + " files unzipped.");
-      shell.appendLog(std::to_string(summary.written) + " files extracted.");
-      if (kept > 0)
-        shell.appendLog(std::to_string(kept) + " files kept (changed since extraction).");
-      if (!summary.resized.empty())
-        shell.appendLog(std::to_string(summary.resized.size()) +
-                        " files inflated to another size than the table says.");
-      if (summary.refused > 0)
-        shell.appendLog(std::to_string(summary.refused) + " entries refused (unsafe path).");
-      if (summary.failed > 0)
-        shell.appendLog(std::to_string(summary.failed) + " entries failed.");
-      shell.appendLog("Extraction complete.");
-      shell.ShowLog();
-    }
-    failed = summary.failed;
+  const bool finished = runTrapped(context.shell, "Extract error.", [&] {
+    if (auto selection = checkedSelection(context))
+      failed = extractSelection(context, *selection);
   });
-
   if (finished && failed > 0)
     window.messageBox(Icon::Exclamation,
                       std::to_string(failed) +

@@ -8,10 +8,8 @@
 #include <fstream>
 #include <set>
 
-#include "app/commands/load.h"
 #include "fsb/bank.h"
 #include "util/cp1252.h"
-#include "util/error_text.h"
 #include "util/file_io.h"
 #include "util/run_and_wait.h"
 #include "util/temporary.h"
@@ -78,6 +76,45 @@ std::string converterMessages(const std::string& path) {
   return out;
 }
 
+struct Converted {
+  std::string converter;  // the program that ran
+  int code = 0;           // its exit code; -1 when it could not be started
+  std::string said;       // the last lines it wrote to its standard error
+};
+
+// Runs the converter on session.bankPath, writing into Sounds, with the busy pointer.
+Converted runConverter(CommandContext& context) {
+  auto& state = context.state();
+  Converted run;
+  run.converter = state.converterPath.empty() ? installedConverter() : state.converterPath;
+  const fs::path errorFile = fs::path(state.folders.temp) / util::temporaryName("fsbext");
+  util::TemporaryFile errorTemporary(AT_FDCWD, errorFile.string());
+  // Without a Temp folder to keep them in, the converter's messages are not shown.
+  const bool captured = std::ofstream(errorFile).is_open();
+  {
+    BusyPointer busy(context.window());
+    run.code = util::RunAndWait(
+        {run.converter, "-d", state.folders.sounds, "-a", context.session.bankPath},
+        captured ? errorFile.string() : std::string());
+  }
+  run.said = converterMessages(errorFile.string());
+  return run;
+}
+
+// An empty pane and the box that says why the conversion ended.
+void conversionFailed(CommandContext& context, const Converted& run) {
+  auto& window = context.window();
+  window.setLogPane("", false);
+  std::string why;
+  std::error_code ignored;
+  if (run.code == -1)
+    why = fs::exists(run.converter, ignored)
+              ? "The converter at " + run.converter + " could not be started.\r\n"
+              : "The converter was not found at " + run.converter + ".\r\n";
+  window.messageBox(Icon::None, "Conversion error (" + std::to_string(run.code) + ").\r\n" + why +
+                                    run.said + "\r\nOperation terminated.\r\n");
+}
+
 }  // namespace
 
 void butConvertFSB_Click(CommandContext& context) {
@@ -94,44 +131,22 @@ void processFSB(CommandContext& context) {
   auto& state = shell.state();
   const std::string& bank = context.session.bankPath;
   const std::string& sounds = state.folders.sounds;
-  try {
-    clearView(context, false);
+  auto convert = [&] {
+    context.clearView(false);
     window.repaint("Form1");
     window.yield();
     shell.appendLog("Converting: " + std::string(util::fileNamePart(bank)));
     window.setLogPane(state.logText, false);
-
     const std::string firstName = firstSampleName(bank);
     window.yield();
     deleteFirstSampleFile(sounds, firstName);
     window.yield();
 
-    const std::string converter =
-        state.converterPath.empty() ? installedConverter() : state.converterPath;
     const auto before = filesIn(sounds);
-    const fs::path errorFile = fs::path(state.folders.temp) / util::temporaryName("fsbext");
-    util::TemporaryFile errorTemporary(AT_FDCWD, errorFile.string());
-    // Without a Temp folder to keep them in, the converter's messages are not shown.
-    const bool captured = std::ofstream(errorFile).is_open();
-    int code = 0;
-    {
-      BusyPointer busy(window);
-      code = util::RunAndWait({converter, "-d", sounds, "-a", bank},
-                              captured ? errorFile.string() : std::string());
-    }
-    const std::string said = converterMessages(errorFile.string());
+    const Converted run = runConverter(context);
     window.yield();
-
-    if (code != 0) {
-      window.setLogPane("", false);
-      std::string why;
-      std::error_code ignored;
-      if (code == -1)
-        why = fs::exists(converter, ignored)
-                  ? "The converter at " + converter + " could not be started.\r\n"
-                  : "The converter was not found at " + converter + ".\r\n";
-      window.messageBox(Icon::None, "Conversion error (" + std::to_string(code) + ").\r\n" + why +
-                                        said + "\r\nOperation terminated.\r\n");
+    if (run.code != 0) {
+      conversionFailed(context, run);
       return;
     }
     for (const auto& name : filesIn(sounds))
@@ -140,13 +155,11 @@ void processFSB(CommandContext& context) {
     shell.appendLog("Operation complete.");
     shell.appendLog("");
     window.setLogPane(state.logText, false);
-  } catch (...) {
-    auto description = util::describeException(std::current_exception());
+  };
+  runTrapped(shell, "ProcessFSB error.", convert, [&] {
     window.yield();
-    window.setBusy(false);
     window.setLogPane("", false);
-    shell.showTrap("ProcessFSB error.", description);
-  }
+  });
 }
 
 }  // namespace app

@@ -73,6 +73,119 @@ std::string damageWarning(const mpak::ArchiveIndex& index) {
          " will fail.";
 }
 
+// Step 1: an empty list, count, status line and pane, repainted.
+void clearForLoad(CommandContext& context) {
+  auto& window = context.window();
+  window.clearList();
+  context.shell.setItemCount(0);
+  window.setText("Text1", "");
+  window.setLogPane("", true);
+  window.repaint("Form1");
+  window.yield();
+  context.session.archive.catalogue = Catalogue{};
+}
+
+// The three block positions, straight into the pane and the log text.
+void logPositions(CommandContext& context, const mpak::ArchiveHeader& header) {
+  std::string pane;
+  pane += "TOC = x" + util::hexUpper(header.tocPosition) + ", " +
+          std::to_string(header.entryCount) + " entries\r\n";
+  pane += "STOC = x" + util::hexUpper(header.stocPosition) + ", " +
+          std::to_string(header.stocCount) + " entries\r\n";
+  pane += "RAWD = x" + util::hexUpper(header.rawdPosition) + "\r\n\r\n";
+  context.window().setLogPane(pane, true);
+  context.state().logText = pane;
+}
+
+// The index, within what the list can show; a file truncated under the read says so.
+mpak::ArchiveIndex readListableIndex(std::span<const std::uint8_t> file) {
+  const util::MappingWatch mapping;
+  mpak::ArchiveIndex index;
+  try {
+    index = mpak::readArchiveIndex(file);
+  } catch (const mpak::FormatError&) {
+    mapping.check();
+    throw;
+  }
+  mapping.check();
+  if (index.entries.size() > kMaxListedEntries)
+    subscriptOutOfRange();
+  return index;
+}
+
+// "STOC Data:" and one line per STOC record.
+void logStoc(Shell& shell, const mpak::ArchiveIndex& index) {
+  if (index.stoc.empty())
+    return;
+  shell.appendLog("STOC Data:");
+  for (const auto& record : index.stoc) {
+    if (record.tocIndex >= kMaxListedEntries)
+      subscriptOutOfRange();
+    shell.appendLog(util::decimalPadded(record.tocIndex, 3) + " " +
+                    util::cp1252ToUtf8(record.path));
+  }
+  shell.ShowLog();
+}
+
+// One item per entry, added in batches of 100 with the count shown after each batch.
+void fillList(Shell& shell, const mpak::ArchiveIndex& index) {
+  auto& window = shell.window();
+  auto& state = shell.state();
+  std::vector<std::string> batch;
+  batch.reserve(kRepaintEvery);
+  std::size_t listed = 0;
+  auto flush = [&] {
+    window.addItems(batch);
+    listed += batch.size();
+    batch.clear();
+    shell.setItemCount(static_cast<int>(listed));
+    window.setHorizontalExtent(state.longestItemLength * 90 / 15 + 130);
+    if (listed % kRepaintEvery == 0) {
+      window.repaint("Label2");
+      window.repaint("List1");
+    }
+  };
+  for (const auto& entry : index.entries) {
+    std::string item = mpak::fileListItem(entry);
+    // Paths are one byte per character, so the byte length is the length on screen.
+    if (static_cast<std::int64_t>(item.size()) > state.longestItemLength)
+      state.longestItemLength = static_cast<std::int32_t>(item.size());
+    batch.push_back(util::cp1252ToUtf8(item));
+    if (batch.size() == kRepaintEvery)
+      flush();
+  }
+  if (!batch.empty())
+    flush();
+}
+
+void loadArchive(CommandContext& context) {
+  auto& shell = context.shell;
+  auto& window = shell.window();
+  auto& archive = context.session.archive;
+  clearForLoad(context);
+  util::MappedFile file(archive.path);
+  logPositions(context, mpak::readArchiveHeader(file.bytes()));
+
+  BusyPointer busy(window);
+  window.repaint("butSelectMPAKfile");
+  window.yield();
+  window.yield();
+  mpak::ArchiveIndex index = readListableIndex(file.bytes());
+  shell.setProgress(1.0);
+  logStoc(shell, index);
+  file = util::MappedFile();
+  window.yield();
+
+  fillList(shell, index);
+  util::writeFileIfAbsent(shell.state().folders.library + "/" + archive.fileName + ".toc",
+                          mpak::libraryTocText(index.entries));
+  if (const auto warning = damageWarning(index); !warning.empty()) {
+    shell.appendLog(warning);
+    shell.ShowLog();
+  }
+  archive.catalogue.index = std::move(index);
+}
+
 }  // namespace
 
 void butSelectMPAKfile_Click(CommandContext& context) {
@@ -87,123 +200,17 @@ void openArchive(CommandContext& context, const std::string& path) {
   });
 }
 
-void clearView(CommandContext& context, bool caretAtEnd) {
-  auto& window = context.window();
-  window.clearList();
-  context.shell.setItemCount(0);
-  window.setText("Text1", "");
-  forgetArchive(context);
-  window.setLogPane("", caretAtEnd);
-}
-
-void forgetArchive(CommandContext& context) {
-  context.session.archive = LoadedArchive{};
-  context.window().setText("Label5", "");
-}
-
 void ProcessLibrary(CommandContext& context) {
-  auto& shell = context.shell;
-  auto& window = shell.window();
-  auto& state = shell.state();
-  auto& archive = context.session.archive;
-  auto& catalogue = archive.catalogue;
-  try {
-    window.clearList();
-    shell.setItemCount(0);
-    window.setText("Text1", "");
-    window.setLogPane("", true);
-    window.repaint("Form1");
-    window.yield();
-    catalogue = mpak::Catalogue{};
-
-    util::MappedFile file(archive.path);
-    const mpak::ArchiveHeader header = mpak::readArchiveHeader(file.bytes());
-    std::string pane;
-    pane += "TOC = x" + util::hexUpper(header.tocPosition) + ", " +
-            std::to_string(header.entryCount) + " entries\r\n";
-    pane += "STOC = x" + util::hexUpper(header.stocPosition) + ", " +
-            std::to_string(header.stocCount) + " entries\r\n";
-    pane += "RAWD = x" + util::hexUpper(header.rawdPosition) + "\r\n\r\n";
-    window.setLogPane(pane, true);
-    state.logText = pane;
-
-    BusyPointer busy(window);
-    window.repaint("butSelectMPAKfile");
-    window.yield();
-    window.yield();
-
-    const util::MappingWatch mapping;
-    mpak::ArchiveIndex index;
-    try {
-      index = mpak::readArchiveIndex(file.bytes());
-    } catch (const mpak::FormatError&) {
-      mapping.check();
-      throw;
-    }
-    mapping.check();
-    if (index.entries.size() > kMaxListedEntries)
-      subscriptOutOfRange();
-    shell.setProgress(1.0);
-
-    if (!index.stoc.empty()) {
-      shell.appendLog("STOC Data:");
-      for (const auto& record : index.stoc) {
-        if (record.tocIndex >= kMaxListedEntries)
-          subscriptOutOfRange();
-        shell.appendLog(util::decimalPadded(record.tocIndex, 3) + " " +
-                        util::cp1252ToUtf8(record.path));
-      }
-      shell.ShowLog();
-    }
-    file = util::MappedFile();
-    window.yield();
-
-    // The list is filled in batches of 100 with the count shown after each batch.
-    std::vector<std::string> batch;
-    batch.reserve(kRepaintEvery);
-    std::size_t listed = 0;
-    auto flush = [&] {
-      window.addItems(batch);
-      listed += batch.size();
-      batch.clear();
-      shell.setItemCount(static_cast<int>(listed));
-      window.setHorizontalExtent(state.longestItemLength * 90 / 15 + 130);
-      if (listed % kRepaintEvery == 0) {
-        window.repaint("Label2");
-        window.repaint("List1");
-      }
-    };
-    for (const auto& entry : index.entries) {
-      std::string item = mpak::fileListItem(entry);
-      // Paths are one byte per character, so the byte length is the length on screen.
-      if (static_cast<std::int64_t>(item.size()) > state.longestItemLength)
-        state.longestItemLength = static_cast<std::int32_t>(item.size());
-      batch.push_back(util::cp1252ToUtf8(item));
-      if (batch.size() == kRepaintEvery)
-        flush();
-    }
-    if (!batch.empty())
-      flush();
-
-    const std::string tocText = mpak::libraryTocText(index.entries);
-    util::writeFileIfAbsent(state.folders.library + "/" + archive.fileName + ".toc", tocText);
-
-    if (const auto warning = damageWarning(index); !warning.empty()) {
-      shell.appendLog(warning);
-      shell.ShowLog();
-    }
-
-    catalogue.index = std::move(index);
-  } catch (...) {
-    auto description = util::describeException(std::current_exception());
-    window.yield();
-    window.yield();
-    window.setBusy(false);
-    forgetArchive(context);
-    window.clearList();
-    shell.setItemCount(0);
-    shell.showTrap("ProcessLibrary error.", description);
-  }
+  auto& window = context.window();
+  runTrapped(
+      context.shell, "ProcessLibrary error.", [&] { loadArchive(context); },
+      [&] {
+        window.yield();
+        window.yield();
+        context.forgetArchive();
+        window.clearList();
+        context.shell.setItemCount(0);
+      });
 }
 
 }  // namespace app

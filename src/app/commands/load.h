@@ -9,9 +9,6 @@
 
 namespace app {
 
-// The file list shows at most this many entries; one more fails the load.
-inline constexpr std::size_t kMaxListedEntries = mpak::kCatalogueSlots;
-
 // "Open Game .MPAK File": the chooser with remembered folder, then ProcessLibrary.
 void butSelectMPAKfile_Click(CommandContext& context);
 
@@ -21,12 +18,5 @@ void openArchive(CommandContext& context, const std::string& path);
 // Loads the archive at session.archive.path; Label5 already names it. Failures end in
 // the "ProcessLibrary error." trap, which leaves no archive loaded.
 void ProcessLibrary(CommandContext& context);
-
-// No archive loaded any more: empty Label5, file name and catalogue.
-void forgetArchive(CommandContext& context);
-
-// What the package and sound bank commands start with: an empty file list ("0 Items"), an
-// empty status line, no archive loaded and an empty log pane (caret at its end or not).
-void clearView(CommandContext& context, bool caretAtEnd);
 
 }  // namespace app

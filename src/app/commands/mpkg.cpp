@@ -2,9 +2,7 @@
 
 #include <filesystem>
 
-#include "app/commands/load.h"
 #include "mpkg/package.h"
-#include "util/error_text.h"
 
 namespace app {
 
@@ -21,8 +19,8 @@ void processMPKG(CommandContext& context) {
   auto& window = shell.window();
   const std::filesystem::path target =
       std::filesystem::path(shell.state().folders.temp) / kUnpackedPackage;
-  try {
-    clearView(context, true);
+  auto unpack = [&] {
+    context.clearView(true);
     window.repaint("Form1");
     window.yield();
     std::filesystem::remove(target);
@@ -40,14 +38,12 @@ void processMPKG(CommandContext& context) {
     shell.appendLog(std::to_string(written) + " bytes written to " + target.string() + ".");
     shell.ShowLog();
     window.yield();
-  } catch (...) {
-    auto description = util::describeException(std::current_exception());
+  };
+  runTrapped(shell, "processMPKG error.", unpack, [&] {
     window.yield();
     window.yield();
-    window.setBusy(false);
-    clearView(context, true);
-    shell.showTrap("processMPKG error.", description);
-  }
+    context.clearView(true);
+  });
 }
 
 }  // namespace app

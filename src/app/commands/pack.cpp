@@ -67,12 +67,14 @@ fs::path packedFolder(const CommandContext& context) {
   return (extracted / session.packFolderPath).lexically_normal();
 }
 
-// True when `a` and `b` are one folder, however spelled; folders that do not exist are
-// compared by their normalised paths.
-bool sameFolder(const fs::path& a, const fs::path& b) {
+// True when `root` is not ExtractedFiles/<the name chosen>, however spelled; folders that
+// do not exist are compared by their normalised paths.
+bool packedElsewhere(const CommandContext& context, const fs::path& root) {
+  const auto designed = fs::path(context.shell.state().folders.extractedFiles) /
+                        trimBlanks(context.session.packFolder);
   std::error_code ec;
-  const bool same = fs::equivalent(a, b, ec);
-  return ec ? a.lexically_normal() == b.lexically_normal() : same;
+  const bool same = fs::equivalent(root, designed, ec);
+  return ec ? root.lexically_normal() != designed.lexically_normal() : !same;
 }
 
 struct Counters {
@@ -144,6 +146,77 @@ void PackIt(CommandContext& context, const std::filesystem::path& root,
   reconcile();
 }
 
+// The checks before a pack: a folder chosen (else the browser opens) that is there.
+// Returns the folder to pack, or nothing once it has said what is missing.
+std::optional<fs::path> checkedFolder(CommandContext& context) {
+  auto& window = context.window();
+  const std::string& selected = context.session.packFolder;
+  if (selected.empty()) {
+    window.messageBox(Icon::Information,
+                      "No MPAK folder selected.\r\n\r\nFirst select the extracted MPAK folder you "
+                      "want to repack.");
+    butSelectMPAKFolder_Click(context);
+    return std::nullopt;
+  }
+  const auto root = packedFolder(context);
+  std::error_code ec;
+  if (fs::is_directory(root, ec))
+    return root;
+  const std::string name = trimBlanks(selected);
+  window.messageBox(Icon::Information,
+                    packedElsewhere(context, root)
+                        ? root.string() + " folder does not exist."
+                        : "\\" + name + " folder does not exist in \\ExtractedFiles folder.");
+  return std::nullopt;
+}
+
+// Starts the log and reads the library table of the folder's name. Nothing when there is
+// no table (said in a box) or it cannot be read (the "PackMPAK error." trap).
+std::optional<mpak::LibraryTable> readTable(CommandContext& context, const fs::path& root) {
+  auto& shell = context.shell;
+  auto& window = shell.window();
+  std::optional<mpak::LibraryTable> table;
+  auto read = [&] {
+    BusyPointer busy(window);
+    shell.setStatus("");
+    window.setLogPane("", true);
+    context.state().logText.clear();
+    if (packedElsewhere(context, root))
+      shell.appendLog("Folder packed: " + root.string());
+    const auto library =
+        fs::path(context.state().folders.library) / (context.session.packFolder + ".toc");
+    std::error_code ec;
+    if (!fs::exists(library, ec)) {
+      window.setBusy(false);
+      window.messageBox(Icon::Exclamation,
+                        "No library .toc file found for this .MPAK.\r\n\r\nOpen original .MPAK "
+                        "file again to recreate.");
+      return;
+    }
+    table = mpak::LibraryTable::parse(util::readWholeFile(library));
+  };
+  runTrapped(shell, "PackMPAK error.", read, [&] {
+    shell.appendLog("Pack operation aborted due to error.");
+    shell.ShowLog();
+  });
+  return table;
+}
+
+// The counter lines and the closing line of a pack, whether it succeeded or not.
+void logCounters(Shell& shell, const Counters& counters, const std::string& selected, bool packed) {
+  shell.setStatus("");
+  shell.appendLog(std::to_string(counters.zipped) + " files zipped.");
+  shell.appendLog(std::to_string(counters.packed) + " files packed.");
+  shell.appendLog("TOC entries processed: " + std::to_string(counters.packed));
+  shell.appendLog("STOC entries processed: " + std::to_string(counters.stoc));
+  if (counters.stoc == 0)
+    shell.appendLog("STOC table was not created.");
+  if (counters.previousKept)
+    shell.appendLog("The archive packed before is kept as NewMPAKs\\" + selected + ".previous.");
+  shell.appendLog(packed ? ".MPAK pack complete." : "Pack operation aborted due to error.");
+  shell.ShowLog();
+}
+
 }  // namespace
 
 void butSelectMPAKFolder_Click(CommandContext& context) {
@@ -159,79 +232,23 @@ void butSelectMPAKFolder_Click(CommandContext& context) {
 }
 
 void butPackMPAK_Click(CommandContext& context) {
-  auto& shell = context.shell;
-  auto& window = shell.window();
-  auto& state = shell.state();
-  const std::string selected = context.session.packFolder;
-  if (selected.empty()) {
-    window.messageBox(Icon::Information,
-                      "No MPAK folder selected.\r\n\r\nFirst select the extracted MPAK folder you "
-                      "want to repack.");
-    butSelectMPAKFolder_Click(context);
+  const auto root = checkedFolder(context);
+  if (!root)
     return;
-  }
-  const std::string name = trimBlanks(selected);
-  // The folder chosen is packed, wherever it lies; its name picks the table and the archive.
-  const auto root = packedFolder(context);
-  const bool elsewhere = !sameFolder(root, fs::path(state.folders.extractedFiles) / name);
-  std::error_code ec;
-  if (!fs::is_directory(root, ec)) {
-    window.messageBox(Icon::Information,
-                      elsewhere
-                          ? root.string() + " folder does not exist."
-                          : "\\" + name + " folder does not exist in \\ExtractedFiles folder.");
+  const auto table = readTable(context, *root);
+  if (!table)
     return;
-  }
-
-  mpak::LibraryTable table;
-  bool ready = false;
-  try {
-    BusyPointer busy(window);
-    shell.setStatus("");
-    window.setLogPane("", true);
-    state.logText.clear();
-    if (elsewhere)
-      shell.appendLog("Folder packed: " + root.string());
-    const std::filesystem::path library =
-        std::filesystem::path(state.folders.library) / (selected + ".toc");
-    if (!std::filesystem::exists(library, ec)) {
-      window.setBusy(false);
-      window.messageBox(Icon::Exclamation,
-                        "No library .toc file found for this .MPAK.\r\n\r\nOpen original .MPAK "
-                        "file again to recreate.");
-      return;
-    }
-    table = mpak::LibraryTable::parse(util::readWholeFile(library));
-    ready = true;
-  } catch (...) {
-    window.setBusy(false);
-    shell.appendLog("Pack operation aborted due to error.");
-    shell.ShowLog();
-    shell.showTrap("PackMPAK error.", util::describeException(std::current_exception()));
-  }
-  if (!ready)
-    return;
-
+  auto& state = context.state();
+  const std::string& selected = context.session.packFolder;
   Counters counters;
   bool packed = false;
   {
-    BusyPointer busy(window);
-    packed = runTrapped(shell, "PackIt error.", [&] {
-      PackIt(context, root, table, std::filesystem::path(state.folders.newMpaks) / selected,
-             counters);
+    BusyPointer busy(context.window());
+    packed = runTrapped(context.shell, "PackIt error.", [&] {
+      PackIt(context, *root, *table, fs::path(state.folders.newMpaks) / selected, counters);
     });
   }
-  shell.setStatus("");
-  shell.appendLog(std::to_string(counters.zipped) + " files zipped.");
-  shell.appendLog(std::to_string(counters.packed) + " files packed.");
-  shell.appendLog("TOC entries processed: " + std::to_string(counters.packed));
-  shell.appendLog("STOC entries processed: " + std::to_string(counters.stoc));
-  if (counters.stoc == 0)
-    shell.appendLog("STOC table was not created.");
-  if (counters.previousKept)
-    shell.appendLog("The archive packed before is kept as NewMPAKs\\" + selected + ".previous.");
-  shell.appendLog(packed ? ".MPAK pack complete." : "Pack operation aborted due to error.");
-  shell.ShowLog();
+  logCounters(context.shell, counters, selected, packed);
 }
 
 }  // namespace app

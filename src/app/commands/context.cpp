@@ -1,0 +1,18 @@
+#include "app/commands/context.h"
+
+namespace app {
+
+void CommandContext::forgetArchive() {
+  session.archive = LoadedArchive{};
+  window().setText("Label5", "");
+}
+
+void CommandContext::clearView(bool caretAtEnd) {
+  window().clearList();
+  shell.setItemCount(0);
+  window().setText("Text1", "");
+  forgetArchive();
+  window().setLogPane("", caretAtEnd);
+}
+
+}  // namespace app

@@ -1,8 +1,10 @@
 # cmake -DFOLDERS=a|b -DSTAMP=file -DFILES=f1|f2 -P CheckIncludes.cmake
-# Fails when a file includes a Qt header or a header of one of FOLDERS.
-set(pattern "^[ \t]*#[ \t]*include[ \t]*<Q")
+# Fails when a file includes a Qt header, or a header of one of FOLDERS however the include
+# is spelled: <app/x.h>, "app/x.h", "../app/x.h", "./../app/x.h", "src/app/x.h".
+set(qt "Q[A-Za-z0-9_]*([/>\"]|$)")
+set(pattern "^[ \t]*#[ \t]*include[ \t]*[<\"]${qt}")
 if(FOLDERS)
-  set(pattern "^[ \t]*#[ \t]*include[ \t]*(<Q|\"(${FOLDERS})/)")
+  set(pattern "^[ \t]*#[ \t]*include[ \t]*[<\"](${qt}|(\\.\\.?/)*(src/)?(${FOLDERS})/)")
 endif()
 string(REPLACE "|" ";" FILES "${FILES}")
 set(faults "")
@@ -15,4 +17,6 @@ endforeach()
 if(faults)
   message(FATAL_ERROR "a lower layer includes a higher one or Qt:${faults}")
 endif()
-file(TOUCH "${STAMP}")
+if(STAMP)
+  file(TOUCH "${STAMP}")
+endif()

@@ -25,20 +25,45 @@ fi
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz --target "${targets[@]/#/fuzz_}"
-for name in "${targets[@]}"; do
+# One target: its run, its summary lines, and its log's end when it failed.
+fuzz_one() {
+  local name=$1 max_len=65536 status=0 start
   # A library table is read line by line, so 4 KiB of lines reach all of its parser and
   # keep the runs fast; the binary formats get 64 KiB.
-  max_len=65536
   [[ $name == library_toc ]] && max_len=4096
-  work=$work_root/$name
+  local work=$work_root/$name log=build/fuzz/$name.log
   mkdir -p "$work"
-  echo "== fuzz_$name: ${limit[0]}, inputs up to $max_len bytes"
-  log=build/fuzz/$name.log
   start=$(date +%s)
-  status=0
   build/fuzz/bin/fuzz_"$name" "${limit[@]}" -max_len=$max_len -timeout=10 \
     -artifact_prefix=build/fuzz/"$name"- "$work" fuzz/corpus/"$name" >"$log" 2>&1 || status=$?
-  grep -E '^(stat::|SUMMARY|artifact_prefix|Test unit written|Done )|DONE|ERROR' "$log" || true
-  echo "fuzz_$name: exit $status, $(($(date +%s) - start)) s, corpus $(ls "$work" | wc -l) files"
-  [[ $status -eq 0 ]] || { tail -n 40 "$log"; exit "$status"; }
+  {
+    echo "== fuzz_$name: ${limit[0]}, inputs up to $max_len bytes"
+    grep -E '^(stat::|SUMMARY|artifact_prefix|Test unit written|Done )|DONE|ERROR' "$log" || true
+    echo "fuzz_$name: exit $status, $(($(date +%s) - start)) s, corpus $(ls "$work" | wc -l) files"
+    [[ $status -eq 0 ]] || tail -n 40 "$log"
+  } >"$log.summary"
+  return "$status"
+}
+
+# The targets run side by side, one a core; each one's summary is printed when it ends.
+failed=0
+running=()
+finish_one() {
+  local pid=$1 name=$2 status=0
+  wait "$pid" || status=$?
+  cat "build/fuzz/$name.log.summary"
+  [[ $status -eq 0 ]] || failed=$status
+}
+slots=$(nproc)
+for name in "${targets[@]}"; do
+  if [[ ${#running[@]} -ge $slots ]]; then
+    finish_one "${running[0]%%:*}" "${running[0]#*:}"
+    running=("${running[@]:1}")
+  fi
+  fuzz_one "$name" &
+  running+=("$!:$name")
 done
+for job in "${running[@]}"; do
+  finish_one "${job%%:*}" "${job#*:}"
+done
+exit "$failed"

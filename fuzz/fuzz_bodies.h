@@ -109,7 +109,7 @@ inline void exercisePackage(std::span<const std::uint8_t> data) {
   try {
     // Small pieces, so that short inputs also cross piece boundaries (and no 1 MiB buffers
     // go through the sanitizer's allocator on every run).
-    mpkg::inflateBody(read, data.size(), "package", out, {}, 4096);
+    mpkg::inflateBody(read, data.size(), "package", out, util::Progress::none(), 4096);
   } catch (const mpkg::PackageError&) {
   } catch (const CappedSink::Full&) {
   }

@@ -85,6 +85,16 @@ void Shell::setProgress(double fraction) {
   m_window.repaint("Label9");
 }
 
+void ShellProgress::step(std::uint64_t done, std::string_view) {
+  m_shell.setProgress(m_total == 0 ? 1.0
+                                   : static_cast<double>(done) / static_cast<double>(m_total));
+  m_shell.window().yield();
+}
+
+bool ShellProgress::cancelled() {
+  return m_shell.state().cancelRequested;
+}
+
 void Shell::showTrap(std::string_view message, std::string_view description) {
   std::string text(message);
   text += "\r\n\r\n";

@@ -10,6 +10,7 @@
 
 #include "app/window_port.h"
 #include "util/error_text.h"
+#include "util/progress.h"
 
 namespace app {
 
@@ -27,6 +28,7 @@ struct AppState {
   std::string logText;                 // the whole log, lines ended by CR LF
   double progressFullWidth = 0;        // Label9's designed width in twips
   std::int32_t longestItemLength = 0;  // longest file-list item since start-up
+  bool cancelRequested = false;        // the running command is to stop after its step
 };
 
 // The program folder: $TARNWICK_HOME when set and not empty; for an installed program
@@ -42,9 +44,27 @@ std::string installedHelpFolder();
 // The sound bank converter installed with the program: fsbext beside the executable.
 std::string installedConverter();
 
+class Shell;
+
+// The window's side of an engine's progress: after every step the bar at done / total,
+// repainted, and a yield; the engine stops when AppState::cancelRequested is set.
+class ShellProgress : public util::Progress {
+ public:
+  explicit ShellProgress(Shell& shell) : m_shell(shell) {}
+  void begin(std::uint64_t total) override { m_total = total; }
+  void step(std::uint64_t done, std::string_view name) override;
+  bool cancelled() override;
+
+ private:
+  Shell& m_shell;
+  std::uint64_t m_total = 0;
+};
+
 class Shell {
  public:
-  Shell(Window& window, AppState& state) : m_window(window), m_state(state) {}
+  Shell(Window& window, AppState& state) : m_window(window), m_state(state), m_progress(*this) {}
+  Shell(const Shell&) = delete;
+  Shell& operator=(const Shell&) = delete;
 
   Window& window() { return m_window; }
   AppState& state() { return m_state; }
@@ -64,9 +84,13 @@ class Shell {
   // "<message>" CR LF CR LF "<description>". `message` is e.g. "Extract error.".
   void showTrap(std::string_view message, std::string_view description);
 
+  // What every engine call of a command reports its progress to.
+  util::Progress& progress() { return m_progress; }
+
  private:
   Window& m_window;
   AppState& m_state;
+  ShellProgress m_progress;
 };
 
 // Busy pointer for the lifetime of the object: every exit path restores the default.

@@ -36,7 +36,7 @@ struct Inflater {
 }  // namespace
 
 void inflateBody(const PackageReader& read, std::uint64_t size, const std::string& name,
-                 mpak::Sink& out, const UnpackProgress& progress, std::size_t pieceBytes) {
+                 mpak::Sink& out, util::Progress& progress, std::size_t pieceBytes) {
   if (size < kLeadingBytes)
     throw PackageError(name + ": the package is " + std::to_string(size) +
                        (size == 1 ? " byte" : " bytes") +
@@ -52,15 +52,16 @@ void inflateBody(const PackageReader& read, std::uint64_t size, const std::strin
   auto output = std::make_unique_for_overwrite<std::uint8_t[]>(pieceBytes);
   std::uint64_t offset = kLeadingBytes;  // package bytes read so far
   bool end = false;                      // no more package bytes
+  progress.begin(size);
   for (;;) {
     if (z.avail_in == 0 && !end) {
+      util::stopIfCancelled(progress, offset, size);
       const std::size_t n = read(offset, {input.get(), inputBytes});
       end = n == 0;
       z.next_in = input.get();
       z.avail_in = static_cast<uInt>(n);
       offset += n;
-      if (progress)
-        progress(offset, size);
+      progress.step(offset, name);
     }
     z.next_out = output.get();
     z.avail_out = static_cast<uInt>(pieceBytes);
@@ -81,7 +82,7 @@ void inflateBody(const PackageReader& read, std::uint64_t size, const std::strin
 }
 
 std::uint64_t unpackPackage(const std::filesystem::path& package,
-                            const std::filesystem::path& target, const UnpackProgress& progress) {
+                            const std::filesystem::path& target, util::Progress& progress) {
   Input in{::open(package.c_str(), O_RDONLY | O_CLOEXEC)};
   if (in.fd < 0)
     util::throwFileError(errno, "cannot open", package);

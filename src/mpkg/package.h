@@ -16,6 +16,7 @@
 #include <string>
 
 #include "mpak/archive_writer.h"
+#include "util/progress.h"
 
 namespace mpkg {
 
@@ -28,26 +29,25 @@ class PackageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Called after each piece with the package bytes read so far and the package's size.
-using UnpackProgress = std::function<void(std::uint64_t read, std::uint64_t total)>;
-
 // Reads up to buffer.size() package bytes at `offset`; 0 at the end of the package.
 using PackageReader =
     std::function<std::size_t(std::uint64_t offset, std::span<std::uint8_t> buffer)>;
 
 // The package's body inflated into `out`: `read` gives the package's `size` bytes, read
-// and inflated in pieces of `pieceBytes`. Throws as unpackPackage does, naming the package
-// as `name`.
+// and inflated in pieces of `pieceBytes`. Progress counts package bytes read: one step a
+// piece, and a cancel stops before the next piece is read. Throws as unpackPackage does,
+// naming the package as `name`.
 void inflateBody(const PackageReader& read, std::uint64_t size, const std::string& name,
-                 mpak::Sink& out, const UnpackProgress& progress = {},
+                 mpak::Sink& out, util::Progress& progress = util::Progress::none(),
                  std::size_t pieceBytes = kChunkBytes);
 
 // Inflates the body of `package` into `target`. Returns the bytes written. Throws
 // PackageError for a package under 2 bytes, data that is not DEFLATE and data that ends
-// before its final block; std::system_error naming the file for I/O failures. On any
-// failure `target` stays as it was and no temporary file remains.
+// before its final block; std::system_error naming the file for I/O failures;
+// util::Cancelled when `progress` asks to stop. On any failure `target` stays as it was
+// and no temporary file remains.
 std::uint64_t unpackPackage(const std::filesystem::path& package,
                             const std::filesystem::path& target,
-                            const UnpackProgress& progress = {});
+                            util::Progress& progress = util::Progress::none());
 
 }  // namespace mpkg

@@ -7,6 +7,7 @@
 
 #include "app/commands/mpkg.h"
 #include "mpkg/package.h"
+#include "support/cancel_after.h"
 #include "support/command_harness.h"
 #include "support/thrown.h"
 
@@ -56,9 +57,30 @@ TEST(Package, UnpacksToTheFileItWasMadeFromAndRefusesDamage) {
       std::copy_n(package.begin() + static_cast<std::ptrdiff_t>(offset), n, buffer.begin());
       return n;
     };
-    mpkg::inflateBody(read, package.size(), "p", out, {}, piece);
+    mpkg::inflateBody(read, package.size(), "p", out, util::Progress::none(), piece);
     EXPECT_EQ(std::string(out.bytes().begin(), out.bytes().end()), content) << piece;
   }
+}
+
+// Asked to stop, unpacking ends before the next piece: no output and no temporary file.
+TEST(Package, ACancelStopsBeforeTheNextPieceAndLeavesNothing) {
+  testing_support::TempDir dir;
+  std::string noise(3 << 20, '\0');
+  std::uint32_t x = 1;
+  for (auto& c : noise)
+    c = static_cast<char>((x = x * 1103515245 + 12345) >> 24);
+  const auto path = dir.write("big.mpkg", packageOf(noise));
+  dir.write("out.dat", "earlier");
+  testing_support::CancelAfter progress(1);
+  const auto size = fs::file_size(path);
+  EXPECT_EQ(
+      testing_support::thrown<util::Cancelled>(
+          [&] { mpkg::unpackPackage(path, dir.path() / "out.dat", progress); }),
+      "cancelled after " + std::to_string(2 + mpkg::kChunkBytes) + " of " + std::to_string(size));
+  EXPECT_EQ(progress.total, size);
+  EXPECT_EQ(progress.dones, std::vector<std::uint64_t>{2 + mpkg::kChunkBytes});
+  EXPECT_EQ(testing_support::slurp(dir.path() / "out.dat"), "earlier");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
 }
 
 TEST(PackageCommand, ResetsTheViewAndReportsTheResultOrTheFault) {

@@ -30,10 +30,7 @@ void processMPKG(CommandContext& context) {
     std::uint64_t written = 0;
     {
       BusyPointer busy(window);
-      written = mpkg::unpackPackage(package, target, [&](std::uint64_t read, std::uint64_t total) {
-        shell.setProgress(static_cast<double>(read) / static_cast<double>(total));
-        window.yield();
-      });
+      written = mpkg::unpackPackage(package, target, shell.progress());
     }
     shell.appendLog(std::to_string(written) + " bytes written to " + target.string() + ".");
     shell.ShowLog();

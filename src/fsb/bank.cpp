@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "util/byte_reader.h"
+#include "util/text.h"
 
 namespace fsb {
 
@@ -221,8 +222,7 @@ Bank readBank(std::span<const std::uint8_t> bytes) {
 }
 
 std::string bankBaseName(std::string_view path) {
-  auto slash = path.find_last_of("/\\");
-  std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  std::string_view name = util::fileNamePart(path);
   if (auto dot = name.rfind('.'); dot != std::string_view::npos && dot > 0)
     name = name.substr(0, dot);
   return std::string(name.empty() ? std::string_view("bank") : name);

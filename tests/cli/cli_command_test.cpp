@@ -117,6 +117,7 @@ TEST_F(Cli, EndsWithItsExitCodeAndSaysWhatAndWhere) {
         << row.args;
     EXPECT_TRUE(row.code != 2 || r.out.empty()) << row.args << "\n" << r.out;
   }
+  EXPECT_EQ(run("pack tree -o new.mpak --level 13").code, 7);  // and writes nothing
   EXPECT_EQ(slurp("old.toc"), "edited");
   EXPECT_EQ(slurp("old.mpak"), "previous");
   EXPECT_FALSE(fs::exists("cut.toc") || fs::exists("new.mpak"));

@@ -59,43 +59,43 @@ class ProgressLine {
   std::chrono::steady_clock::time_point m_last{};
 };
 
-int runExtract(const ExtractArgs& args, Io& io) {
-  OpenedArchive opened;
-  if (!openArchive(args.archive, io, opened))
-    return kExitFailed;
-  const auto& entries = opened.index.entries;
-
-  bool warnings = false;
+// The entries `patterns` choose, in archive order (every entry when there are none). A
+// pattern that matches nothing is reported on io.err and sets `warnings`.
+std::vector<std::size_t> selectEntries(const ExtractArgs& args, const mpak::ArchiveIndex& index,
+                                       Io& io, bool& warnings) {
+  if (args.patterns.empty())
+    return extract::everyEntry(index);
+  const auto& entries = index.entries;
   std::vector<std::size_t> selection;
-  if (args.patterns.empty()) {
-    selection = extract::everyEntry(opened.index);
-  } else {
-    std::vector<extract::EntryGlob> globs(args.patterns.begin(), args.patterns.end());
-    std::vector<bool> used(globs.size(), false);
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-      bool chosen = false;
-      for (std::size_t g = 0; g < globs.size(); ++g) {
-        if (globs[g].matches(entries[i].path)) {
-          used[g] = true;
-          chosen = true;
-        }
-      }
-      if (chosen)
-        selection.push_back(i);
-    }
+  std::vector<extract::EntryGlob> globs(args.patterns.begin(), args.patterns.end());
+  std::vector<bool> used(globs.size(), false);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    bool chosen = false;
     for (std::size_t g = 0; g < globs.size(); ++g) {
-      if (!used[g]) {
-        io.err << "tarnwick-cli: " << args.archive << ": no entry matches '" << globs[g].pattern()
-               << "'\n";
-        warnings = true;
+      if (globs[g].matches(entries[i].path)) {
+        used[g] = true;
+        chosen = true;
       }
+    }
+    if (chosen)
+      selection.push_back(i);
+  }
+  for (std::size_t g = 0; g < globs.size(); ++g) {
+    if (!used[g]) {
+      io.err << "tarnwick-cli: " << args.archive << ": no entry matches '" << globs[g].pattern()
+             << "'\n";
+      warnings = true;
     }
   }
+  return selection;
+}
 
-  // Without -o the tree goes where the window would put it: a folder named after the
-  // archive file, here in the current folder.
+// The folder the tree goes below, made when missing. Without -o the tree goes where the
+// window would put it: a folder named after the archive file, here in the current folder.
+// Throws UsageError when a file holds that name; false (reported) when it cannot be made.
+bool prepareOutput(const ExtractArgs& args, Io& io, fs::path& root) {
   const bool defaultOutput = args.output.empty();
-  const fs::path root = defaultOutput ? fs::path(args.archive).filename() : fs::path(args.output);
+  root = defaultOutput ? fs::path(args.archive).filename() : fs::path(args.output);
   const std::string rootShown = root.string();
   std::error_code ec;
   if (fs::exists(root, ec) && !fs::is_directory(root, ec)) {
@@ -108,20 +108,16 @@ int runExtract(const ExtractArgs& args, Io& io) {
   if (ec) {
     io.err << "tarnwick-cli: cannot create the folder " << rootShown << ": " << ec.message()
            << "\n";
-    return kExitFailed;
+    return false;
   }
+  return true;
+}
 
-  extract::ExtractOptions options;
-  options.overwrite = args.overwrite;
-  extract::ExtractSummary summary;
-  {
-    ProgressLine progress(io.err, io.errIsTerminal && !args.quiet);
-    summary =
-        extract::extractEntries(opened.file.bytes(), opened.index, selection, root, options,
-                                [&](const extract::EntryReport& what, std::size_t n,
-                                    std::size_t total) { progress.show(n, total, what.relative); });
-  }
-
+// One line on io.err for each entry not written as it is and each entry whose size differs
+// from the table's.
+void reportProblems(const ExtractArgs& args, const mpak::ArchiveIndex& index, const fs::path& root,
+                    const extract::ExtractSummary& summary, Io& io) {
+  const auto& entries = index.entries;
   for (const auto& problem : summary.problems) {
     const auto& entry = entries[problem.entryIndex];
     switch (problem.outcome) {
@@ -145,23 +141,51 @@ int runExtract(const ExtractArgs& args, Io& io) {
            << ": warning: " << entryWhere(resized.entryIndex, entries[resized.entryIndex])
            << " inflates to " << resized.size << " bytes, the table says "
            << entries[resized.entryIndex].unpackedSize << "; written whole\n";
+}
 
-  if (!args.quiet) {
-    io.out << "Extracted " << summary.written << " of " << selection.size() << " entries";
-    std::string notes;
-    auto note = [&](std::size_t count, const char* what) {
-      if (count == 0)
-        return;
-      notes += notes.empty() ? " (" : ", ";
-      notes += std::to_string(count) + " " + what;
-    };
-    note(summary.skipped, "skipped");
-    note(summary.failed, "failed");
-    note(summary.refused, "refused");
-    if (!notes.empty())
-      notes += ")";
-    io.out << notes << " to " << rootShown << "\n";
+// "Extracted 3 of 4 entries (1 skipped) to DIR".
+void printSummary(const extract::ExtractSummary& summary, std::size_t selected,
+                  const fs::path& root, Io& io) {
+  io.out << "Extracted " << summary.written << " of " << selected << " entries";
+  std::string notes;
+  auto note = [&](std::size_t count, const char* what) {
+    if (count == 0)
+      return;
+    notes += notes.empty() ? " (" : ", ";
+    notes += std::to_string(count) + " " + what;
+  };
+  note(summary.skipped, "skipped");
+  note(summary.failed, "failed");
+  note(summary.refused, "refused");
+  if (!notes.empty())
+    notes += ")";
+  io.out << notes << " to " << root.string() << "\n";
+}
+
+int runExtract(const ExtractArgs& args, Io& io) {
+  OpenedArchive opened;
+  if (!openArchive(args.archive, io, opened))
+    return kExitFailed;
+  bool warnings = false;
+  const std::vector<std::size_t> selection = selectEntries(args, opened.index, io, warnings);
+  fs::path root;
+  if (!prepareOutput(args, io, root))
+    return kExitFailed;
+
+  extract::ExtractOptions options;
+  options.overwrite = args.overwrite;
+  extract::ExtractSummary summary;
+  {
+    ProgressLine progress(io.err, io.errIsTerminal && !args.quiet);
+    summary =
+        extract::extractEntries(opened.file.bytes(), opened.index, selection, root, options,
+                                [&](const extract::EntryReport& what, std::size_t n,
+                                    std::size_t total) { progress.show(n, total, what.relative); });
   }
+
+  reportProblems(args, opened.index, root, summary, io);
+  if (!args.quiet)
+    printSummary(summary, selection.size(), root, io);
   return warnings || !summary.problems.empty() || !summary.resized.empty() ? kExitWarnings
                                                                            : kExitOk;
 }

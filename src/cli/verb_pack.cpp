@@ -37,20 +37,74 @@ void printList(std::ostream& out, const std::string& heading,
     out << "  ... and " << names.size() - kListed << " more\n";
 }
 
-int runPack(const PackArgs& args, Io& io) {
+// Refuses an output that exists (without --force) or names a folder.
+void checkOutput(const PackArgs& args) {
   const fs::path target(args.output);
   std::error_code ec;
   if (fs::exists(fs::symlink_status(target, ec)) && !args.force)
     throw UsageError{args.output + " exists; use --force to replace it"};
   if (fs::is_directory(target, ec))
     throw UsageError{args.output + " is a folder; name the archive to write"};
+}
 
-  std::optional<mpak::LibraryTable> table;
+// The table --toc names; none (said on io.err) without it.
+std::optional<mpak::LibraryTable> readTable(const PackArgs& args, Io& io) {
   if (!args.toc.empty())
-    table = mpak::LibraryTable::parse(util::readWholeFile(args.toc));
-  else
-    io.err << "tarnwick-cli: no library table given (--toc): every file is packed compressed, "
-              "1 copy, in the STOC\n";
+    return mpak::LibraryTable::parse(util::readWholeFile(args.toc));
+  io.err << "tarnwick-cli: no library table given (--toc): every file is packed compressed, "
+            "1 copy, in the STOC\n";
+  return std::nullopt;
+}
+
+// Packs the plan into the output, showing progress on a terminal.
+pack::PackResult packWithProgress(const PackArgs& args, const pack::Plan& plan,
+                                  const pack::PackOptions& options, Io& io) {
+  std::chrono::steady_clock::time_point last{};
+  auto progress = [&](std::size_t n, std::size_t total, const pack::PlannedEntry& entry) {
+    auto now = std::chrono::steady_clock::now();
+    if (n < total && now - last < std::chrono::milliseconds(100))
+      return;
+    last = now;
+    io.err << "\r\x1b[KPacking " << n << "/" << total << " " << entry.source << std::flush;
+  };
+  pack::PackResult result;
+  try {
+    result = pack::packArchive(args.folder, plan, fs::path(args.output), options,
+                               io.errIsTerminal ? pack::PackObserver(progress) : nullptr);
+  } catch (...) {
+    if (io.errIsTerminal)
+      io.err << "\r\x1b[K";
+    throw;
+  }
+  if (io.errIsTerminal)
+    io.err << "\r\x1b[K" << std::flush;
+  return result;
+}
+
+// What was packed, the table's lines and files that did not meet, and what was left out.
+int printPackSummary(const PackArgs& args, bool withTable, const pack::FolderScan& scan,
+                     const pack::Plan& plan, const pack::PackResult& result, Io& io) {
+  io.out << "Packed " << result.entries << " entries (" << result.compressed << " compressed, "
+         << result.stocEntries << " in the STOC) into " << args.output << " (" << result.bytes
+         << " bytes)\n";
+  if (withTable) {
+    printList(io.out, "Table lines that name no file", plan.unusedLines);
+    printList(io.out, "Files no table line names (packed compressed, 1 copy, in the STOC)",
+              plan.unnamedFiles);
+  }
+  if (result.entries > mpak::kMaxArchiveEntries)
+    io.err << "tarnwick-cli: warning: " << args.output << " has " << result.entries
+           << " entries; readers that take the count as a signed 16-bit number stop at "
+           << mpak::kMaxArchiveEntries << "\n";
+  for (const auto& item : scan.skipped)
+    io.err << "tarnwick-cli: " << args.folder << ": not packed: " << item.relative << " ("
+           << item.why << ")\n";
+  return scan.skipped.empty() ? kExitOk : kExitWarnings;
+}
+
+int runPack(const PackArgs& args, Io& io) {
+  checkOutput(args);
+  const std::optional<mpak::LibraryTable> table = readTable(args, io);
 
   pack::PackOptions options;
   options.compressAll = args.compressAll;
@@ -65,43 +119,8 @@ int runPack(const PackArgs& args, Io& io) {
     io.err << "tarnwick-cli: " << args.folder << ": " << e.what() << "\n";
     return kExitFailed;
   }
-
-  std::chrono::steady_clock::time_point last{};
-  auto progress = [&](std::size_t n, std::size_t total, const pack::PlannedEntry& entry) {
-    auto now = std::chrono::steady_clock::now();
-    if (n < total && now - last < std::chrono::milliseconds(100))
-      return;
-    last = now;
-    io.err << "\r\x1b[KPacking " << n << "/" << total << " " << entry.source << std::flush;
-  };
-  pack::PackResult result;
-  try {
-    result = pack::packArchive(args.folder, plan, target, options,
-                               io.errIsTerminal ? pack::PackObserver(progress) : nullptr);
-  } catch (...) {
-    if (io.errIsTerminal)
-      io.err << "\r\x1b[K";
-    throw;
-  }
-  if (io.errIsTerminal)
-    io.err << "\r\x1b[K" << std::flush;
-
-  io.out << "Packed " << result.entries << " entries (" << result.compressed << " compressed, "
-         << result.stocEntries << " in the STOC) into " << args.output << " (" << result.bytes
-         << " bytes)\n";
-  if (table) {
-    printList(io.out, "Table lines that name no file", plan.unusedLines);
-    printList(io.out, "Files no table line names (packed compressed, 1 copy, in the STOC)",
-              plan.unnamedFiles);
-  }
-  if (result.entries > mpak::kMaxArchiveEntries)
-    io.err << "tarnwick-cli: warning: " << args.output << " has " << result.entries
-           << " entries; readers that take the count as a signed 16-bit number stop at "
-           << mpak::kMaxArchiveEntries << "\n";
-  for (const auto& item : scan.skipped)
-    io.err << "tarnwick-cli: " << args.folder << ": not packed: " << item.relative << " ("
-           << item.why << ")\n";
-  return scan.skipped.empty() ? kExitOk : kExitWarnings;
+  const pack::PackResult result = packWithProgress(args, plan, options, io);
+  return printPackSummary(args, table.has_value(), scan, plan, result, io);
 }
 
 }  // namespace

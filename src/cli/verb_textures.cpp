@@ -2,7 +2,6 @@
 // that archive holds each of them.
 #include <CLI/CLI.hpp>
 
-#include <algorithm>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -11,8 +10,8 @@
 
 #include "cli/cli.h"
 #include "model/texture_scan.h"
+#include "mpak/library_toc.h"
 #include "util/cp1252.h"
-#include "util/cp1252_case.h"
 #include "util/json_text.h"
 #include "util/mapped_file.h"
 #include "util/text.h"
@@ -26,25 +25,18 @@ struct TexturesArgs {
   bool json = false;
 };
 
-// Folded Windows-1252 path with "\" separators.
-std::string key(std::string_view path) {
-  std::string k = util::foldCaseCp1252(path);
-  std::replace(k.begin(), k.end(), '/', '\\');
-  return k;
-}
-
 // Which entry of the archive holds a texture: the same path, or for a name without a
 // folder, the same file name in any folder. "" when none does.
 class ArchiveLookup {
  public:
   explicit ArchiveLookup(const mpak::ArchiveIndex& index) {
     for (const auto& entry : index.entries) {
-      m_byPath.try_emplace(key(entry.path), entry.path);
-      m_byName.try_emplace(key(util::fileNamePart(entry.path)), entry.path);
+      m_byPath.try_emplace(mpak::LibraryTable::pathKey(entry.path), entry.path);
+      m_byName.try_emplace(mpak::LibraryTable::pathKey(util::fileNamePart(entry.path)), entry.path);
     }
   }
   std::string find(const std::string& name) const {
-    const std::string k = key(name);
+    const std::string k = mpak::LibraryTable::pathKey(name);
     if (auto it = m_byPath.find(k); it != m_byPath.end())
       return it->second;
     if (k.find('\\') == std::string::npos)
@@ -88,7 +80,8 @@ int runTextures(const TexturesArgs& args, Io& io) {
       io.out << shown << "\n";
     } else {
       io.out << (entry.empty() ? "missing  " : "present  ") << shown;
-      if (!entry.empty() && key(entry) != key(names[i]))
+      if (!entry.empty() &&
+          mpak::LibraryTable::pathKey(entry) != mpak::LibraryTable::pathKey(names[i]))
         io.out << "  (" << util::cp1252ToUtf8(entry) << ")";
       io.out << "\n";
     }

@@ -62,6 +62,56 @@ std::size_t guessOf(const mpak::ArchiveEntry& entry) {
       std::min<std::uint64_t>(entry.unpackedSize, maxInflatedSize(entry.storedSize)));
 }
 
+// Throws std::out_of_range for an index that names no entry.
+void checkOrder(const std::vector<mpak::ArchiveEntry>& entries,
+                std::span<const std::size_t> order) {
+  for (std::size_t i : order)
+    if (i >= entries.size())
+      throw std::out_of_range("item " + std::to_string(i) + " has no catalogue entry (" +
+                              std::to_string(entries.size()) + " entries)");
+}
+
+// Settles the data of `entry` that needs no inflating: nothing stored (an empty file), data
+// outside the archive, data stored as it is, or compressed data of nothing. False when it
+// is to be inflated (`data.inflated` is set then).
+bool settleWithoutInflating(std::span<const std::uint8_t> archive, const mpak::ArchiveIndex& index,
+                            const mpak::ArchiveEntry& entry, EntryData& data) {
+  if (!entry.hasData()) {
+    data.state = EntryData::State::Ready;  // nothing stored: an empty file
+    return true;
+  }
+  if (auto fault = mpak::copyFault(index, entry, 0); !fault.empty()) {
+    data.state = EntryData::State::Failed;
+    data.reason = std::move(fault);
+    return true;
+  }
+  if (!entry.isCompressed()) {
+    data.state = EntryData::State::Ready;
+    data.bytes = archive.subspan(entry.dataPosition, entry.storedSize);
+    return true;
+  }
+  data.inflated = true;
+  if (entry.unpackedSize == 0 && entry.storedSize == 0) {
+    data.state = EntryData::State::Ready;
+    return true;
+  }
+  return false;
+}
+
+// Inflates the data of a slot that held more than its guess again, in buffers doubling
+// from the guess: every try inflates from the start, so the work stays within twice that
+// of the last try. Returns the size of the buffer that took it.
+std::uint64_t inflateWithRoom(std::span<const std::uint8_t> archive,
+                              const mpak::ArchiveEntry& entry, Slot& slot) {
+  const std::uint64_t cap = maxInflatedSize(entry.storedSize);
+  const auto stored = archive.subspan(entry.dataPosition, entry.storedSize);
+  std::uint64_t capacity = slot.costBytes;
+  do {
+    capacity = std::min(cap, std::max<std::uint64_t>(capacity * 2, kFirstRetryBytes));
+  } while (!inflateInto(slot.data, stored, capacity, cap));
+  return capacity;
+}
+
 }  // namespace
 
 std::size_t forEachEntryData(
@@ -70,10 +120,7 @@ std::size_t forEachEntryData(
     const std::function<bool(std::size_t position)>& skip,
     const std::function<void(std::size_t position, EntryData& data)>& consume) {
   const auto& entries = index.entries;
-  for (std::size_t i : order)
-    if (i >= entries.size())
-      throw std::out_of_range("item " + std::to_string(i) + " has no catalogue entry (" +
-                              std::to_string(entries.size()) + " entries)");
+  checkOrder(entries, order);
 
   std::deque<Slot> slots;  // declared before the pool: the pool ends first
   util::WorkPool pool(options.threads);
@@ -83,40 +130,20 @@ std::size_t forEachEntryData(
   // Settles a slot on the calling thread, or hands its inflating to the pool.
   auto start = [&](Slot& slot) {
     const auto& entry = entries[order[slot.position]];
-    auto& data = slot.data;
     if (skip && skip(slot.position)) {
-      data.state = EntryData::State::Skipped;
+      slot.data.state = EntryData::State::Skipped;
       slot.done = true;
       return;
     }
-    if (!entry.hasData()) {
-      data.state = EntryData::State::Ready;  // nothing stored: an empty file
-      slot.done = true;
-      return;
-    }
-    if (auto fault = mpak::copyFault(index, entry, 0); !fault.empty()) {
-      data.state = EntryData::State::Failed;
-      data.reason = std::move(fault);
-      slot.done = true;
-      return;
-    }
-    auto stored = archive.subspan(entry.dataPosition, entry.storedSize);
-    if (!entry.isCompressed()) {
-      data.state = EntryData::State::Ready;
-      data.bytes = stored;
-      slot.done = true;
-      return;
-    }
-    data.inflated = true;
-    if (entry.unpackedSize == 0 && entry.storedSize == 0) {
-      data.state = EntryData::State::Ready;
+    if (settleWithoutInflating(archive, index, entry, slot.data)) {
       slot.done = true;
       return;
     }
     slot.costBytes = guessOf(entry);
     inFlightBytes += slot.costBytes;
     peakBytes = std::max(peakBytes, inFlightBytes);
-    pool.submit(slot.done, [&slot, stored, cap = maxInflatedSize(entry.storedSize)] {
+    pool.submit(slot.done, [&slot, stored = archive.subspan(entry.dataPosition, entry.storedSize),
+                            cap = maxInflatedSize(entry.storedSize)] {
       slot.needsRoom = !inflateInto(slot.data, stored, slot.costBytes, cap);
     });
   };
@@ -134,15 +161,7 @@ std::size_t forEachEntryData(
     Slot& head = slots.front();
     pool.waitFor(head.done);
     if (head.needsRoom) {
-      // Doubling from the guess: every try inflates from the start, so the work stays
-      // within twice that of the last try.
-      const auto& entry = entries[order[head.position]];
-      const std::uint64_t cap = maxInflatedSize(entry.storedSize);
-      const auto stored = archive.subspan(entry.dataPosition, entry.storedSize);
-      std::uint64_t capacity = head.costBytes;
-      do {
-        capacity = std::min(cap, std::max<std::uint64_t>(capacity * 2, kFirstRetryBytes));
-      } while (!inflateInto(head.data, stored, capacity, cap));
+      const std::uint64_t capacity = inflateWithRoom(archive, entries[order[head.position]], head);
       inFlightBytes += capacity - head.costBytes;
       head.costBytes = capacity;
       peakBytes = std::max(peakBytes, inFlightBytes);

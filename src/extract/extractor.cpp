@@ -13,6 +13,54 @@ namespace extract {
 
 namespace {
 constexpr std::string_view kExistsReason = "the file exists";
+
+// Writes the entry's content at its path: Skipped when a file is there and is not to be
+// replaced, Failed when the file cannot be written. A full or read-only disk, an I/O error
+// or a page of the archive that is gone stops the extraction instead.
+void writeEntry(TreeWriter& writer, const EntryPath& path, const EntryData& data,
+                const ExtractOptions& options, const std::filesystem::path& root,
+                const util::MappingWatch& mapping, EntryReport& report) {
+  mapping.check();
+  try {
+    if (writer.write(path.names, data.bytes, options.overwrite) == TreeWriter::Result::Exists) {
+      report.outcome = EntryOutcome::Skipped;
+      report.reason = kExistsReason;
+    }
+  } catch (const WriteError& e) {
+    if (e.error() == EFAULT)  // written straight from a page that is gone
+      throw util::MappingChanged();
+    if (e.diskFailure())
+      throw std::runtime_error(std::string(e.what()) + " (below " + root.string() +
+                               "); extraction stopped");
+    report.outcome = EntryOutcome::Failed;
+    report.reason = e.what();
+  }
+}
+
+// Counts a settled entry; keeps its report when it was not written or was resized.
+void tally(ExtractSummary& summary, const EntryReport& report) {
+  switch (report.outcome) {
+    case EntryOutcome::Written:
+      ++summary.written;
+      if (report.inflated)
+        ++summary.inflatedWritten;
+      break;
+    case EntryOutcome::Refused:
+      ++summary.refused;
+      break;
+    case EntryOutcome::Failed:
+      ++summary.failed;
+      break;
+    case EntryOutcome::Skipped:
+      ++summary.skipped;
+      break;
+  }
+  if (report.outcome != EntryOutcome::Written)
+    summary.problems.push_back(report);
+  if (report.resized)
+    summary.resized.push_back(report);
+}
+
 }  // namespace
 
 ExtractSummary extractEntries(std::span<const std::uint8_t> archive,
@@ -32,9 +80,7 @@ ExtractSummary extractEntries(std::span<const std::uint8_t> archive,
   std::vector<std::string_view> leftAlone(selection.size());
 
   auto skip = [&](std::size_t position) {
-    const auto& entry = index.entries[selection[position]];
-    paths[position] = checkEntryPath(entry.path);
-    const auto& path = paths[position];
+    const auto& path = paths[position] = checkEntryPath(index.entries[selection[position]].path);
     if (!path.safe())
       return true;
     if (options.keep.count(selection[position]))
@@ -50,7 +96,6 @@ ExtractSummary extractEntries(std::span<const std::uint8_t> archive,
     const auto& path = paths[position];
     report.relative = path.relative();
     report.inflated = data.inflated;
-
     if (!path.safe()) {
       report.outcome = EntryOutcome::Refused;
       report.reason = path.unsafeReason;
@@ -61,48 +106,14 @@ ExtractSummary extractEntries(std::span<const std::uint8_t> archive,
       report.outcome = EntryOutcome::Failed;
       report.reason = data.reason;
     } else {
-      mapping.check();
-      try {
-        if (writer.write(path.names, data.bytes, options.overwrite) == TreeWriter::Result::Exists) {
-          report.outcome = EntryOutcome::Skipped;
-          report.reason = kExistsReason;
-        }
-      } catch (const WriteError& e) {
-        if (e.error() == EFAULT)  // written straight from a page that is gone
-          throw util::MappingChanged();
-        if (e.diskFailure())
-          throw std::runtime_error(std::string(e.what()) + " (below " + root.string() +
-                                   "); extraction stopped");
-        report.outcome = EntryOutcome::Failed;
-        report.reason = e.what();
-      }
+      writeEntry(writer, path, data, options, root, mapping, report);
     }
     if (report.outcome == EntryOutcome::Written) {
       report.size = data.bytes.size();
       report.resized = data.sizeDiffers(index.entries[report.entryIndex]);
     }
     data.buffer.reset();  // release the inflated bytes before the observer yields
-
-    switch (report.outcome) {
-      case EntryOutcome::Written:
-        ++summary.written;
-        if (report.inflated)
-          ++summary.inflatedWritten;
-        break;
-      case EntryOutcome::Refused:
-        ++summary.refused;
-        break;
-      case EntryOutcome::Failed:
-        ++summary.failed;
-        break;
-      case EntryOutcome::Skipped:
-        ++summary.skipped;
-        break;
-    }
-    if (report.outcome != EntryOutcome::Written)
-      summary.problems.push_back(report);
-    if (report.resized)
-      summary.resized.push_back(report);
+    tally(summary, report);
     if (observer)
       observer(report, position + 1, selection.size());
   };

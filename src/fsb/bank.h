@@ -38,6 +38,56 @@ inline constexpr std::uint32_t kModeOgg = 0x8000000;
 
 inline constexpr std::size_t kNameBytes = 30;
 
+// Where the fields lie (all little-endian). The bank header is followed by the sample
+// headers, back to back, then by the samples' data in header order.
+namespace layout {
+// The bank header.
+inline constexpr std::uint64_t kId = 0;  // "FSB3" or "FSB4"
+inline constexpr std::uint64_t kIdSize = 4;
+inline constexpr std::uint64_t kSampleCount = 4;     // u32, a signed count
+inline constexpr std::uint64_t kHeaderAreaSize = 8;  // u32: bytes of all sample headers
+inline constexpr std::uint64_t kDataAreaSize = 12;   // u32: bytes of all sample data
+inline constexpr std::uint64_t kVersion = 16;        // u32: major version << 16 | minor
+inline constexpr std::uint64_t kFlags = 20;          // u32: the kBank* flags
+inline constexpr std::uint64_t kFsb3HeaderSize = 24;
+inline constexpr std::uint64_t kFsb4HeaderSize = 48;  // then an 8-byte hash and a 16-byte GUID
+
+inline constexpr std::uint32_t kVersion3_0 = 0x00030000;
+inline constexpr std::uint32_t kVersion3_1 = 0x00030001;
+inline constexpr std::uint32_t kVersion4 = 0x00040000;
+
+// Offsets inside a full sample header.
+inline constexpr std::uint64_t kSampleHeaderSize = 0;    // u16: this header's bytes, extra included
+inline constexpr std::uint64_t kSampleName = 2;          // kNameBytes, padded with NULs
+inline constexpr std::uint64_t kSampleFrames = 0x20;     // u32, per channel
+inline constexpr std::uint64_t kSampleDataSize = 0x24;   // u32: bytes in the data area
+inline constexpr std::uint64_t kSampleLoopStart = 0x28;  // u32, frames
+inline constexpr std::uint64_t kSampleLoopEnd = 0x2C;    // u32, frames, inclusive
+inline constexpr std::uint64_t kSampleMode = 0x30;       // u32: the kMode* bits
+inline constexpr std::uint64_t kSampleRate = 0x34;       // i32, Hz
+inline constexpr std::uint64_t kSampleVolume = 0x38;     // u16
+inline constexpr std::uint64_t kSamplePan = 0x3A;        // i16
+inline constexpr std::uint64_t kSamplePriority = 0x3C;   // u16
+inline constexpr std::uint64_t kSampleChannels = 0x3E;   // u16; 0: by the stereo mode bit
+// The fewest bytes a full header takes: FSB3.0 ends after the channels; FSB3.1 and FSB4
+// add 3D distances and random variations.
+inline constexpr std::uint64_t kFsb30SampleHeaderSize = 64;
+inline constexpr std::uint64_t kFsb31SampleHeaderSize = 80;
+
+// A basic header (bank flag kBankBasicHeaders, every sample after the first).
+inline constexpr std::uint64_t kBasicFrames = 0;    // u32
+inline constexpr std::uint64_t kBasicDataSize = 4;  // u32
+inline constexpr std::uint64_t kBasicHeaderSize = 8;
+
+// With kBankMpegPadded4, every sample's data after the first starts on such a file offset.
+inline constexpr std::uint64_t kDataAlignment = 32;
+
+// In an FSB3 bank, the first sample's name lies after the 24-byte bank header and the
+// sample header's 2-byte size.
+inline constexpr std::uint64_t kFirstSampleName = kFsb3HeaderSize + kSampleName;
+static_assert(kFirstSampleName == 26);
+}  // namespace layout
+
 enum class Encoding { Pcm8, Pcm16, PcmFloat, ImaAdpcm, Mpeg, Vag, GcAdpcm, Xma, Ogg };
 
 // "PCM16", "IMA ADPCM", ...: how listings name an encoding.

@@ -117,9 +117,6 @@ std::uint64_t renderPcm(const Bank& bank, const Sample& s, std::span<const std::
 
 // --- IMA ADPCM: 36-byte blocks per channel, 64 frames each --------------------------------
 
-constexpr std::uint64_t kImaBlockBytes = 36;
-constexpr std::uint64_t kImaBlockFrames = 64;
-
 std::uint64_t renderIma(const Sample& s, std::span<const std::uint8_t> data, const ByteSink& out) {
   const unsigned channels = s.channels;
   const std::uint64_t blockBytes = kImaBlockBytes * channels;
@@ -134,13 +131,16 @@ std::uint64_t renderIma(const Sample& s, std::span<const std::uint8_t> data, con
   std::array<std::int16_t, kImaBlockFrames * 2> block{};
   for (std::uint64_t b = 0, done = 0; done < frames; ++b) {
     const std::uint8_t* in = &data[b * blockBytes];
+    const std::uint8_t* codes = in + kImaHeaderBytes * channels;
     for (unsigned c = 0; c < channels; ++c) {
-      int predictor = static_cast<std::int16_t>(in[4 * c] | (in[4 * c + 1] << 8));
-      int index = std::min<int>(in[4 * c + 2], 88);
+      const std::uint8_t* header = in + kImaHeaderBytes * c;
+      int predictor = static_cast<std::int16_t>(header[0] | (header[1] << 8));
+      int index = std::min<int>(header[kImaHeaderStepIndex], kImaMaxStepIndex);
       block[c] = static_cast<std::int16_t>(predictor);
       // The header sample, then the first 63 codes; the last code is not played.
       for (unsigned n = 0; n + 1 < kImaBlockFrames; ++n) {
-        const std::uint8_t byte = in[4 * channels + ((n / 8) * channels + c) * 4 + (n % 8) / 2];
+        const std::uint8_t byte =
+            codes[((n / kImaRunCodes) * channels + c) * kImaRunBytes + (n % kImaRunCodes) / 2];
         const unsigned code = (n % 2) ? byte >> 4 : byte & 0x0F;
         const int step = kImaSteps[static_cast<std::size_t>(index)];
         int diff = step >> 3;
@@ -151,7 +151,7 @@ std::uint64_t renderIma(const Sample& s, std::span<const std::uint8_t> data, con
         if (code & 1)
           diff += step >> 2;
         predictor = std::clamp(predictor + ((code & 8) ? -diff : diff), -32768, 32767);
-        index = std::clamp(index + kImaIndexStep[code & 7], 0, 88);
+        index = std::clamp(index + kImaIndexStep[code & 7], 0, kImaMaxStepIndex);
         block[(n + 1) * channels + c] = static_cast<std::int16_t>(predictor);
       }
     }

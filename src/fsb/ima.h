@@ -1,11 +1,23 @@
-// The IMA ADPCM tables: the step size for each of the 89 step indices, and how a code's
-// three magnitude bits move the index.
+// IMA ADPCM as banks store it: the block layout, the step size for each of the 89 step
+// indices, and how a code's three magnitude bits move the index.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
 namespace fsb {
+
+// A block holds, per channel, a 4-byte header (the first sample as a signed 16-bit number,
+// the step index, a reserved byte), then 64 four-bit codes, low nibble first. With two
+// channels both headers come first and the codes alternate in runs of 8 (4 bytes) per
+// channel. A block plays the header's sample and its first 63 codes.
+inline constexpr std::uint64_t kImaBlockBytes = 36;  // per channel
+inline constexpr std::uint64_t kImaBlockFrames = 64;
+inline constexpr std::uint64_t kImaHeaderBytes = 4;  // per channel
+inline constexpr std::uint64_t kImaHeaderStepIndex = 2;
+inline constexpr std::uint64_t kImaRunBytes = 4;
+inline constexpr std::uint64_t kImaRunCodes = 8;
+inline constexpr int kImaMaxStepIndex = 88;
 
 inline constexpr std::array<std::int16_t, 89> kImaSteps = {
     7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,   21,    23,

@@ -68,6 +68,90 @@ bool keepAs(const std::filesystem::path& target, const std::filesystem::path& pr
   return true;
 }
 
+// The sizes of the TOC and STOC records (without their tags) and the STOC's record count.
+struct BlockSizes {
+  std::uint64_t tocBytes = 0;
+  std::uint64_t stocBytes = 0;
+  std::size_t stocCount = 0;
+};
+
+// Checks the entries' count and paths and measures the blocks they take.
+BlockSizes measureBlocks(const std::vector<WriterEntry>& entries, std::size_t maxEntries) {
+  maxEntries = std::min(maxEntries, kFormatMaxEntries);
+  if (entries.size() > maxEntries)
+    throw FormatError("archive: " + std::to_string(entries.size()) + " entries, more than " +
+                      std::to_string(maxEntries));
+  BlockSizes sizes;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const WriterEntry& e = entries[i];
+    if (e.path.empty())
+      throw FormatError(describeEntry(i, e.path) + ": the path is empty");
+    if (e.path.size() > layout::kMaxPathLength)
+      throw FormatError(describeEntry(i, e.path) + ": the path is " +
+                        std::to_string(e.path.size()) + " bytes long, more than " +
+                        std::to_string(layout::kMaxPathLength));
+    sizes.tocBytes += layout::kTocFixedSize + e.path.size() + 4ull * e.copies;
+    if (e.inStoc) {
+      ++sizes.stocCount;
+      sizes.stocBytes += layout::kStocFixedSize + e.path.size();
+    }
+  }
+  // At most 65535 entries make the STOC count fit as well.
+  if (sizes.tocBytes + layout::kTagSize > kU32Max)
+    throw FormatError("archive: the TOC block would be " +
+                      std::to_string(sizes.tocBytes + layout::kTagSize) +
+                      " bytes, more than a 32-bit block size can hold");
+  return sizes;
+}
+
+// The 16-byte header and the "TOC" tag.
+std::vector<std::uint8_t> headerBlock(const BlockSizes& sizes, std::size_t entryCount) {
+  std::vector<std::uint8_t> head;
+  head.reserve(static_cast<std::size_t>(layout::kTocPosition + layout::kTagSize));
+  appendText(head, "MPAK");
+  appendU32(head, static_cast<std::uint32_t>(sizes.tocBytes + layout::kTagSize));
+  appendU32(head, static_cast<std::uint32_t>(sizes.stocBytes + layout::kTagSize));
+  appendU16(head, static_cast<std::uint16_t>(entryCount));
+  appendU16(head, static_cast<std::uint16_t>(sizes.stocCount));
+  appendText(head, std::string_view("TOC\0", 4));
+  return head;
+}
+
+// One TOC record with zero sizes, flag and data offsets, which addData fills in.
+void appendTocRecord(std::vector<std::uint8_t>& records, const WriterEntry& e) {
+  auto pathLength = static_cast<std::uint8_t>(e.path.size());
+  appendU16(records, static_cast<std::uint16_t>(pathLength + 11));
+  appendU32(records, 0);  // stored size, filled in by addData
+  appendU32(records, 0);  // unpacked size
+  records.push_back(0);   // compressed flag
+  records.push_back(pathLength);
+  appendText(records, e.path);
+  records.push_back(0);
+  appendU16(records, e.copies);
+  records.resize(records.size() + 4ull * e.copies, 0);
+}
+
+// The "STOC" tag, one record per member naming its TOC position, and the "RAWD" tag.
+std::vector<std::uint8_t> stocBlock(const std::vector<WriterEntry>& entries,
+                                    const BlockSizes& sizes) {
+  std::vector<std::uint8_t> stoc;
+  stoc.reserve(static_cast<std::size_t>(sizes.stocBytes + 2 * layout::kTagSize));
+  appendText(stoc, "STOC");
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const WriterEntry& e = entries[i];
+    if (!e.inStoc)
+      continue;
+    auto pathLength = static_cast<std::uint8_t>(e.path.size());
+    appendU16(stoc, static_cast<std::uint16_t>(pathLength + 4));
+    appendU16(stoc, static_cast<std::uint16_t>(i));
+    stoc.push_back(pathLength);
+    appendText(stoc, e.path);
+    stoc.push_back(0);
+  }
+  appendText(stoc, "RAWD");
+  return stoc;
+}
+
 }  // namespace
 
 // ---- MemorySink ----
@@ -137,80 +221,22 @@ bool FileSink::commit(const std::filesystem::path& previous) {
 
 ArchiveWriter::ArchiveWriter(Sink& out, std::vector<WriterEntry> entries, std::size_t maxEntries)
     : m_out(out), m_entries(std::move(entries)) {
-  maxEntries = std::min(maxEntries, kFormatMaxEntries);
-  if (m_entries.size() > maxEntries)
-    throw FormatError("archive: " + std::to_string(m_entries.size()) + " entries, more than " +
-                      std::to_string(maxEntries));
-  std::uint64_t tocBytes = 0;
-  std::uint64_t stocBytes = 0;
-  std::size_t stocCount = 0;
-  for (std::size_t i = 0; i < m_entries.size(); ++i) {
-    const WriterEntry& e = m_entries[i];
-    if (e.path.empty())
-      throw FormatError(describeEntry(i, e.path) + ": the path is empty");
-    if (e.path.size() > layout::kMaxPathLength)
-      throw FormatError(describeEntry(i, e.path) + ": the path is " +
-                        std::to_string(e.path.size()) + " bytes long, more than " +
-                        std::to_string(layout::kMaxPathLength));
-    tocBytes += layout::kTocFixedSize + e.path.size() + 4ull * e.copies;
-    if (e.inStoc) {
-      ++stocCount;
-      stocBytes += layout::kStocFixedSize + e.path.size();
-    }
-  }
-  // At most 65535 entries make the STOC count fit as well.
-  if (tocBytes + layout::kTagSize > kU32Max)
-    throw FormatError("archive: the TOC block would be " +
-                      std::to_string(tocBytes + layout::kTagSize) +
-                      " bytes, more than a 32-bit block size can hold");
-
-  std::vector<std::uint8_t> head;
-  head.reserve(static_cast<std::size_t>(layout::kTocPosition + layout::kTagSize));
-  appendText(head, "MPAK");
-  appendU32(head, static_cast<std::uint32_t>(tocBytes + layout::kTagSize));
-  appendU32(head, static_cast<std::uint32_t>(stocBytes + layout::kTagSize));
-  appendU16(head, static_cast<std::uint16_t>(m_entries.size()));
-  appendU16(head, static_cast<std::uint16_t>(stocCount));
-  appendText(head, std::string_view("TOC\0", 4));
-
-  m_tocRecords.reserve(static_cast<std::size_t>(tocBytes));
+  const BlockSizes sizes = measureBlocks(m_entries, maxEntries);
+  const std::vector<std::uint8_t> head = headerBlock(sizes, m_entries.size());
+  m_tocRecords.reserve(static_cast<std::size_t>(sizes.tocBytes));
   m_recordOffsets.reserve(m_entries.size());
   for (const WriterEntry& e : m_entries) {
     m_recordOffsets.push_back(m_tocRecords.size());
-    auto pathLength = static_cast<std::uint8_t>(e.path.size());
-    appendU16(m_tocRecords, static_cast<std::uint16_t>(pathLength + 11));
-    appendU32(m_tocRecords, 0);  // stored size, filled in by addData
-    appendU32(m_tocRecords, 0);  // unpacked size
-    m_tocRecords.push_back(0);   // compressed flag
-    m_tocRecords.push_back(pathLength);
-    appendText(m_tocRecords, e.path);
-    m_tocRecords.push_back(0);
-    appendU16(m_tocRecords, e.copies);
-    m_tocRecords.resize(m_tocRecords.size() + 4ull * e.copies, 0);
+    appendTocRecord(m_tocRecords, e);
   }
-
-  std::vector<std::uint8_t> stoc;
-  stoc.reserve(static_cast<std::size_t>(stocBytes + 2 * layout::kTagSize));
-  appendText(stoc, "STOC");
-  for (std::size_t i = 0; i < m_entries.size(); ++i) {
-    const WriterEntry& e = m_entries[i];
-    if (!e.inStoc)
-      continue;
-    auto pathLength = static_cast<std::uint8_t>(e.path.size());
-    appendU16(stoc, static_cast<std::uint16_t>(pathLength + 4));
-    appendU16(stoc, static_cast<std::uint16_t>(i));
-    stoc.push_back(pathLength);
-    appendText(stoc, e.path);
-    stoc.push_back(0);
-  }
-  appendText(stoc, "RAWD");
+  const std::vector<std::uint8_t> stoc = stocBlock(m_entries, sizes);
 
   std::uint64_t start = m_out.position();
   m_tocRecordsPosition = start + layout::kTocPosition + layout::kTagSize;
   m_out.write(head);
   m_out.write(m_tocRecords);
   m_out.write(stoc);
-  m_rawdPosition = m_tocRecordsPosition + tocBytes + layout::kTagSize + stocBytes;
+  m_rawdPosition = m_tocRecordsPosition + sizes.tocBytes + layout::kTagSize + sizes.stocBytes;
 }
 
 void ArchiveWriter::addData(std::span<const std::uint8_t> stored, std::uint32_t unpackedSize,

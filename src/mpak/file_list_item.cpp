@@ -1,5 +1,6 @@
 #include "mpak/file_list_item.h"
 
+#include "mpak/library_toc.h"
 #include "util/text.h"
 
 namespace mpak {
@@ -19,13 +20,7 @@ std::string fileListItem(const ArchiveEntry& entry) {
   item += ' ';
   item += util::hexPadded(entry.unpackedSize, 8);
   item += ' ';
-  item += util::decimalPadded(entry.compressedFlag, 2);
-  item += ' ';
-  item += std::to_string(entry.copies);
-  item += ' ';
-  item += std::to_string(entry.inStoc);
-  item += ' ';
-  item += entry.path;
+  item += libraryTocLine(entry);  // the flag, the copies, the in-STOC byte and the path
   return item;
 }
 

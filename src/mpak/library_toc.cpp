@@ -34,14 +34,6 @@ std::string quoted(std::string_view field) {
   return "\"" + util::cp1252ToUtf8(field) + "\"";
 }
 
-std::string_view trimSpaces(std::string_view line) {
-  while (!line.empty() && line.front() == ' ')
-    line.remove_prefix(1);
-  while (!line.empty() && line.back() == ' ')
-    line.remove_suffix(1);
-  return line;
-}
-
 }  // namespace
 
 std::string libraryTocLine(const ArchiveEntry& entry) {
@@ -110,7 +102,7 @@ LibraryTable LibraryTable::parse(std::string_view bytes) {
     ++lineNumber;
     start = lf == std::string_view::npos ? bytes.size() + 1 : lf + 1;
 
-    line = trimSpaces(line);
+    line = util::trimSpaces(line);
     if (line.empty() || line.starts_with("--"))
       continue;
     std::size_t s1 = line.find(' ');

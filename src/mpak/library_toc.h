@@ -82,9 +82,10 @@ class LibraryTable {
   // The lines of four or more fields, in file order.
   const std::vector<TocLine>& lines() const { return m_lines; }
 
- private:
+  // How paths are matched: folded to lower case (util::foldCaseCp1252), "/" made "\".
   static std::string pathKey(std::string_view path);
 
+ private:
   std::vector<TocLine> m_lines;
   std::unordered_map<std::string, std::size_t> m_firstByPath;
 };

@@ -76,6 +76,26 @@ void load(int rootFd, const PlannedEntry& entry, int level, Slot& slot) {
   }
 }
 
+// Bytes a file counts while it is read ahead of the writer: twice its size while it is
+// compressed (its bytes and the DEFLATE output).
+std::size_t heldWhileLoading(const PlannedEntry& entry) {
+  return static_cast<std::size_t>(entry.compress ? 2 * entry.size : entry.size);
+}
+
+// Hands the file loaded into `slot` to the writer, lets go of its bytes and counts it.
+void addEntry(mpak::ArchiveWriter& writer, const PlannedEntry& entry, Slot& slot,
+              PackResult& result) {
+  if (!slot.error.empty())
+    throw PackError("cannot read " + entry.source + ": " + slot.error);
+  writer.addData(slot.bytes(), static_cast<std::uint32_t>(slot.unpacked), entry.compress);
+  result.storedSizes.push_back(static_cast<std::uint32_t>(slot.size));
+  result.unpackedSizes.push_back(static_cast<std::uint32_t>(slot.unpacked));
+  slot.data.reset();
+  result.compressed += entry.compress;
+  result.stocEntries += entry.inStoc;
+  ++result.entries;
+}
+
 struct FolderHandle {
   int fd;
   ~FolderHandle() { ::close(fd); }
@@ -125,10 +145,7 @@ PackResult assemble(const std::filesystem::path& root, const Plan& plan, mpak::S
   // Bytes held by files read ahead of the writer: a file being compressed counts twice
   // (its bytes and the DEFLATE output), a file waiting to be written counts what it holds.
   std::atomic<std::size_t> inFlight{0};
-  auto reserve = [&](std::size_t i) {
-    const auto& e = plan.entries[i];
-    return static_cast<std::size_t>(e.compress ? 2 * e.size : e.size);
-  };
+  auto reserve = [&](std::size_t i) { return heldWhileLoading(plan.entries[i]); };
   PackResult result;
   result.storedSizes.reserve(total);
   result.unpackedSizes.reserve(total);
@@ -163,16 +180,8 @@ PackResult assemble(const std::filesystem::path& root, const Plan& plan, mpak::S
     }
     Slot& slot = slots[head];
     const PlannedEntry& entry = plan.entries[head];
-    if (!slot.error.empty())
-      throw PackError("cannot read " + entry.source + ": " + slot.error);
-    writer.addData(slot.bytes(), static_cast<std::uint32_t>(slot.unpacked), entry.compress);
-    result.storedSizes.push_back(static_cast<std::uint32_t>(slot.size));
-    result.unpackedSizes.push_back(static_cast<std::uint32_t>(slot.unpacked));
-    slot.data.reset();
+    addEntry(writer, entry, slot, result);
     inFlight -= slot.held;
-    result.compressed += entry.compress;
-    result.stocEntries += entry.inStoc;
-    ++result.entries;
     if (observer)
       observer(head + 1, total, entry);
   }

@@ -40,6 +40,14 @@ std::string_view folderPart(std::string_view path) {
   return pos == std::string_view::npos ? std::string_view{} : path.substr(0, pos);
 }
 
+std::string_view trimSpaces(std::string_view text) {
+  while (!text.empty() && text.front() == ' ')
+    text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ')
+    text.remove_suffix(1);
+  return text;
+}
+
 std::string crLfToLf(std::string_view text) {
   std::string out;
   out.reserve(text.size());

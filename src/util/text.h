@@ -26,6 +26,9 @@ std::string_view fileNamePart(std::string_view path);
 // The text before the last "\" or "/" ("" when there is none).
 std::string_view folderPart(std::string_view path);
 
+// `text` without the spaces at its start and end (tabs and other blanks stay).
+std::string_view trimSpaces(std::string_view text);
+
 // "\r\n" pairs turned into "\n" (for display on this platform).
 std::string crLfToLf(std::string_view text);
 

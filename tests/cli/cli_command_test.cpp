@@ -76,9 +76,15 @@ TEST_F(Cli, EndsWithItsExitCodeAndSaysWhatAndWhere) {
   dir.write("old.mpak", "previous");
   dir.write("photo.mpak", "\x89PNG\r\n\x1a\n" + std::string(40, '\xFF'));
   dir.write("untagged.mpak", "KAPM" + slurp("archives/ui.mpak").substr(4));
-  // Arguments, exit code, and a text found in stdout or stderr.
-  const std::tuple<std::string, int, std::string> rows[] = {
-      {"list", 7, "ARCHIVE"},
+  struct Row {
+    std::string args;
+    int code;
+    std::string text;  // found in stdout or stderr, or in `file` when the row names one
+    std::string file{};
+  };
+  const Row rows[] = {
+      {"--help", 0, "  7  usage error"},
+      {"list tree", 2, "tarnwick-cli: tree is not a file: "},
       {"list count.mpak", 2, "tarnwick-cli: count.mpak: TOC record 1 at offset 0x"},
       {"list photo.mpak", 2,
        "photo.mpak: not an MPAK archive: it starts with 89 50 4E 47 0D 0A 1A 0A (\".PNG....\")\n"},
@@ -86,27 +92,33 @@ TEST_F(Cli, EndsWithItsExitCodeAndSaysWhatAndWhere) {
        "untagged.mpak: warning: not an MPAK archive: it starts with 4B 41 50 4D"},
       {"toc cut.mpak -o cut.toc", 2, "tarnwick-cli: cut.mpak: header: TOC block size"},
       {"toc ui.mpak -o old.toc", 7, "old.toc exists; use --force to replace it"},
-      {"toc ui.mpak -o forced.toc --force", 0, ""},
-      {"extract", 7, "ARCHIVE"},
+      {"toc ui.mpak -o forced.toc --force", 0,
+       "\r\n\r\n00 1 0 readme.txt\r\n01 1 0 textures\\menu\\back.dds\r\n"
+       "01 1 0 textures\\font.dds\r\n00 1 0 sounds\\click.wav",
+       "forced.toc"},
+      {"extract archives/ui.mpak -o old.toc", 7,
+       "tarnwick-cli: old.toc is not a folder; choose another output folder with -o DIR\n"},
       {"extract ui.mpak", 7, "ui.mpak is a file, so the entries cannot go into a folder"},
       {"extract cut.mpak -o out", 2, "cut.mpak: header: TOC block size"},
       {"extract archives/ui.mpak -o out readme.txt *.none", 1, "no entry matches '*.none'"},
       {"verify archives/ui.mpak", 0, "archives/ui.mpak: 4 entries checked, 0 bad\n"},
-      {"verify absent.mpak", 2, "absent.mpak"},
+      {"verify absent.mpak", 2, "tarnwick-cli: cannot open absent.mpak: "},
       {"pack tree -o old.mpak", 7, "old.mpak exists; use --force to replace it"},
-      {"pack tree -o new.mpak --level 13", 7, "--level"},
+      {"pack tree -o tree --force", 7,
+       "tarnwick-cli: tree is a folder; name the archive to write\n"},
+      {"pack tree -o top.mpak --level 12", 0,
+       "Packed 1 entries (1 compressed, 1 in the STOC) into top.mpak ("},
       {"pack tree -o new.mpak --toc bad.toc", 2,
        "library table line 1 (\"00 1 x a.txt\"): STOC field \"x\""}};
-  for (const auto& [args, code, text] : rows) {
-    auto r = run(args);
-    EXPECT_EQ(r.code, code) << args << "\n" << r.err;
-    EXPECT_PRED_FORMAT2(IsSubstring, text, r.out + r.err) << args;
-    EXPECT_TRUE(code != 2 || r.out.empty()) << args << "\n" << r.out;
+  for (const auto& row : rows) {
+    auto r = run(row.args);
+    EXPECT_EQ(r.code, row.code) << row.args << "\n" << r.err;
+    EXPECT_PRED_FORMAT2(IsSubstring, row.text, row.file.empty() ? r.out + r.err : slurp(row.file))
+        << row.args;
+    EXPECT_TRUE(row.code != 2 || r.out.empty()) << row.args << "\n" << r.out;
   }
+  EXPECT_EQ(run("pack tree -o new.mpak --level 13").code, 7);  // and writes nothing
   EXPECT_EQ(slurp("old.toc"), "edited");
-  EXPECT_TRUE(slurp("forced.toc")
-                  .ends_with("\r\n\r\n00 1 0 readme.txt\r\n01 1 0 textures\\menu\\back.dds\r\n"
-                             "01 1 0 textures\\font.dds\r\n00 1 0 sounds\\click.wav"));
   EXPECT_EQ(slurp("old.mpak"), "previous");
   EXPECT_FALSE(fs::exists("cut.toc") || fs::exists("new.mpak"));
 }

@@ -1,5 +1,5 @@
 // Sound banks laid out byte by byte from the format's public facts, independently of fsb::readBank;
-// the WAV file a player reads; IMA ADPCM decoded by the textbook algorithm.
+// the WAV file a player reads; IMA ADPCM blocks laid out from their codes.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -115,45 +115,36 @@ inline std::string wavFile(std::uint32_t channels, std::uint32_t rate, std::uint
   return "RIFF" + le(body.size(), 4) + body;
 }
 
-// IMA ADPCM in 36-byte blocks per channel, 64 samples each: the header's sample, then 63
-// of the 64 codes (low nibble first; with two channels, 4-byte runs alternate). Gives the
-// first `frames` frames as interleaved 16-bit PCM.
-inline std::string imaDecode(const std::string& data, std::size_t channels, std::size_t frames) {
-  static constexpr int kSteps[] = {
-      7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,   21,    23,
-      25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,   73,    80,
-      88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,  253,   279,
-      307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,  876,   963,
-      1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749, 3024,  3327,
-      3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493, 10442, 11487,
-      12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
-  static_assert(std::size(kSteps) == 89);
-  static constexpr int kIndexStep[] = {-1, -1, -1, -1, 2, 4, 6, 8};
-  const auto byte = [&](std::size_t at) { return int{static_cast<std::uint8_t>(data[at])}; };
+// One channel of an IMA ADPCM block: the header's sample and step index, then the codes in
+// play order, one hex digit each (up to 64; missing ones are 0).
+struct ImaChannel {
+  std::int16_t first = 0;
+  std::uint8_t index = 0;
+  std::string codes{};
+};
+
+// A 36-byte block per channel as banks hold it: each channel's 4-byte header (sample, step
+// index, 0), then the channels' codes in alternating 4-byte runs of 8, low nibble first.
+inline std::string imaBlock(const std::vector<ImaChannel>& channels) {
   std::string out;
-  for (std::size_t block = 0; block + 36 * channels <= data.size(); block += 36 * channels) {
-    std::vector<int> decoded(64 * channels);
-    for (std::size_t c = 0; c < channels; ++c) {
-      const std::size_t head = block + 4 * c;
-      int sample = static_cast<std::int16_t>(byte(head) | byte(head + 1) << 8);
-      int index = byte(head + 2);
-      decoded[c] = sample;
-      for (std::size_t k = 0; k < 63; ++k) {
-        const int code =
-            byte(block + 4 * channels + k / 8 * 4 * channels + 4 * c + k % 8 / 2) >> (k % 2 * 4) &
-            0xF;
-        const int step = kSteps[index];
-        const int diff = (step >> 3) + (code & 4 ? step : 0) + (code & 2 ? step >> 1 : 0) +
-                         (code & 1 ? step >> 2 : 0);
-        sample = std::clamp(code & 8 ? sample - diff : sample + diff, -32768, 32767);
-        index = std::clamp(index + kIndexStep[code & 7], 0, 88);
-        decoded[(k + 1) * channels + c] = sample;
+  for (const ImaChannel& c : channels)
+    out += le(static_cast<std::uint16_t>(c.first), 2) + char(c.index) + '\0';
+  for (std::size_t run = 0; run < 64; run += 8)
+    for (const ImaChannel& c : channels)
+      for (std::size_t n = run; n < run + 8; n += 2) {
+        const auto code = [&](std::size_t at) {
+          return at < c.codes.size() ? std::stoi(c.codes.substr(at, 1), nullptr, 16) : 0;
+        };
+        out += char(code(n) | code(n + 1) << 4);
       }
-    }
-    for (int sample : decoded)
-      out += le(static_cast<std::uint16_t>(sample), 2);
-  }
-  out.resize(frames * channels * 2);
+  return out;
+}
+
+// Samples as little-endian 16-bit PCM.
+inline std::string pcm16(const std::vector<int>& samples) {
+  std::string out;
+  for (int sample : samples)
+    out += le(static_cast<std::uint16_t>(sample), 2);
   return out;
 }
 

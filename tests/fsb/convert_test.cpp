@@ -145,24 +145,80 @@ TEST(Convert, PcmBecomesLittleEndianInterleavedWavWithUnsigned8Bits) {
   }
 }
 
-TEST(Convert, ImaAdpcmIsDecodedToExactlyTheBanksFramesOf16BitPcm) {
+// Worked out by hand from the definition of IMA ADPCM: each code adds (step >> 3), + step for
+// bit 2, + step >> 1 for bit 1, + step >> 2 for bit 0, subtracted with bit 3, the sample kept
+// within 16 bits; the index then moves by -1, -1, -1, -1, 2, 4, 6, 8 for the code's three low
+// bits, kept within 0 to 88. The steps met: index 0: 7, 2: 9, 6: 13, 12: 23, 20: 50, 22: 60,
+// 29: 118, 30: 130, 40: 337, 44: 494, 49: 796, 50: 876, 51: 963, 52: 1060, 87: 29794, 88: 32767.
+TEST(Convert, ImaAdpcmCodesDecodeToTheSamplesTheDefinitionGives) {
+  struct Row {
+    const char* what;
+    ImaChannel in;
+    std::vector<int> out;  // the header's sample, then one per code
+  };
+  const Row rows[] = {
+      {"index 0 stays 0, moves of 0, 1, 3, 4", {0, 0, "123089AB1"}, {0, 1, 4, 8, 8, 8, 7, 4, 0, 1}},
+      {"the index climbs by 2, 4, 6, 8, falls by 1",
+       {0, 0, "4567CF08"},
+       {0, 7, 19, 39, 80, 24, -88, -72, -86}},
+      {"index 40", {-1000, 40, "F"}, {-1000, -1631}},
+      {"index 44 and on", {1000, 44, "71A34E"}, {1000, 1925, 2322, 1721, 2487, 3382, 1818}},
+      {"index 88, samples kept within 16 bits",
+       {30000, 88, "74FF03"},
+       {30000, 32767, 32767, -28669, -32768, -28673, -2604}},
+      {"kept at -32768", {-32768, 0, "9B3"}, {-32768, -32768, -32768, -32764}},
+      {"a header index past 88 counts as 88", {0, 255, "10"}, {0, 12286, 16010}}};
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    const Row &row = rows[i], &right = rows[(i + 1) % std::size(rows)];
+    SCOPED_TRACE(row.what);
+    std::vector<int> stereo;  // beside the next row, as long as the shorter of the two
+    for (std::size_t f = 0; f < std::min(row.out.size(), right.out.size()); ++f)
+      stereo.insert(stereo.end(), {row.out[f], right.out[f]});
+    for (const auto& [channels, block, pcm] :
+         {std::tuple(1, imaBlock({row.in}), row.out),
+          std::tuple(2, imaBlock({row.in, right.in}), stereo)}) {
+      const auto mode = kModeImaAdpcm | (channels == 2 ? kModeStereo : 0);
+      const auto frames = static_cast<std::uint32_t>(pcm.size() / channels);
+      Sandbox box(buildBank({}, {{"ima", block, frames, mode, std::uint16_t(channels), 22050}}));
+      EXPECT_EQ(box.output(box.convert(), 0), wavFile(channels, 22050, 16, pcm16(pcm)));
+    }
+  }
+}
+
+// At index 0 (step 7) the codes 0-3 move the sample by 0, 1, 3, 4, the codes 8-B by as much
+// down, and the index stays 0: blocks of such codes are worked out by adding.
+TEST(Convert, ImaAdpcmBlocksAreDecodedToExactlyTheBanksFramesOf16BitPcm) {
+  const std::pair<char, int> moves[] = {{'0', 0}, {'1', 1},  {'2', 3},  {'3', 4},
+                                        {'8', 0}, {'9', -1}, {'A', -3}, {'B', -4}};
   std::mt19937 random(36064);
   for (std::uint16_t channels : {1, 2}) {
     SCOPED_TRACE(channels);
     const std::uint32_t frames = 3 * 64 - 17;
     std::string data;
+    std::vector<std::vector<int>> played(channels);
     for (int block = 0; block < 3; ++block) {
-      for (int c = 0; c < channels; ++c)  // the first one will clip
-        data +=
-            le(block + c == 0 ? 32000 : random(), 2) + le(block + c == 0 ? 88 : random() % 89, 2);
-      data += randomBytes(32u * channels, random);
+      std::vector<ImaChannel> heads(channels);
+      for (std::size_t c = 0; c < channels; ++c) {
+        int sample = heads[c].first = static_cast<std::int16_t>(int(random() % 60001) - 30000);
+        played[c].push_back(sample);
+        for (int n = 0; n < 64; ++n) {  // the last code of a block is not played
+          const auto& [code, move] = moves[random() % std::size(moves)];
+          heads[c].codes += code;
+          if (n < 63)
+            played[c].push_back(sample += move);
+        }
+      }
+      data += imaBlock(heads);
     }
+    std::vector<int> expected;
+    for (std::size_t f = 0; f < frames; ++f)
+      for (std::size_t c = 0; c < channels; ++c)
+        expected.push_back(played[c][f]);
     const auto mode = kModeImaAdpcm | (channels == 2 ? kModeStereo : 0);
     Sandbox box(buildBank({}, {{"ima", data, frames, mode, channels, 22050}}));
     const auto result = box.convert();
     EXPECT_EQ(Sandbox::nameOf(result, 0), "ima.wav");
-    EXPECT_EQ(box.output(result, 0),
-              wavFile(channels, 22050, 16, imaDecode(data, channels, frames)));
+    EXPECT_EQ(box.output(result, 0), wavFile(channels, 22050, 16, pcm16(expected)));
   }
 }
 

@@ -5,7 +5,7 @@
 // that fails under a write (a file-size limit, a full or a read-only file system) ends extraction
 // and packing with an error naming the file, exit code 2 on the command line and the trap in the
 // window; no partial or temporary file is left and an archive that was there before is byte for
-// byte the same.
+// byte the same. Temporaries another run left are neither packed nor compared as the user's files.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
 #include <random>
 
 #include "app/commands/extract.h"
@@ -159,13 +160,35 @@ TEST(TemporaryFiles, TheWindowLeavesNoneWhenTerminatedDuringAnExtraction) {
 }
 #endif
 
-TEST(TemporaryFiles, NamesAreRecognisedWhoeverMadeThem) {
-  for (const auto& name : {util::temporaryName("ui.mpak"), util::temporaryName(""),
-                           std::string(".a.b.tw1-0.tmp"), std::string(".tw99999-12.tmp")})
-    EXPECT_TRUE(util::isTemporaryName(name)) << name;
-  for (const char* name : {"ui.mpak", ".tw1-0.tmp.bak", "a.tw1-0.tmp", ".xtw1-0.tmp", ".a.tw-0.tmp",
-                           ".a.tw1-.tmp", ".a.tw1x-0.tmp", "tw1-0.tmp"})
-    EXPECT_FALSE(util::isTemporaryName(name)) << name;
+// Temporaries another run left behind (made by another process, so named with another pid)
+// are neither packed nor taken for added files; files whose names merely look like one are.
+TEST(TemporaryFiles, OnesLeftByAnotherRunAreNotTakenForTheUsersFiles) {
+  testing_support::TempDir dir;
+  const Strings lookalikes = {".a.tw-0.tmp", ".a.tw1-.tmp", ".a.tw1x-0.tmp", ".tw1-0.tmp.bak",
+                              ".xtw1-0.tmp", "a.tw1-0.tmp", "tw1-0.tmp"};
+  for (const auto& name : lookalikes)
+    dir.write("tree/" + name, name);
+  const auto leftBehind = [](const fs::path& folder) {  // by a process that has ended
+    const pid_t child = fork();
+    if (child == 0) {
+      std::ofstream(folder / util::temporaryName("x.dds")) << "half-written";
+      std::ofstream(folder / util::temporaryName("")) << "half-written";
+      _exit(0);
+    }
+    waitpid(child, nullptr, 0);
+    return std::to_string(child);
+  };
+  const std::string pid = leftBehind(dir.path() / "tree");
+  ASSERT_NE(pid, std::to_string(getpid()));
+  auto r = cli(dir.path(), {"pack", "tree", "-o", "new.mpak"});
+  EXPECT_EQ(r.code, 1) << r.err;
+  for (const auto& name : {".x.dds.tw" + pid + "-", ".tw" + pid + "-"})
+    EXPECT_NE(r.err.find("tree: not packed: " + name), std::string::npos) << r.err;
+  EXPECT_EQ(cli(dir.path(), {"extract", "new.mpak", "-o", "out"}).code, 0);
+  EXPECT_EQ(testing_support::filesBelow(dir.path() / "out"), lookalikes);
+  leftBehind(dir.path() / "out");
+  EXPECT_EQ(cli(dir.path(), {"diff", "new.mpak", "out"}).out,
+            "0 changed (0 added, 0 removed, 0 modified), 7 unchanged\n");
 }
 
 // A file system of its own for one test, when this machine lets the test mount one.

@@ -21,10 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Where the first sample's name lies in an FSB3 bank: after the 24-byte bank header and
-// the sample header's 2-byte size.
-constexpr std::streamoff kFirstNameOffset = 26;
-
 // The first sample's name field, up to its first NUL (all 30 bytes when there is none);
 // "" for a bank too short to hold the whole field. Throws when the bank cannot be read.
 std::string firstSampleName(const std::string& bankPath) {
@@ -32,7 +28,7 @@ std::string firstSampleName(const std::string& bankPath) {
   if (!bank)
     util::throwFileError(errno, "cannot open", bankPath);
   std::string field(fsb::kNameBytes, '\0');
-  bank.seekg(kFirstNameOffset);
+  bank.seekg(fsb::layout::kFirstSampleName);
   if (!bank.read(field.data(), static_cast<std::streamsize>(field.size())))
     return {};
   field.resize(std::min(field.find('\0'), field.size()));

@@ -17,13 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string trimBlanks(std::string_view text) {
-  auto first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos)
-    return {};
-  return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
-}
-
 // "<heading>: <count><unit>", then up to kMaxListedMismatches names indented.
 void logList(Shell& shell, const std::string& heading, const std::vector<std::string>& names,
              const std::string& unit = "") {
@@ -63,7 +56,7 @@ fs::path packedFolder(const CommandContext& context) {
   const auto& session = context.session;
   const fs::path extracted = context.shell.state().folders.extractedFiles;
   if (session.packFolderPath.empty())
-    return extracted / trimBlanks(session.packFolder);
+    return extracted / util::trimSpaces(session.packFolder);
   return (extracted / session.packFolderPath).lexically_normal();
 }
 
@@ -71,7 +64,7 @@ fs::path packedFolder(const CommandContext& context) {
 // do not exist are compared by their normalised paths.
 bool packedElsewhere(const CommandContext& context, const fs::path& root) {
   const auto designed = fs::path(context.shell.state().folders.extractedFiles) /
-                        trimBlanks(context.session.packFolder);
+                        util::trimSpaces(context.session.packFolder);
   std::error_code ec;
   const bool same = fs::equivalent(root, designed, ec);
   return ec ? root.lexically_normal() != designed.lexically_normal() : !same;
@@ -162,7 +155,7 @@ std::optional<fs::path> checkedFolder(CommandContext& context) {
   std::error_code ec;
   if (fs::is_directory(root, ec))
     return root;
-  const std::string name = trimBlanks(selected);
+  const std::string name(util::trimSpaces(selected));
   window.messageBox(Icon::Information,
                     packedElsewhere(context, root)
                         ? root.string() + " folder does not exist."

@@ -61,13 +61,18 @@ void tally(ExtractSummary& summary, const EntryReport& report) {
     summary.resized.push_back(report);
 }
 
+void notWritten(EntryReport& report, EntryOutcome outcome, std::string_view why) {
+  report.outcome = outcome;
+  report.reason = why;
+}
+
 }  // namespace
 
 ExtractSummary extractEntries(std::span<const std::uint8_t> archive,
                               const mpak::ArchiveIndex& index,
                               std::span<const std::size_t> selection,
                               const std::filesystem::path& root, const ExtractOptions& options,
-                              const ExtractObserver& observer) {
+                              const ExtractObserver& observer, util::Progress& progress) {
   TreeWriter writer(root);
   ExtractSummary summary;
   // A page of the archive that vanished under us (the file was truncated) reads as zeros:
@@ -96,18 +101,15 @@ ExtractSummary extractEntries(std::span<const std::uint8_t> archive,
     const auto& path = paths[position];
     report.relative = path.relative();
     report.inflated = data.inflated;
-    if (!path.safe()) {
-      report.outcome = EntryOutcome::Refused;
-      report.reason = path.unsafeReason;
-    } else if (!leftAlone[position].empty()) {
-      report.outcome = EntryOutcome::Skipped;
-      report.reason = leftAlone[position];
-    } else if (data.state == EntryData::State::Failed) {
-      report.outcome = EntryOutcome::Failed;
-      report.reason = data.reason;
-    } else {
+    util::stopIfCancelled(progress, position, selection.size());
+    if (!path.safe())
+      notWritten(report, EntryOutcome::Refused, path.unsafeReason);
+    else if (!leftAlone[position].empty())
+      notWritten(report, EntryOutcome::Skipped, leftAlone[position]);
+    else if (data.state == EntryData::State::Failed)
+      notWritten(report, EntryOutcome::Failed, data.reason);
+    else
       writeEntry(writer, path, data, options, root, mapping, report);
-    }
     if (report.outcome == EntryOutcome::Written) {
       report.size = data.bytes.size();
       report.resized = data.sizeDiffers(index.entries[report.entryIndex]);
@@ -116,8 +118,10 @@ ExtractSummary extractEntries(std::span<const std::uint8_t> archive,
     tally(summary, report);
     if (observer)
       observer(report, position + 1, selection.size());
+    progress.step(position + 1, report.relative);
   };
 
+  progress.begin(selection.size());
   forEachEntryData(archive, index, selection, options.pipeline, skip, consume);
   return summary;
 }

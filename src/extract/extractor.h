@@ -27,6 +27,7 @@
 
 #include "extract/entry_data.h"
 #include "mpak/archive.h"
+#include "util/progress.h"
 
 namespace extract {
 
@@ -82,12 +83,15 @@ struct ExtractSummary {
 // outside the catalogue, and whatever `observer` throws; per-entry faults are reported,
 // not thrown. A full or read-only disk, a file-size limit or an I/O error stops the
 // extraction with std::runtime_error naming the file: the files written before it stay,
-// the one being written is removed.
+// the one being written is removed. `progress` counts entries (one step each, after the
+// observer); asked to stop, the extraction throws util::Cancelled before the next entry,
+// the entries settled before it done.
 ExtractSummary extractEntries(std::span<const std::uint8_t> archive,
                               const mpak::ArchiveIndex& index,
                               std::span<const std::size_t> selection,
                               const std::filesystem::path& root, const ExtractOptions& options = {},
-                              const ExtractObserver& observer = {});
+                              const ExtractObserver& observer = {},
+                              util::Progress& progress = util::Progress::none());
 
 // 0, 1, ..., entries - 1: every entry of an archive in catalogue order.
 std::vector<std::size_t> everyEntry(const mpak::ArchiveIndex& index);

@@ -419,7 +419,7 @@ std::string sampleFileName(const Bank& bank, const Sample& s, std::span<const st
 }
 
 ConvertResult convertBank(const std::filesystem::path& bankPath,
-                          const std::filesystem::path& folder, const Progress& progress) {
+                          const std::filesystem::path& folder, util::Progress& progress) {
   // The bank truncated by another program while it is read: its pages past the new end
   // read as zeros, so the sample being written is dropped and the conversion stops.
   const util::MappingWatch mapping;
@@ -440,7 +440,9 @@ ConvertResult convertBank(const std::filesystem::path& bankPath,
   ConvertResult result;
   result.trailingBytes = bank.trailingBytes;
   std::set<std::string> taken;
+  progress.begin(bank.samples.size());
   for (const auto& s : bank.samples) {
+    util::stopIfCancelled(progress, s.index, bank.samples.size());
     const std::string name = sampleFileName(bank, s, file, base);
     try {
       Converted done;
@@ -459,8 +461,7 @@ ConvertResult convertBank(const std::filesystem::path& bankPath,
       result.failures.push_back("sample " + std::to_string(s.index) + " (" + name +
                                 "): " + e.what());
     }
-    if (progress)
-      progress(s.index + 1, bank.samples.size());
+    progress.step(s.index + 1, name);
   }
   return result;
 }

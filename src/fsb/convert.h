@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "fsb/bank.h"
+#include "util/progress.h"
 
 namespace fsb {
 
@@ -49,9 +50,6 @@ struct ConvertResult {
   std::uint64_t trailingBytes = 0;
 };
 
-// Called after each sample: (samples done, samples in the bank).
-using Progress = std::function<void(std::size_t, std::size_t)>;
-
 // Converts every sample of the bank at `bankPath` into `folder` (made, with its parents,
 // once the bank has been read: a refused bank leaves no folder behind). A file
 // already in the folder, or written earlier in this run, is never replaced: the new file
@@ -59,8 +57,11 @@ using Progress = std::function<void(std::size_t, std::size_t)>;
 // renamed into place when complete. Throws BankError (nothing written) when the bank is
 // refused, std::system_error when it cannot be read, util::MappingChanged when the bank is
 // truncated while it is read (the samples written before stay); a sample that cannot be
-// written is listed in `failures` and the others are still written.
+// written is listed in `failures` and the others are still written. `progress` counts
+// samples; asked to stop, it throws util::Cancelled before the next sample (the files
+// written before stay).
 ConvertResult convertBank(const std::filesystem::path& bankPath,
-                          const std::filesystem::path& folder, const Progress& progress = {});
+                          const std::filesystem::path& folder,
+                          util::Progress& progress = util::Progress::none());
 
 }  // namespace fsb

@@ -134,13 +134,15 @@ void checkWritten(const std::filesystem::path& file, const Plan& plan, const Pac
 }  // namespace
 
 PackResult assemble(const std::filesystem::path& root, const Plan& plan, mpak::Sink& sink,
-                    const PackOptions& options, const PackObserver& observer) {
+                    const PackOptions& options, const PackObserver& observer,
+                    util::Progress& progress) {
   mpak::ArchiveWriter writer(sink, layoutOf(plan), options.maxEntries);
   FolderHandle rootFolder{::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
   if (rootFolder.fd < 0)
     throw PackError("cannot read the folder " + root.string() + ": " + std::strerror(errno));
 
   const std::size_t total = plan.entries.size();
+  progress.begin(total);
   std::vector<Slot> slots(total);
   // Bytes held by files read ahead of the writer: a file being compressed counts twice
   // (its bytes and the DEFLATE output), a file waiting to be written counts what it holds.
@@ -180,10 +182,12 @@ PackResult assemble(const std::filesystem::path& root, const Plan& plan, mpak::S
     }
     Slot& slot = slots[head];
     const PlannedEntry& entry = plan.entries[head];
+    util::stopIfCancelled(progress, head, total);
     addEntry(writer, entry, slot, result);
     inFlight -= slot.held;
     if (observer)
       observer(head + 1, total, entry);
+    progress.step(head + 1, entry.source);
   }
   writer.finish();
   result.bytes = sink.position();
@@ -193,10 +197,11 @@ PackResult assemble(const std::filesystem::path& root, const Plan& plan, mpak::S
 PackResult packArchive(const std::filesystem::path& root, const Plan& plan,
                        const std::filesystem::path& target, const PackOptions& options,
                        const PackObserver& observer, const SinkFilter& filter,
-                       const std::filesystem::path& keepPrevious) {
+                       const std::filesystem::path& keepPrevious, util::Progress& progress) {
   mpak::FileSink file(target);
   std::unique_ptr<mpak::Sink> filtered = filter ? filter(file) : nullptr;
-  PackResult result = assemble(root, plan, filtered ? *filtered : file, options, observer);
+  PackResult result =
+      assemble(root, plan, filtered ? *filtered : file, options, observer, progress);
   checkWritten(file.temporaryPath(), plan, result);
   result.previousKept = file.commit(keepPrevious);
   return result;

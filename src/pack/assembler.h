@@ -18,6 +18,7 @@
 
 #include "mpak/archive_writer.h"
 #include "pack/plan.h"
+#include "util/progress.h"
 
 namespace pack {
 
@@ -35,9 +36,11 @@ using PackObserver =
 
 // Writes the archive of `plan`, reading the files below `root`, into `sink`. Throws
 // PackError naming a file that cannot be read, mpak::FormatError when the data passes the
-// 32-bit offsets, and whatever the sink or the observer throws.
+// 32-bit offsets, and whatever the sink or the observer throws. `progress` counts entries
+// written; asked to stop, it throws util::Cancelled before the next entry is written.
 PackResult assemble(const std::filesystem::path& root, const Plan& plan, mpak::Sink& sink,
-                    const PackOptions& options, const PackObserver& observer = {});
+                    const PackOptions& options, const PackObserver& observer = {},
+                    util::Progress& progress = util::Progress::none());
 
 // Places a sink between the assembler and the file (tests use it to fail a write).
 using SinkFilter = std::function<std::unique_ptr<mpak::Sink>(mpak::Sink& file)>;
@@ -50,6 +53,7 @@ using SinkFilter = std::function<std::unique_ptr<mpak::Sink>(mpak::Sink& file)>;
 PackResult packArchive(const std::filesystem::path& root, const Plan& plan,
                        const std::filesystem::path& target, const PackOptions& options,
                        const PackObserver& observer = {}, const SinkFilter& filter = {},
-                       const std::filesystem::path& keepPrevious = {});
+                       const std::filesystem::path& keepPrevious = {},
+                       util::Progress& progress = util::Progress::none());
 
 }  // namespace pack

@@ -31,7 +31,9 @@
 #include "mpak/archive_writer.h"
 #include "mpak/library_toc.h"
 #include "support/archive_builder.h"
+#include "support/cancel_after.h"
 #include "support/command_harness.h"
+#include "support/thrown.h"
 #include "util/deflate.h"
 #include "util/mapped_file.h"
 #include "util/temporary.h"
@@ -279,6 +281,25 @@ TEST_F(ExtractCommand, FilesChangedSinceExtractionAreKeptReplacedOrLeftAfterOneQ
   EXPECT_EQ(slurp(root() / "scripts/init.lua"), "print('hello')");
   EXPECT_EQ(slurp(root() / "a.txt"), "abc");
   EXPECT_EQ(window.questions.size(), 3u);
+}
+
+// Asked to stop, extraction ends before the next entry: the entries before it are written
+// whole, nothing after it and no temporary file.
+TEST_F(ExtractCommand, ACancelStopsBeforeTheNextEntry) {
+  load("ui.mpak", {compressed("a.txt", "aaa"), stored("b/c.txt", "ccc"), compressed("d.txt", "d"),
+                   stored("e.txt", "e"), compressed("f.txt", "f")});
+  const util::MappedFile file(session.archive.path);
+  fs::create_directory(root());
+  testing_support::CancelAfter progress(2);
+  EXPECT_EQ(testing_support::thrown<util::Cancelled>([&] {
+              extract::extractEntries(file.bytes(), session.archive.catalogue.index,
+                                      extract::everyEntry(session.archive.catalogue.index), root(),
+                                      {}, {}, progress);
+            }),
+            "cancelled after 2 of 5");
+  EXPECT_EQ(progress.names, (Strings{"a.txt", "b/c.txt"}));
+  EXPECT_EQ(filesBelow(root()), (Strings{"a.txt", "b/c.txt"}));
+  EXPECT_EQ(slurp(root() / "b/c.txt"), "ccc");
 }
 
 // Two entries of one path: the file is unchanged when it holds either of them.

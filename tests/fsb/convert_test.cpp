@@ -11,6 +11,7 @@
 #include "app/commands/fsb.h"
 #include "bank_bytes.h"
 #include "support/archive_builder.h"
+#include "support/cancel_after.h"
 #include "support/command_harness.h"
 #include "support/thrown.h"
 #include "util/mapped_file.h"
@@ -296,15 +297,33 @@ TEST(Convert, ABankTruncatedWhileConvertingStopsAndKeepsTheSamplesAlreadyWritten
   const std::string first = randomBytes(8192, random), second = randomBytes(256 << 10, random);
   Sandbox box(buildBank(
       {}, {{"first", first, 4096, 0, 1, 22050}, {"second", second, 128 << 10, 0, 1, 22050}}));
-  const auto message = testing_support::thrown<util::MappingChanged>([&] {
-    convertBank(box.bank, box.folder, [&](std::size_t done, std::size_t) {
+  struct TruncateAfterFirst : util::Progress {
+    fs::path bank;
+    void step(std::uint64_t done, std::string_view) override {
       if (done == 1)
-        fs::resize_file(box.bank, 200);
-    });
-  });
-  EXPECT_EQ(message, "the bank changed while it was being read");
+        fs::resize_file(bank, 200);
+    }
+  } truncate;
+  truncate.bank = box.bank;
+  EXPECT_EQ(testing_support::thrown<util::MappingChanged>(
+                [&] { convertBank(box.bank, box.folder, truncate); }),
+            "the bank changed while it was being read");
   EXPECT_EQ(testing_support::filesBelow(box.folder), std::vector<std::string>{"first.wav"});
   EXPECT_EQ(slurp(box.folder / "first.wav"), wavFile(1, 22050, 16, first));
+}
+
+// Asked to stop, the conversion ends before the next sample; the samples written stay.
+TEST(Convert, ACancelStopsBeforeTheNextSampleAndKeepsTheSamplesWritten) {
+  Sandbox box(buildBank({}, {{.name = "one", .data = "abcd", .frames = 2, .mode = 0x10},
+                             {.name = "two", .data = "efgh", .frames = 2, .mode = 0x10},
+                             {.name = "three", .data = "ijkl", .frames = 2, .mode = 0x10}}));
+  testing_support::CancelAfter progress(1);
+  EXPECT_EQ(testing_support::thrown<util::Cancelled>(
+                [&] { convertBank(box.bank, box.folder, progress); }),
+            "cancelled after 1 of 3");
+  EXPECT_EQ(progress.total, 3u);
+  EXPECT_EQ(progress.names, std::vector<std::string>{"one.wav"});
+  EXPECT_EQ(testing_support::filesBelow(box.folder), std::vector<std::string>{"one.wav"});
 }
 
 // A converter that records its arguments, adds new.wav to the -d folder, says "bad bank"

@@ -22,6 +22,7 @@
 #include "mpak/archive_writer.h"
 #include "pack/assembler.h"
 #include "support/archive_builder.h"
+#include "support/cancel_after.h"
 #include "support/command_harness.h"
 #include "support/failing_sink.h"
 #include "support/temp_dir.h"
@@ -175,6 +176,14 @@ TEST(PackAtomicity, AFailedPackLeavesThePreviousArchiveAndNoTemporaryFile) {
   EXPECT_EQ(
       thrown<pack::PackError>([&] { pack::packArchive(dir.path() / "tree", plan, target, {}); }),
       "cannot read f7.bin: No such file or directory");
+  // Asked to stop after three entries: nothing is written over the previous archive.
+  dir.write("tree/f7.bin", "back");
+  testing_support::CancelAfter progress(3);
+  EXPECT_EQ(thrown<util::Cancelled>([&] {
+              pack::packArchive(dir.path() / "tree", plan, target, {}, {}, {}, {}, progress);
+            }),
+            "cancelled after 3 of 20");
+  EXPECT_EQ(progress.names, (std::vector<std::string>{"f0.bin", "f1.bin", "f10.bin"}));
   EXPECT_EQ(slurp(target), "the previous archive");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "out"), fs::directory_iterator()), 1);
 }

@@ -122,8 +122,6 @@ class EntryLog {
     if (what.inflated)
       staged.push_back({flatStagingName(archive.fileName, shown),
                         what.outcome == extract::EntryOutcome::Written, what.reason});
-    shell.setProgress(static_cast<double>(n) / static_cast<double>(total));
-    shell.window().yield();
   }
 
   std::vector<StagedEntry> staged;
@@ -174,7 +172,7 @@ std::size_t extractSelection(CommandContext& context, const std::vector<std::siz
   BusyPointer busy(window);
   EntryLog log(context);
   const auto summary = extract::extractEntries(file.bytes(), archive.catalogue.index, selection,
-                                               root, options, std::ref(log));
+                                               root, options, std::ref(log), shell.progress());
   window.yield();
   window.yield();
   logSummary(shell, log, summary);

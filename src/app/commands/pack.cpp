@@ -123,15 +123,13 @@ void PackIt(CommandContext& context, const std::filesystem::path& root,
                 pack::stagedName(entry);
     shell.setStatus(line);
     shell.appendLog(line);
-    shell.setProgress(static_cast<double>(n) / static_cast<double>(total));
     counters.packed = n;
     counters.stoc += entry.inStoc;
-    window.yield();
   };
   try {
-    counters.previousKept =
-        pack::packArchive(root, plan, target, options, report, {}, previousBuild(target))
-            .previousKept;
+    counters.previousKept = pack::packArchive(root, plan, target, options, report, {},
+                                              previousBuild(target), shell.progress())
+                                .previousKept;
   } catch (...) {
     reconcile();
     throw;

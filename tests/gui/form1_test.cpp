@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QtTest>
 #include <fstream>
+#include <memory>
 
 #include "gui/form1.h"
 #include "support/fake_window.h"
@@ -44,23 +45,35 @@ QFileDialog* openChooser() {
 }
 
 // Types `path` key by key into the next chooser's file name box and presses Enter, as a
-// user does; `seen` receives what the box held when the chooser came up.
+// user does: again every 200 ms while the chooser stays open (an Enter may only close the
+// completion list, which comes up late on a busy machine), and after 5 s cancels it, so a
+// chooser that will not take the name fails the test instead of hanging it. `seen`
+// receives what the box held when the chooser came up.
 void typeIntoChooser(gui::Form1& window, const std::string& path, QString* seen = nullptr) {
   auto* timer = new QTimer(&window);
-  QObject::connect(timer, &QTimer::timeout, [timer, path, seen] {
+  auto enters = std::make_shared<int>(0);
+  QObject::connect(timer, &QTimer::timeout, [timer, path, seen, enters] {
     auto* dialog = openChooser();
-    if (!dialog)
+    if (!dialog && *enters == 0)
       return;
-    timer->stop();
-    timer->deleteLater();
+    if (!dialog || *enters == 25) {
+      if (dialog)
+        dialog->reject();
+      timer->stop();
+      timer->deleteLater();
+      return;
+    }
     auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
-    if (seen)
-      *seen = edit->text();
-    edit->setFocus();
-    QTest::keyClicks(edit, QString::fromStdString(path));
+    if (*enters == 0) {
+      if (seen)
+        *seen = edit->text();
+      edit->setFocus();
+      QTest::keyClicks(edit, QString::fromStdString(path));
+    }
+    ++*enters;
     QTest::keyClick(edit, Qt::Key_Return);
   });
-  timer->start(50);
+  timer->start(200);
 }
 
 void click(gui::Form1& window, const char* button) {

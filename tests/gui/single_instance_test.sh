@@ -18,7 +18,12 @@ passed=0
 start_first() {
   "$bin" >/dev/null 2>&1 &
   first=$!
-  for _ in $(seq 50); do [ -S "$(ls -d "$tmp"/tarnwick-* 2>/dev/null | grep -v '\.lock$' | head -n 1)" ] && break; sleep 0.1; done
+  # Listening comes before start-up has made the working folders: wait for both.
+  for _ in $(seq 100); do
+    [ -S "$(ls -d "$tmp"/tarnwick-* 2>/dev/null | grep -v '\.lock$' | head -n 1)" ] &&
+      [ -d "$home/Sounds" ] && break
+    sleep 0.1
+  done
 }
 # The files the windows keep in the temporary folder.
 leftovers() { find "$tmp" -maxdepth 1 -name 'tarnwick-*' | sort; }

@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
       if (!window.start(home.string()))
         die("the window did not start");
       window.show();
-      window.session().packFolder = "bench.mpak";
+      window.session().packFolderPath = "bench.mpak";
       window.setText("Label13", "bench.mpak");
       auto* button = window.findChild<QPushButton*>("butPackMPAK");
       QApplication::processEvents();

@@ -7,6 +7,7 @@
 
 #include "app/shell.h"
 #include "mpak/archive.h"
+#include "util/text.h"
 
 namespace app {
 
@@ -32,11 +33,11 @@ struct LoadedArchive {
 
 struct Session {
   LoadedArchive archive;
-  // The name of the extracted folder chosen for packing, shown in Label13; empty until one
-  // is chosen. It names the archive and its library table.
-  std::string packFolder;
-  // That folder as the browser gave it: the folder that is packed, wherever it lies.
+  // The folder chosen for packing as the browser gave it (a bare name lies in
+  // ExtractedFiles); empty until one is chosen. That folder is packed, wherever it lies.
   std::string packFolderPath;
+  // Its name, shown in Label13: it names the archive and its library table.
+  std::string packFolder() const { return std::string(util::fileNamePart(packFolderPath)); }
   // The model last chosen for its texture list.
   std::string modelPath;
   // The package last chosen for unpacking.

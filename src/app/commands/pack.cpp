@@ -33,7 +33,7 @@ void logList(Shell& shell, const std::string& heading, const std::vector<std::st
 std::optional<std::vector<std::string>> changedSinceExtraction(CommandContext& context,
                                                                const std::filesystem::path& root) {
   const auto& archive = context.session.archive;
-  if (!archive.loaded() || archive.fileName != context.session.packFolder)
+  if (!archive.loaded() || archive.fileName != context.session.packFolder())
     return std::nullopt;
   try {
     const util::MappedFile file(archive.path);
@@ -55,8 +55,6 @@ std::optional<std::vector<std::string>> changedSinceExtraction(CommandContext& c
 fs::path packedFolder(const CommandContext& context) {
   const auto& session = context.session;
   const fs::path extracted = context.shell.state().folders.extractedFiles;
-  if (session.packFolderPath.empty())
-    return extracted / util::trimSpaces(session.packFolder);
   return (extracted / session.packFolderPath).lexically_normal();
 }
 
@@ -64,7 +62,7 @@ fs::path packedFolder(const CommandContext& context) {
 // do not exist are compared by their normalised paths.
 bool packedElsewhere(const CommandContext& context, const fs::path& root) {
   const auto designed = fs::path(context.shell.state().folders.extractedFiles) /
-                        util::trimSpaces(context.session.packFolder);
+                        util::trimSpaces(context.session.packFolder());
   std::error_code ec;
   const bool same = fs::equivalent(root, designed, ec);
   return ec ? root.lexically_normal() != designed.lexically_normal() : !same;
@@ -141,7 +139,7 @@ void PackIt(CommandContext& context, const std::filesystem::path& root,
 // Returns the folder to pack, or nothing once it has said what is missing.
 std::optional<fs::path> checkedFolder(CommandContext& context) {
   auto& window = context.window();
-  const std::string& selected = context.session.packFolder;
+  const std::string selected = context.session.packFolder();
   if (selected.empty()) {
     window.messageBox(Icon::Information,
                       "No MPAK folder selected.\r\n\r\nFirst select the extracted MPAK folder you "
@@ -175,7 +173,7 @@ std::optional<mpak::LibraryTable> readTable(CommandContext& context, const fs::p
     if (packedElsewhere(context, root))
       shell.appendLog("Folder packed: " + root.string());
     const auto library =
-        fs::path(context.state().folders.library) / (context.session.packFolder + ".toc");
+        fs::path(context.state().folders.library) / (context.session.packFolder() + ".toc");
     std::error_code ec;
     if (!fs::exists(library, ec)) {
       window.setBusy(false);
@@ -217,9 +215,8 @@ void butSelectMPAKFolder_Click(CommandContext& context) {
   std::string_view path = *chosen;
   if (path.size() > 1 && (path.back() == '/' || path.back() == '\\'))
     path.remove_suffix(1);
-  context.session.packFolder = std::string(util::fileNamePart(path));
   context.session.packFolderPath = std::string(path);
-  context.window().setText("Label13", context.session.packFolder);
+  context.window().setText("Label13", context.session.packFolder());
 }
 
 void butPackMPAK_Click(CommandContext& context) {
@@ -230,7 +227,7 @@ void butPackMPAK_Click(CommandContext& context) {
   if (!table)
     return;
   auto& state = context.state();
-  const std::string& selected = context.session.packFolder;
+  const std::string selected = context.session.packFolder();
   Counters counters;
   bool packed = false;
   {

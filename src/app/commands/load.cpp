@@ -60,7 +60,7 @@ void beginArchive(CommandContext& context, const std::string& path) {
 }
 
 // "Warning: ..." when entries of the archive point past the end of the file (an archive
-// cut short or damaged): extracting them will fail. "" for a sound archive.
+// cut short or damaged): extracting them will fail. "" when every entry lies inside it.
 std::string damageWarning(const mpak::ArchiveIndex& index) {
   std::size_t outside = 0;
   for (const auto& entry : index.entries)

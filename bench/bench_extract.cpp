@@ -40,10 +40,10 @@
 #include "app/startup.h"
 #include "bench_common.h"
 #include "mpak/archive_writer.h"
+#include "platform/mapped_file.h"
+#include "platform/process.h"
 #include "util/deflate.h"
 #include "util/file_io.h"
-#include "util/mapped_file.h"
-#include "util/run_and_wait.h"
 
 namespace {
 
@@ -250,7 +250,7 @@ int main(int argc, char** argv) {
   };
   app::Catalogue catalogue;
   {
-    util::MappedFile file(archive);
+    platform::MappedFile file(archive);
     catalogue.index = mpak::readArchiveIndex(file.bytes());
   }
   const int entries = static_cast<int>(catalogue.entries().size());
@@ -270,8 +270,8 @@ int main(int argc, char** argv) {
     if (wanted("cli")) {
       settle();
       record("cli", seconds([&] {
-               int code = util::RunAndWait({cli.string(), "extract", archive.string(), "-o",
-                                            outFolder("cli", run).string(), "--quiet"});
+               int code = platform::runAndWait({cli.string(), "extract", archive.string(), "-o",
+                                                outFolder("cli", run).string(), "--quiet"});
                if (code != 0)
                  die("tarnwick-cli extract ended with " + std::to_string(code));
              }));
@@ -321,8 +321,8 @@ int main(int argc, char** argv) {
     if (wanted("unzip")) {
       settle();
       record("unzip", seconds([&] {
-               int code = util::RunAndWait({"/usr/bin/unzip", "-q", "-o", zip.string(), "-d",
-                                            outFolder("unzip", run).string()});
+               int code = platform::runAndWait({"/usr/bin/unzip", "-q", "-o", zip.string(), "-d",
+                                                outFolder("unzip", run).string()});
                if (code != 0)
                  die("unzip ended with " + std::to_string(code));
              }));

@@ -30,8 +30,8 @@
 
 #include "bench_common.h"
 #include "gui/form1.h"
+#include "platform/process.h"
 #include "util/file_io.h"
-#include "util/run_and_wait.h"
 
 namespace {
 
@@ -125,7 +125,7 @@ int main(int argc, char** argv) {
     times["limit"].push_back(seconds([&] { packPlainly(files, limitOut); }));
     ::sync();
     times["cli"].push_back(seconds([&] {
-      if (util::RunAndWait(
+      if (platform::runAndWait(
               {cli.string(), "pack", corpus.string(), "-o", cliOut.string(), "--force"}) != 0)
         die("tarnwick-cli pack failed");
     }));
@@ -147,7 +147,7 @@ int main(int argc, char** argv) {
     ::sync();
     fs::remove(zipOut, ec);
     times["zip"].push_back(seconds([&] {
-      util::RunAndWait(
+      platform::runAndWait(
           {"/bin/sh", "-c",
            "cd '" + corpus.string() + "' && zip -r -6 -q '" + zipOut.string() + "' ."});
     }));

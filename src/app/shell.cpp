@@ -4,18 +4,14 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/files.h"
+#include "platform/process.h"
 #include "util/text.h"
 #include "util/version.h"
 
 namespace app {
 
 namespace {
-
-std::filesystem::path executableFolder() {
-  std::error_code ec;
-  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::filesystem::current_path() : exe.parent_path();
-}
 
 std::string withoutTrailingSeparator(std::string text) {
   while (text.size() > 1 && text.back() == '/')
@@ -27,38 +23,33 @@ std::string withoutTrailingSeparator(std::string text) {
 
 std::string programFolder() {
   namespace fs = std::filesystem;
-  if (const char* home = std::getenv("TARNWICK_HOME"); home && *home)
-    return withoutTrailingSeparator(fs::absolute(home).lexically_normal().string());
+  if (auto home = platform::environment("TARNWICK_HOME"))
+    return withoutTrailingSeparator(
+        platform::utf8(fs::absolute(platform::pathFromUtf8(*home)).lexically_normal()));
   // An installed program (its help texts in ../share/tarnwick) keeps its working folders
   // in the user's data folder; any other keeps them beside the executable.
-  const fs::path exe = executableFolder();
+  const fs::path exe = platform::executableFolder();
   std::error_code ec;
   if (!fs::exists(exe / ".." / "share" / "tarnwick" / "extracting_files.txt", ec) ||
       fs::exists(exe / "extracting_files.txt", ec))
-    return withoutTrailingSeparator(exe.string());
-  fs::path data;
-  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
-    data = xdg;
-  else if (const char* user = std::getenv("HOME"); user && *user)
-    data = fs::path(user) / ".local" / "share";
-  else
-    data = fs::temp_directory_path();
+    return withoutTrailingSeparator(platform::utf8(exe));
+  const fs::path data = platform::userDataFolder();
   fs::create_directories(data / "tarnwick", ec);
-  return withoutTrailingSeparator((data / "tarnwick").string());
+  return withoutTrailingSeparator(platform::utf8(data / "tarnwick"));
 }
 
 std::string installedHelpFolder() {
-  const auto exe = executableFolder();
+  const auto exe = platform::executableFolder();
   for (const auto& folder : {exe, exe / ".." / "share" / "tarnwick"}) {
     std::error_code ec;
     if (std::filesystem::exists(folder / "extracting_files.txt", ec))
-      return folder.lexically_normal().string();
+      return platform::utf8(folder.lexically_normal());
   }
   return {};
 }
 
 std::string installedConverter() {
-  return (executableFolder() / "fsbext").string();
+  return platform::utf8(platform::programFile(platform::executableFolder(), "fsbext"));
 }
 
 void Shell::appendLog(std::string_view line) {

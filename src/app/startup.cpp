@@ -4,8 +4,8 @@
 #include <system_error>
 
 #include "app/form_design.h"
+#include "platform/process.h"
 #include "util/error_text.h"
-#include "util/run_and_wait.h"
 #include "util/version.h"
 
 namespace app {
@@ -39,7 +39,7 @@ bool Startup(Window& window, AppState& state, const std::string& programFolder) 
     std::filesystem::create_directories(*folder, ec);
   }
   try {
-    util::ClearFolder(f.temp, [&] { window.yield(); });
+    util::clearFolder(f.temp, [&] { window.yield(); });
   } catch (...) {
   }
   return true;

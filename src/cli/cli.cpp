@@ -66,7 +66,7 @@ int reportDamage(const std::string& path, const mpak::ArchiveIndex& index, Io& i
 }
 
 bool openArchive(const std::string& path, Io& io, OpenedArchive& opened) {
-  opened.file = util::MappedFile(path);
+  opened.file = platform::MappedFile(path);
   try {
     opened.index = mpak::readArchiveIndex(opened.file.bytes());
   } catch (const mpak::FormatError& e) {
@@ -103,17 +103,17 @@ int runCli(const std::vector<std::string>& args, Io& io) {
     return kExitUsage;
   // A mapped file truncated by another program while a verb read it: whatever the verb made
   // of the zeros it read instead, the answer is that the file changed.
-  const util::MappingWatch mapping;
+  const platform::MappingWatch mapping;
   auto changed = [&] {
     if (!mapping.changed())
       return false;
-    io.err << "tarnwick-cli: " << util::MappingChanged().what() << "\n";
+    io.err << "tarnwick-cli: " << platform::MappingChanged().what() << "\n";
     return true;
   };
   try {
     const int code = run(io);
     return changed() ? kExitFailed : code;
-  } catch (const util::MappingChanged& e) {
+  } catch (const platform::MappingChanged& e) {
     io.err << "tarnwick-cli: " << e.what() << "\n";
     return kExitFailed;
   } catch (const UsageError& e) {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "mpak/archive.h"
-#include "util/mapped_file.h"
+#include "platform/mapped_file.h"
 
 namespace CLI {
 class App;
@@ -49,7 +49,7 @@ void registerRoundTrip(CLI::App& app, Runner& run);
 
 // An archive mapped into memory and its index read.
 struct OpenedArchive {
-  util::MappedFile file;
+  platform::MappedFile file;
   mpak::ArchiveIndex index;
 };
 

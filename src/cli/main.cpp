@@ -1,19 +1,19 @@
-#include <unistd.h>
-
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/cli.h"
-#include "util/memory.h"
-#include "util/temporary.h"
+#include "platform/process.h"
+#include "platform/temporary.h"
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
-  util::installTemporaryCleanup();
-  util::returnLargeBuffersToTheSystem();
-  std::vector<std::string> args(argv + 1, argv + argc);
-  cli::Io io{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1};
+  platform::prepareConsole();
+  platform::installInterruptCleanup();
+  platform::returnLargeBuffersToTheSystem();
+  auto args = platform::arguments(argc, argv);
+  args.erase(args.begin());
+  cli::Io io{std::cout, std::cerr, platform::errorIsTerminal()};
   int code = cli::runCli(args, io);
   std::cout.flush();
   return code;

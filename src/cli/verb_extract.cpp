@@ -11,9 +11,9 @@
 #include "extract/entry_glob.h"
 #include "extract/extractor.h"
 #include "mpak/archive.h"
+#include "platform/mapped_file.h"
 #include "util/byte_reader.h"
 #include "util/cp1252.h"
-#include "util/mapped_file.h"
 #include "util/text.h"
 
 namespace cli {

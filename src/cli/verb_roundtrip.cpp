@@ -1,6 +1,5 @@
 // tarnwick-cli roundtrip: proves that extracting an archive and packing it back with its
 // own library table loses nothing, entry by entry.
-#include <stdlib.h>
 #include <CLI/CLI.hpp>
 
 #include <filesystem>
@@ -15,6 +14,7 @@
 #include "extract/extractor.h"
 #include "mpak/library_toc.h"
 #include "pack/assembler.h"
+#include "platform/process.h"
 #include "util/cp1252.h"
 
 namespace cli {
@@ -26,14 +26,7 @@ namespace fs = std::filesystem;
 // A private folder below the system's temporary folder, removed with its content.
 class PrivateFolder {
  public:
-  PrivateFolder() {
-    std::string pattern = (fs::temp_directory_path() / "tarnwick-roundtrip-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-      throw std::system_error(
-          errno, std::generic_category(),
-          "cannot make a temporary folder in " + fs::temp_directory_path().string());
-    m_path = pattern;
-  }
+  PrivateFolder() : m_path(platform::makeTemporaryFolder("tarnwick-roundtrip-")) {}
   ~PrivateFolder() {
     std::error_code ignored;
     fs::remove_all(m_path, ignored);

@@ -11,9 +11,9 @@
 #include "cli/cli.h"
 #include "fsb/bank.h"
 #include "fsb/convert.h"
+#include "platform/mapped_file.h"
 #include "util/cp1252.h"
 #include "util/json_text.h"
-#include "util/mapped_file.h"
 
 namespace cli {
 
@@ -70,7 +70,7 @@ int runSounds(const SoundsArgs& args, Io& io) {
              << " into " << args.output << "\n";
       return result.failures.empty() ? kExitOk : kExitWarnings;
     }
-    const util::MappedFile file(args.bank);
+    const platform::MappedFile file(args.bank);
     const auto bank = fsb::readBank(file.bytes());
     if (args.json)
       listJson(bank, io);

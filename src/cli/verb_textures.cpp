@@ -11,9 +11,9 @@
 #include "cli/cli.h"
 #include "model/texture_scan.h"
 #include "mpak/library_toc.h"
+#include "platform/mapped_file.h"
 #include "util/cp1252.h"
 #include "util/json_text.h"
-#include "util/mapped_file.h"
 #include "util/text.h"
 
 namespace cli {
@@ -50,7 +50,7 @@ class ArchiveLookup {
 };
 
 int runTextures(const TexturesArgs& args, Io& io) {
-  util::MappedFile model(args.model);
+  platform::MappedFile model(args.model);
   if (model.size() > model::kMaxModelBytes)
     throw UsageError{args.model + " is " + std::to_string(model.size()) +
                      " bytes long; models of 2 GiB or more are not read"};

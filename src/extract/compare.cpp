@@ -6,8 +6,8 @@
 #include <unordered_set>
 
 #include "extract/entry_path.h"
-#include "util/mapped_file.h"
-#include "util/temporary.h"
+#include "platform/mapped_file.h"
+#include "platform/temporary.h"
 
 namespace extract {
 
@@ -23,7 +23,7 @@ std::vector<std::string> filesIn(const fs::path& folder) {
        ++it) {
     if (it->is_symlink() || !it->is_regular_file())
       continue;
-    if (util::isTemporaryName(it->path().filename().string()))
+    if (platform::isTemporaryName(it->path().filename().string()))
       continue;
     files.push_back(fs::relative(it->path(), folder).generic_string());
   }
@@ -37,7 +37,7 @@ bool sameContent(const fs::path& file, std::span<const std::uint8_t> bytes) {
     return false;
   if (size == 0)
     return true;
-  const util::MappedFile mapped(file);
+  const platform::MappedFile mapped(file);
   return mapped.size() == bytes.size() &&
          std::memcmp(mapped.bytes().data(), bytes.data(), bytes.size()) == 0;
 }

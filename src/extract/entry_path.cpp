@@ -1,5 +1,6 @@
 #include "extract/entry_path.h"
 
+#include "platform/files.h"
 #include "util/cp1252.h"
 
 namespace extract {
@@ -28,7 +29,7 @@ std::string EntryPath::relative() const {
 
 EntryPath checkEntryPath(std::string_view cp1252Path) {
   EntryPath result;
-  auto refuse = [&](const char* why) {
+  auto refuse = [&](std::string why) {
     result.unsafeReason = why;
     result.names.clear();
     return result;
@@ -57,6 +58,10 @@ EntryPath checkEntryPath(std::string_view cp1252Path) {
     if (name == ".")
       return refuse("the path has a \".\" segment");
     result.names.push_back(util::cp1252ToUtf8(name));
+    // A name this system's file systems cannot hold would be written under another name,
+    // into a device, or into a hidden stream of another file.
+    if (auto why = platform::nameProblem(result.names.back()); !why.empty())
+      return refuse(std::move(why));
     if (end == cp1252Path.size())
       break;
     start = end + 1;

@@ -4,10 +4,14 @@
 #include <numeric>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 
 #include "extract/entry_path.h"
 #include "extract/tree_writer.h"
-#include "util/mapped_file.h"
+#include "platform/files.h"
+#include "platform/mapped_file.h"
+#include "util/cp1252.h"
+#include "util/cp1252_case.h"
 
 namespace extract {
 
@@ -19,7 +23,7 @@ constexpr std::string_view kExistsReason = "the file exists";
 // or a page of the archive that is gone stops the extraction instead.
 void writeEntry(TreeWriter& writer, const EntryPath& path, const EntryData& data,
                 const ExtractOptions& options, const std::filesystem::path& root,
-                const util::MappingWatch& mapping, EntryReport& report) {
+                const platform::MappingWatch& mapping, EntryReport& report) {
   mapping.check();
   try {
     if (writer.write(path.names, data.bytes, options.overwrite) == TreeWriter::Result::Exists) {
@@ -28,7 +32,7 @@ void writeEntry(TreeWriter& writer, const EntryPath& path, const EntryData& data
     }
   } catch (const WriteError& e) {
     if (e.error() == EFAULT)  // written straight from a page that is gone
-      throw util::MappingChanged();
+      throw platform::MappingChanged();
     if (e.diskFailure())
       throw std::runtime_error(std::string(e.what()) + " (below " + root.string() +
                                "); extraction stopped");
@@ -77,17 +81,29 @@ ExtractSummary extractEntries(std::span<const std::uint8_t> archive,
   ExtractSummary summary;
   // A page of the archive that vanished under us (the file was truncated) reads as zeros:
   // nothing read after that is written.
-  const util::MappingWatch mapping;
+  const platform::MappingWatch mapping;
 
   // The paths are checked up front, so refused and existing files cost no inflating.
   std::vector<EntryPath> paths(selection.size());
   // Why an entry is left alone: "" when it is to be written.
   std::vector<std::string_view> leftAlone(selection.size());
 
+  // Where names that differ only in letter case are one file, the first entry of such a
+  // path is written and the others are refused by name, never written over it.
+  std::unordered_map<std::string, std::string_view> firstOfFolded;
   auto skip = [&](std::size_t position) {
-    const auto& path = paths[position] = checkEntryPath(index.entries[selection[position]].path);
+    const auto& entryPath = index.entries[selection[position]].path;
+    auto& path = paths[position] = checkEntryPath(entryPath);
     if (!path.safe())
       return true;
+    if (platform::namesIgnoreCase()) {
+      auto [first, isFirst] = firstOfFolded.emplace(util::foldCaseCp1252(entryPath), entryPath);
+      if (!isFirst && first->second != entryPath) {
+        path.unsafeReason = "on this system it is the same file as " +
+                            util::cp1252ToUtf8(first->second) + ", which is kept";
+        return true;
+      }
+    }
     if (options.keep.count(selection[position]))
       leftAlone[position] = kKeptReason;
     else if (!options.overwrite && writer.exists(path.names))

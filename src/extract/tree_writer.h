@@ -19,6 +19,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/files.h"
+
 namespace extract {
 
 // A file or folder below the root that could not be written. The text names it relative
@@ -59,13 +61,13 @@ class TreeWriter {
   bool exists(const std::vector<std::string>& names);
 
  private:
-  // The handle of the folder holding names[0 .. count), opened (and with `create` made)
-  // name by name without following links; -1 when it is missing and `create` is false.
-  int folder(const std::vector<std::string>& names, std::size_t count, bool create);
-  void closeCached();
+  // The folder holding names[0 .. count), opened (and with `create` made) name by name
+  // without following links; null when it is missing and `create` is false.
+  const platform::Folder* folder(const std::vector<std::string>& names, std::size_t count,
+                                 bool create);
 
-  int m_root = -1;
-  std::unordered_map<std::string, int> m_folders;  // "a/b" -> open handle
+  platform::Folder m_root;
+  std::unordered_map<std::string, platform::Folder> m_folders;  // "a/b" -> open folder
 };
 
 }  // namespace extract

@@ -1,9 +1,5 @@
 #include "fsb/convert.h"
 
-#include <fcntl.h>
-#include <stdio.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -12,10 +8,10 @@
 #include <system_error>
 
 #include "fsb/ima.h"
+#include "platform/files.h"
+#include "platform/mapped_file.h"
+#include "platform/temporary.h"
 #include "util/cp1252.h"
-#include "util/file_io.h"
-#include "util/mapped_file.h"
-#include "util/temporary.h"
 
 namespace fsb {
 
@@ -263,7 +259,12 @@ std::string safeName(std::string_view raw) {
   }
   if (name.find_first_not_of('.') == std::string::npos)
     std::replace(name.begin(), name.end(), '.', '_');
-  return util::cp1252ToUtf8(name);
+  std::string text = util::cp1252ToUtf8(name);
+  // A name this system cannot hold as it stands ("CON.wav" on Windows) keeps its letters
+  // behind a leading "_".
+  if (!text.empty() && !platform::nameProblem(text).empty())
+    text.insert(0, 1, '_');
+  return text;
 }
 
 // "dup.wav" -> "dup_<n>.wav"; "dup" -> "dup_<n>".
@@ -273,54 +274,23 @@ std::string numbered(const std::string& name, unsigned n) {
   return name.substr(0, cut) + "_" + std::to_string(n) + name.substr(cut);
 }
 
-class FolderHandle {
- public:
-  explicit FolderHandle(const std::filesystem::path& folder)
-      : m_fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-    if (m_fd < 0)
-      util::throwFileError(errno, "cannot open the folder", folder);
-  }
-  ~FolderHandle() { ::close(m_fd); }
-  FolderHandle(const FolderHandle&) = delete;
-  FolderHandle& operator=(const FolderHandle&) = delete;
-  int fd() const { return m_fd; }
-
- private:
-  int m_fd;
-};
-
-// Renames `from` to `to` in the folder unless `to` exists. False when it does.
-bool renameNoReplace(int dirFd, const std::string& from, const std::string& to) {
-  if (::renameat2(dirFd, from.c_str(), dirFd, to.c_str(), RENAME_NOREPLACE) == 0)
-    return true;
-  if (errno == EEXIST)
-    return false;
-  if (errno != EINVAL && errno != ENOSYS)
-    return false;
-  // A file system without the no-replace rename: a hard link fails on an existing name.
-  if (::linkat(dirFd, from.c_str(), dirFd, to.c_str(), 0) != 0)
-    return false;
-  ::unlinkat(dirFd, from.c_str(), 0);
-  return true;
-}
-
 // Writes one converted sample under a temporary name; gives the final name it took.
-std::string writeSample(int dirFd, const std::filesystem::path& folder, const std::string& name,
+std::string writeSample(const platform::Folder& dir, const std::string& name,
                         std::set<std::string>& taken,
                         const std::function<void(const ByteSink&)>& render,
                         std::uint64_t& written) {
-  util::TemporaryFile temporary(dirFd, util::temporaryName(name));
-  const int fd =
-      ::openat(dirFd, temporary.name().c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0)
-    util::throwFileError(errno, "cannot create", folder / name);
+  const auto& folder = dir.path();
+  platform::TemporaryFile temporary(dir, platform::temporaryName(name));
+  platform::File file;
+  if (int err = dir.createFile(temporary.name(), file))
+    platform::throwFileError(err, "cannot create", folder / platform::pathFromUtf8(name));
   std::vector<std::uint8_t> buffer;
   buffer.reserve(kChunkBytes);
   std::uint64_t offset = 0;
   int error = 0;
   auto flush = [&](std::span<const std::uint8_t> bytes) {
     if (error == 0 && !bytes.empty())
-      error = util::writeAllAt(fd, offset, bytes);
+      error = file.writeAt(offset, bytes);
     offset += bytes.size();
   };
   try {
@@ -336,28 +306,29 @@ std::string writeSample(int dirFd, const std::filesystem::path& folder, const st
     });
     flush(buffer);
   } catch (...) {
-    ::close(fd);
+    file.close();
     throw;
   }
-  if (::close(fd) != 0 && error == 0)
-    error = errno;
+  if (int closed = file.close(); error == 0)
+    error = closed;
   if (error == EFAULT)  // written straight from a page of the bank that is gone
-    throw util::MappingChanged("bank");
+    throw platform::MappingChanged("bank");
   if (error != 0)
-    util::throwFileError(error, "cannot write", folder / name);
+    platform::throwFileError(error, "cannot write", folder / platform::pathFromUtf8(name));
   written = offset;
 
   for (unsigned n = 0;; ++n) {
     const std::string candidate = n == 0 ? name : numbered(name, n);
     if (taken.count(candidate))
       continue;
-    if (renameNoReplace(dirFd, temporary.name(), candidate)) {
+    const int err = dir.rename(temporary.name(), candidate, false);
+    if (err == 0) {
       temporary.release();
       taken.insert(candidate);
       return candidate;
     }
-    if (errno != EEXIST)
-      util::throwFileError(errno, "cannot write", folder / candidate);
+    if (err != EEXIST)
+      platform::throwFileError(err, "cannot write", folder / platform::pathFromUtf8(candidate));
     taken.insert(candidate);
   }
 }
@@ -422,8 +393,8 @@ ConvertResult convertBank(const std::filesystem::path& bankPath,
                           const std::filesystem::path& folder, util::Progress& progress) {
   // The bank truncated by another program while it is read: its pages past the new end
   // read as zeros, so the sample being written is dropped and the conversion stops.
-  const util::MappingWatch mapping;
-  const util::MappedFile mapped(bankPath);
+  const platform::MappingWatch mapping;
+  const platform::MappedFile mapped(bankPath);
   const auto file = mapped.bytes();
   Bank bank;
   try {
@@ -433,9 +404,11 @@ ConvertResult convertBank(const std::filesystem::path& bankPath,
     throw;
   }
   mapping.check("bank");
-  const std::string base = bankBaseName(bankPath.filename().string());
+  const std::string base = bankBaseName(platform::utf8(bankPath.filename()));
   std::filesystem::create_directories(folder);
-  FolderHandle dir(folder);
+  platform::Folder dir;
+  if (int err = platform::Folder::open(folder, dir))
+    platform::throwFileError(err, "cannot open the folder", folder);
 
   ConvertResult result;
   result.trailingBytes = bank.trailingBytes;
@@ -448,14 +421,14 @@ ConvertResult convertBank(const std::filesystem::path& bankPath,
       Converted done;
       done.index = s.index;
       done.fileName = writeSample(
-          dir.fd(), folder, name, taken,
+          dir, name, taken,
           [&](const ByteSink& out) {
             renderSample(bank, s, file, out);
             mapping.check("bank");
           },
           done.bytes);
       result.written.push_back(std::move(done));
-    } catch (const util::MappingChanged&) {
+    } catch (const platform::MappingChanged&) {
       throw;
     } catch (const std::exception& e) {
       result.failures.push_back("sample " + std::to_string(s.index) + " (" + name +

@@ -55,7 +55,7 @@ struct ConvertResult {
 // already in the folder, or written earlier in this run, is never replaced: the new file
 // gets "_1", "_2", ... before its extension. Each file is written under a temporary name and
 // renamed into place when complete. Throws BankError (nothing written) when the bank is
-// refused, std::system_error when it cannot be read, util::MappingChanged when the bank is
+// refused, std::system_error when it cannot be read, platform::MappingChanged when the bank is
 // truncated while it is read (the samples written before stay); a sample that cannot be
 // written is listed in `failures` and the others are still written. `progress` counts
 // samples; asked to stop, it throws util::Cancelled before the next sample (the files

@@ -29,7 +29,7 @@
 #include "app/startup.h"
 #include "gui/file_list_model.h"
 #include "gui/progress_label.h"
-#include "util/temporary.h"
+#include "platform/temporary.h"
 #include "util/text.h"
 #include "util/version.h"
 
@@ -527,7 +527,7 @@ void Form1::closeEvent(QCloseEvent* event) {
   // are written through temporary names, which go before the program does, so nothing
   // half-written is left behind.
   if (m_running) {
-    util::removeLiveTemporaries();
+    platform::removeLiveTemporaries();
     std::_Exit(0);
   }
 }

@@ -9,14 +9,14 @@
 #include "gui/form1.h"
 #include "gui/qt_settings.h"
 #include "gui/single_instance.h"
-#include "util/memory.h"
-#include "util/temporary.h"
+#include "platform/process.h"
+#include "platform/temporary.h"
 #include "util/version.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  util::installTemporaryCleanup();
-  util::returnLargeBuffersToTheSystem();
+  platform::installInterruptCleanup();
+  platform::returnLargeBuffersToTheSystem();
   const QString product = QString::fromStdString(std::string(util::kProductName));
   QApplication::setApplicationName(product);
   QApplication::setOrganizationName(product);

@@ -34,10 +34,10 @@ SingleInstance::SingleInstance(const std::string& programFolder)
   m_first = m_lock->tryLock(0);
   if (!m_first)
     return;
-  m_lockGuard.emplace(AT_FDCWD, lockPath.toStdString());
+  m_lockGuard.emplace(std::filesystem::path(lockPath.toStdString()));
   QLocalServer::removeServer(m_name);  // a socket left by an instance that was killed
   if (m_server.listen(m_name))
-    m_socketGuard.emplace(AT_FDCWD, m_server.fullServerName().toStdString());
+    m_socketGuard.emplace(std::filesystem::path(m_server.fullServerName().toStdString()));
   connect(&m_server, &QLocalServer::newConnection, this, [this] {
     while (QLocalSocket* socket = m_server.nextPendingConnection()) {
       connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);

@@ -14,7 +14,7 @@
 #include <optional>
 #include <string>
 
-#include "util/temporary.h"
+#include "platform/temporary.h"
 
 namespace gui {
 
@@ -46,7 +46,7 @@ class SingleInstance : public QObject {
   QLocalServer m_server;
   // The lock file and the socket, removed with everything else the process leaves behind
   // when it is ended by a signal or closed mid-command.
-  std::optional<util::TemporaryFile> m_lockGuard, m_socketGuard;
+  std::optional<platform::TemporaryFile> m_lockGuard, m_socketGuard;
   bool m_first = false;
 };
 

@@ -26,10 +26,14 @@ std::vector<TextureFind> findTextureNames(std::span<const std::uint8_t> bytes) {
     if (!isTga(dot))
       continue;
     // The NUL before the name, no further back than where the scan resumed.
-    auto* nul = static_cast<const std::uint8_t*>(::memrchr(resume, 0, dot - resume));
+    const std::uint8_t* afterNul = dot;
+    while (afterNul != resume && afterNul[-1] != 0)
+      --afterNul;
+    const bool found = afterNul != resume;
     resume = dot + 1;
-    if (!nul)
+    if (!found)
       continue;
+    const std::uint8_t* nul = afterNul - 1;
     finds.push_back({std::string(reinterpret_cast<const char*>(nul + 1), dot + 4 - (nul + 1)),
                      static_cast<std::uint64_t>(dot - begin)});
   }

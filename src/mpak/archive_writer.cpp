@@ -1,18 +1,13 @@
 #include "mpak/archive_writer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstring>
 #include <limits>
 #include <stdexcept>
 #include <system_error>
 
+#include "platform/files.h"
+#include "platform/temporary.h"
 #include "util/byte_reader.h"
-#include "util/file_io.h"
-#include "util/temporary.h"
 
 namespace mpak {
 
@@ -44,26 +39,29 @@ std::string describeEntry(std::size_t index, const std::string& path) {
 }
 
 [[noreturn]] void failFile(int err, const std::string& what, const std::filesystem::path& path) {
-  util::throwFileError(err, what, path);
+  platform::throwFileError(err, what, path);
 }
 
 // Keeps the regular file at `target` under the name `previous` too (a hard link, or a copy
 // where the file system has none), replacing `previous` in one rename. False when there is
 // no such file.
 bool keepAs(const std::filesystem::path& target, const std::filesystem::path& previous) {
-  struct stat status {};
-  if (::lstat(target.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+  std::error_code ec;
+  if (std::filesystem::symlink_status(target, ec).type() != std::filesystem::file_type::regular)
     return false;
-  const auto staged = previous.parent_path() / util::temporaryName(previous.filename().string());
-  util::TemporaryFile guard(AT_FDCWD, staged.string());
-  if (::link(target.c_str(), staged.c_str()) != 0) {
-    std::error_code ec;
+  const auto staged =
+      previous.parent_path() /
+      platform::pathFromUtf8(platform::temporaryName(platform::utf8(previous.filename())));
+  platform::TemporaryFile guard(staged);
+  std::filesystem::create_hard_link(target, staged, ec);
+  if (ec) {
+    ec.clear();
     std::filesystem::copy_file(target, staged, ec);
     if (ec)
       failFile(ec.value(), "cannot keep the earlier archive as", previous);
   }
-  if (::rename(staged.c_str(), previous.c_str()) != 0)
-    failFile(errno, "cannot keep the earlier archive as", previous);
+  if (int err = platform::replaceFile(staged, previous))
+    failFile(err, "cannot keep the earlier archive as", previous);
   guard.release();
   return true;
 }
@@ -170,23 +168,19 @@ void MemorySink::writeAt(std::uint64_t offset, std::span<const std::uint8_t> byt
 
 FileSink::FileSink(std::filesystem::path target)
     : m_target(std::move(target)),
-      m_temporary(
-          AT_FDCWD,
-          (m_target.parent_path() / util::temporaryName(m_target.filename().string())).string()) {
-  m_fd = ::open(m_temporary.name().c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (m_fd < 0)
-    failFile(errno, "cannot create", m_target);
+      m_staged(m_target.parent_path() / platform::pathFromUtf8(platform::temporaryName(
+                                            platform::utf8(m_target.filename())))),
+      m_temporary(m_staged) {
+  if (int err = platform::File::createNew(m_staged, m_file))
+    failFile(err, "cannot create", m_target);
 }
 
-FileSink::~FileSink() {
-  if (m_fd >= 0)
-    ::close(m_fd);
-}
+FileSink::~FileSink() = default;
 
 void FileSink::writeAll(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
-  if (m_fd < 0)
+  if (!m_file.isOpen())
     throw std::logic_error("FileSink: write after commit");
-  if (int err = util::writeAllAt(m_fd, offset, bytes))
+  if (int err = m_file.writeAt(offset, bytes))
     failFile(err, "cannot write", m_target);
 }
 
@@ -202,17 +196,15 @@ void FileSink::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes
 }
 
 bool FileSink::commit(const std::filesystem::path& previous) {
-  if (m_fd < 0)
+  if (!m_file.isOpen())
     throw std::logic_error("FileSink: commit twice");
-  if (::fsync(m_fd) != 0)
-    failFile(errno, "cannot write", m_target);
-  int fd = m_fd;
-  m_fd = -1;
-  if (::close(fd) != 0)
-    failFile(errno, "cannot write", m_target);
+  if (int err = m_file.flush())
+    failFile(err, "cannot write", m_target);
+  if (int err = m_file.close())
+    failFile(err, "cannot write", m_target);
   const bool kept = !previous.empty() && keepAs(m_target, previous);
-  if (::rename(m_temporary.name().c_str(), m_target.c_str()) != 0)
-    failFile(errno, "cannot replace", m_target);
+  if (int err = platform::replaceFile(m_staged, m_target))
+    failFile(err, "cannot replace", m_target);
   m_temporary.release();
   return kept;
 }

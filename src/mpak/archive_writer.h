@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "mpak/archive.h"
-#include "util/temporary.h"
+#include "platform/temporary.h"
 
 namespace mpak {
 
@@ -65,14 +65,15 @@ class FileSink : public Sink {
   // earlier archive) throws and leaves the target as it was.
   bool commit(const std::filesystem::path& previous = {});
   // The file written so far, until commit() renames it.
-  const std::string& temporaryPath() const { return m_temporary.name(); }
+  const std::filesystem::path& temporaryPath() const { return m_staged; }
 
  private:
   void writeAll(std::uint64_t offset, std::span<const std::uint8_t> bytes);
 
   std::filesystem::path m_target;
-  util::TemporaryFile m_temporary;
-  int m_fd = -1;
+  std::filesystem::path m_staged;
+  platform::TemporaryFile m_temporary;
+  platform::File m_file;
   std::uint64_t m_position = 0;
 };
 

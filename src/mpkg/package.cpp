@@ -1,7 +1,5 @@
 #include "mpkg/package.h"
 
-#include <fcntl.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -10,19 +8,14 @@
 #include <memory>
 
 #include "mpak/archive_writer.h"
+#include "platform/files.h"
 #include "util/byte_reader.h"
-#include "util/file_io.h"
 
 namespace mpkg {
 
 namespace {
 
 constexpr std::uint64_t kLeadingBytes = 2;
-
-struct Input {
-  int fd;
-  ~Input() { ::close(fd); }
-};
 
 struct Inflater {
   z_stream stream{};
@@ -83,21 +76,20 @@ void inflateBody(const PackageReader& read, std::uint64_t size, const std::strin
 
 std::uint64_t unpackPackage(const std::filesystem::path& package,
                             const std::filesystem::path& target, util::Progress& progress) {
-  Input in{::open(package.c_str(), O_RDONLY | O_CLOEXEC)};
-  if (in.fd < 0)
-    util::throwFileError(errno, "cannot open", package);
-  const auto size = std::filesystem::file_size(package);
+  platform::File in;
+  if (int err = platform::File::openForReading(package, in))
+    platform::throwFileError(err, "cannot open", package);
+  const std::int64_t size = in.size();
+  if (size < 0)
+    platform::throwFileError(static_cast<int>(-size), "cannot read", package);
   mpak::FileSink out(target);
   auto read = [&](std::uint64_t offset, std::span<std::uint8_t> buffer) -> std::size_t {
-    for (;;) {
-      ssize_t n = ::pread(in.fd, buffer.data(), buffer.size(), static_cast<off_t>(offset));
-      if (n >= 0)
-        return static_cast<std::size_t>(n);
-      if (errno != EINTR)
-        util::throwFileError(errno, "cannot read", package);
-    }
+    std::int64_t n = in.readAt(offset, buffer);
+    if (n < 0)
+      platform::throwFileError(static_cast<int>(-n), "cannot read", package);
+    return static_cast<std::size_t>(n);
   };
-  inflateBody(read, size, package.string(), out, progress);
+  inflateBody(read, static_cast<std::uint64_t>(size), platform::utf8(package), out, progress);
   const std::uint64_t written = out.position();
   out.commit();
   return written;

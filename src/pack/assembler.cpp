@@ -1,16 +1,14 @@
 #include "pack/assembler.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 
 #include "mpak/archive.h"
+#include "platform/files.h"
+#include "platform/mapped_file.h"
 #include "util/deflate.h"
-#include "util/mapped_file.h"
 #include "util/work_pool.h"
 
 namespace pack {
@@ -30,11 +28,12 @@ struct Slot {
   std::span<const std::uint8_t> bytes() const { return {data.get(), size}; }
 };
 
-// Reads the whole file `relative` below the open folder `rootFd` into the slot.
-void readFile(int rootFd, const std::string& relative, std::uint64_t size, Slot& slot) {
-  int fd = ::openat(rootFd, relative.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) {
-    slot.error = std::strerror(errno);
+// Reads the whole file `relative` below the open folder `root` into the slot.
+void readFile(const platform::Folder& root, const std::string& relative, std::uint64_t size,
+              Slot& slot) {
+  platform::File file;
+  if (int err = root.openFile(relative, file)) {
+    slot.error = platform::errorText(err);
     return;
   }
   std::size_t capacity = static_cast<std::size_t>(size);
@@ -47,24 +46,21 @@ void readFile(int rootFd, const std::string& relative, std::uint64_t size, Slot&
       std::copy_n(slot.data.get(), slot.size, bigger.get());
       slot.data = std::move(bigger);
     }
-    ssize_t n = ::read(fd, slot.data.get() + slot.size, capacity - slot.size);
-    if (n < 0 && errno == EINTR)
-      continue;
+    std::int64_t n = file.readAt(slot.size, {slot.data.get() + slot.size, capacity - slot.size});
     if (n < 0) {
-      slot.error = std::strerror(errno);
+      slot.error = platform::errorText(static_cast<int>(-n));
       break;
     }
     if (n == 0)
       break;
     slot.size += static_cast<std::size_t>(n);
   }
-  ::close(fd);
 }
 
 // Reads (and compresses) one planned file into its slot.
-void load(int rootFd, const PlannedEntry& entry, int level, Slot& slot) {
+void load(const platform::Folder& root, const PlannedEntry& entry, int level, Slot& slot) {
   try {
-    readFile(rootFd, entry.source, entry.size, slot);
+    readFile(root, entry.source, entry.size, slot);
     slot.unpacked = slot.size;
     if (entry.compress && slot.error.empty()) {
       auto deflated = util::deflateRawUncleared(slot.bytes(), level);
@@ -96,11 +92,6 @@ void addEntry(mpak::ArchiveWriter& writer, const PlannedEntry& entry, Slot& slot
   ++result.entries;
 }
 
-struct FolderHandle {
-  int fd;
-  ~FolderHandle() { ::close(fd); }
-};
-
 std::vector<mpak::WriterEntry> layoutOf(const Plan& plan) {
   std::vector<mpak::WriterEntry> layout;
   layout.reserve(plan.entries.size());
@@ -111,7 +102,7 @@ std::vector<mpak::WriterEntry> layoutOf(const Plan& plan) {
 
 // The archive read back must hold exactly what the plan and the writer said.
 void checkWritten(const std::filesystem::path& file, const Plan& plan, const PackResult& result) {
-  util::MappedFile mapped(file);
+  platform::MappedFile mapped(file);
   const auto index = mpak::readArchiveIndex(mapped.bytes());
   auto fail = [&](const std::string& what) {
     throw PackError("the archive written does not read back as planned: " + what);
@@ -137,9 +128,10 @@ PackResult assemble(const std::filesystem::path& root, const Plan& plan, mpak::S
                     const PackOptions& options, const PackObserver& observer,
                     util::Progress& progress) {
   mpak::ArchiveWriter writer(sink, layoutOf(plan), options.maxEntries);
-  FolderHandle rootFolder{::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-  if (rootFolder.fd < 0)
-    throw PackError("cannot read the folder " + root.string() + ": " + std::strerror(errno));
+  platform::Folder rootFolder;
+  if (int err = platform::Folder::open(root, rootFolder))
+    throw PackError("cannot read the folder " + platform::utf8(root) + ": " +
+                    platform::errorText(err));
 
   const std::size_t total = plan.entries.size();
   progress.begin(total);
@@ -168,8 +160,8 @@ PackResult assemble(const std::filesystem::path& root, const Plan& plan, mpak::S
         slot.held = reserve(next);
         inFlight += slot.held;
         const PlannedEntry& entry = plan.entries[next++];
-        workers.submit(slot.done, [&, fd = rootFolder.fd, level = options.level] {
-          load(fd, entry, level, slot);
+        workers.submit(slot.done, [&, level = options.level] {
+          load(rootFolder, entry, level, slot);
           const std::size_t kept = std::min<std::size_t>(slot.held, slot.size);
           inFlight -= slot.held - kept;
           slot.held = kept;

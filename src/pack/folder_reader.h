@@ -2,7 +2,7 @@
 //
 // The walk never follows a symbolic link: a linked folder is not entered and a linked or
 // special file (device, pipe, socket) is skipped, and both are reported. Temporary files
-// that an interrupted run of this program left behind (util::isTemporaryName) are skipped
+// that an interrupted run of this program left behind (platform::isTemporaryName) are skipped
 // and reported too. Every depth is walked. Within a folder the names are taken in byte
 // order, its files before its sub-folders, so the same tree always reads the same way.
 #pragma once

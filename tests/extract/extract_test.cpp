@@ -30,13 +30,13 @@
 #include "extract/verifier.h"
 #include "mpak/archive_writer.h"
 #include "mpak/library_toc.h"
+#include "platform/mapped_file.h"
+#include "platform/temporary.h"
 #include "support/archive_builder.h"
 #include "support/cancel_after.h"
 #include "support/command_harness.h"
 #include "support/thrown.h"
 #include "util/deflate.h"
-#include "util/mapped_file.h"
-#include "util/temporary.h"
 
 namespace {
 
@@ -202,11 +202,11 @@ TEST_F(ExtractCommand, AFolderComparedWithItsArchiveNamesWhatWasAddedRemovedAndM
   home.write("ExtractedFiles/ui.mpak/scripts/init.lua", "print('edited')");  // other size
   home.write("ExtractedFiles/ui.mpak/same.txt", "xyz");                      // same size
   home.write("ExtractedFiles/ui.mpak/new/added.txt", "new");
-  home.write("ExtractedFiles/ui.mpak/" + util::temporaryName("x"), "half");
+  home.write("ExtractedFiles/ui.mpak/" + platform::temporaryName("x"), "half");
   fs::remove(root() / "gone.txt");
   ASSERT_EQ(::symlink("font.dat", (root() / "link.dat").c_str()), 0);
 
-  const util::MappedFile file(session.archive.path);
+  const platform::MappedFile file(session.archive.path);
   const auto diff = extract::diffFolder(file.bytes(), session.archive.catalogue.index, root());
   EXPECT_EQ(diff.modified, (Strings{"scripts/init.lua", "same.txt"}));
   EXPECT_EQ(diff.added, Strings{"new/added.txt"});
@@ -288,7 +288,7 @@ TEST_F(ExtractCommand, FilesChangedSinceExtractionAreKeptReplacedOrLeftAfterOneQ
 TEST_F(ExtractCommand, ACancelStopsBeforeTheNextEntry) {
   load("ui.mpak", {compressed("a.txt", "aaa"), stored("b/c.txt", "ccc"), compressed("d.txt", "d"),
                    stored("e.txt", "e"), compressed("f.txt", "f")});
-  const util::MappedFile file(session.archive.path);
+  const platform::MappedFile file(session.archive.path);
   fs::create_directory(root());
   testing_support::CancelAfter progress(2);
   EXPECT_EQ(testing_support::thrown<util::Cancelled>([&] {
@@ -311,7 +311,7 @@ TEST_F(ExtractCommand, AFileIsChangedOnlyWhenNoSelectedEntryOfItsPathHoldsIt) {
   extract();
   fs::remove(root() / "link.txt");
   ASSERT_EQ(::symlink("b.txt", (root() / "link.txt").c_str()), 0);
-  const util::MappedFile file(session.archive.path);
+  const platform::MappedFile file(session.archive.path);
   const auto& index = session.archive.catalogue.index;
   const std::vector<std::size_t> all = {0, 1, 2, 3};
   EXPECT_TRUE(extract::changedFiles(file.bytes(), index, all, root()).empty());
@@ -418,11 +418,11 @@ TEST(ChangingArchive, ATruncationWhileReadingNeverCrashesOrWritesWhatWasNotThere
       dir.write("live.mpak",
                 testing_support::buildArchiveBytes(
                     {stored("a.txt", "first"), stored("big.bin", big), compressed("c.txt", text)}));
-  util::MappedFile file(path);
+  platform::MappedFile file(path);
   const auto index = mpak::readArchiveIndex(file.bytes());
   const auto out = dir.path() / "out";
   fs::create_directory(out);
-  const auto replacedBefore = util::mappedPagesReplaced();
+  const auto replacedBefore = platform::mappedPagesReplaced();
   auto truncateAfterTheFirst = [&](const extract::EntryReport&, std::size_t n, std::size_t) {
     if (n == 1)
       fs::resize_file(path, 64);
@@ -432,13 +432,13 @@ TEST(ChangingArchive, ATruncationWhileReadingNeverCrashesOrWritesWhatWasNotThere
                             truncateAfterTheFirst);
     EXPECT_EQ(slurp(out / "big.bin"), big);
     EXPECT_EQ(slurp(out / "c.txt"), text);
-  } catch (const util::MappingChanged& e) {
+  } catch (const platform::MappingChanged& e) {
     EXPECT_STREQ(e.what(), "the archive changed while it was being read");
     EXPECT_EQ(filesBelow(out), Strings{"a.txt"});
   }
   const volatile std::uint8_t* pastTheEnd = file.bytes().data() + file.size() - 1;
   EXPECT_EQ(*pastTheEnd, 0);
-  EXPECT_GT(util::mappedPagesReplaced(), replacedBefore);
+  EXPECT_GT(platform::mappedPagesReplaced(), replacedBefore);
 }
 
 // Every seed of every fuzz target passes through the same code in the normal test run, and

@@ -10,11 +10,11 @@
 
 #include "app/commands/fsb.h"
 #include "bank_bytes.h"
+#include "platform/mapped_file.h"
 #include "support/archive_builder.h"
 #include "support/cancel_after.h"
 #include "support/command_harness.h"
 #include "support/thrown.h"
-#include "util/mapped_file.h"
 
 namespace fsb_tests {
 namespace {
@@ -305,7 +305,7 @@ TEST(Convert, ABankTruncatedWhileConvertingStopsAndKeepsTheSamplesAlreadyWritten
     }
   } truncate;
   truncate.bank = box.bank;
-  EXPECT_EQ(testing_support::thrown<util::MappingChanged>(
+  EXPECT_EQ(testing_support::thrown<platform::MappingChanged>(
                 [&] { convertBank(box.bank, box.folder, truncate); }),
             "the bank changed while it was being read");
   EXPECT_EQ(testing_support::filesBelow(box.folder), std::vector<std::string>{"first.wav"});

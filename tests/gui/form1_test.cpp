@@ -46,7 +46,7 @@ QFileDialog* openChooser() {
 
 // Types `path` key by key into the next chooser's file name box and presses Enter, as a
 // user does: again every 200 ms while the chooser stays open (an Enter may only close the
-// completion list, which comes up late on a busy machine), and after 5 s cancels it, so a
+// completion list, which comes up late on a busy machine), and after 20 s cancels it, so a
 // chooser that will not take the name fails the test instead of hanging it. `seen`
 // receives what the box held when the chooser came up.
 void typeIntoChooser(gui::Form1& window, const std::string& path, QString* seen = nullptr) {
@@ -56,7 +56,7 @@ void typeIntoChooser(gui::Form1& window, const std::string& path, QString* seen 
     auto* dialog = openChooser();
     if (!dialog && *enters == 0)
       return;
-    if (!dialog || *enters == 25) {
+    if (!dialog || *enters == 100) {
       if (dialog)
         dialog->reject();
       timer->stop();

@@ -21,14 +21,14 @@
 #include "extract/verifier.h"
 #include "mpak/archive_writer.h"
 #include "pack/assembler.h"
+#include "platform/mapped_file.h"
+#include "platform/temporary.h"
 #include "support/archive_builder.h"
 #include "support/cancel_after.h"
 #include "support/command_harness.h"
 #include "support/failing_sink.h"
 #include "support/temp_dir.h"
 #include "support/thrown.h"
-#include "util/mapped_file.h"
-#include "util/temporary.h"
 
 namespace {
 
@@ -139,7 +139,7 @@ TEST(PackPlan, ANameThatCannotBecomeAnEntryPathStopsThePlanNamingIt) {
 TEST(PackFolder, LinksSpecialFilesAndTemporariesAreReportedNotPacked) {
   testing_support::TempDir dir, outside;
   dir.write("tree/real.txt", "mine");
-  dir.write("tree/sub/" + util::temporaryName("x.dds"), "half-written");
+  dir.write("tree/sub/" + platform::temporaryName("x.dds"), "half-written");
   outside.write("secret/key.txt", "not yours");
   fs::create_symlink(outside.path() / "secret", dir.path() / "tree/linked");
   fs::create_symlink(outside.path() / "secret/key.txt", dir.path() / "tree/key.txt");
@@ -242,7 +242,7 @@ TEST(FormatLimits, DataPastTwoGibibytesReadsAndPastFourIsRefused) {
                 static_cast<ssize_t>(data[i].size()));
     ::close(fd);
   }
-  const util::MappedFile file(path);
+  const platform::MappedFile file(path);
   const auto index = mpak::readArchiveIndex(file.bytes());
   EXPECT_EQ(extract::verifyArchive(file.bytes(), index).badEntries, 0u);
   fs::create_directory(dir.path() / "out");
@@ -289,7 +289,7 @@ TEST_F(PackFixture, PacksTheChosenFolderAsTheTableSaysWithTheExactLog) {
                   "Files no table line names (packed compressed, 1 copy, in the STOC): 1",
                   "  new.lua", "2 files zipped.", "3 files packed.", "TOC entries processed: 3",
                   "STOC entries processed: 2", ".MPAK pack complete."}));
-  util::MappedFile archive(home.path() / "NewMPAKs" / "ui.mpak");
+  platform::MappedFile archive(home.path() / "NewMPAKs" / "ui.mpak");
   EXPECT_TRUE(mpak::libraryTocText(mpak::readArchiveIndex(archive.bytes()).entries)
                   .ends_with("\r\n\r\n00 2 0 sub\\a.dds\r\n01 1 1 b.txt\r\n01 1 1 new.lua"));
   EXPECT_EQ(window.text("Text1"), "");
@@ -366,7 +366,7 @@ TEST_F(PackFixture, TheChosenFolderIsPackedWhereverItLies) {
       << window.log;
   extract::FolderDiff diff;
   {
-    util::MappedFile archive(home.path() / "NewMPAKs/ui.mpak");
+    platform::MappedFile archive(home.path() / "NewMPAKs/ui.mpak");
     diff = extract::diffFolder(archive.bytes(), mpak::readArchiveIndex(archive.bytes()),
                                home.path() / "mods/ui.mpak");
   }
@@ -413,7 +413,7 @@ TEST_F(PackFixture, ThePreviousBuildIsKeptOneStepBack) {
   EXPECT_EQ(slurp(built), third);
   EXPECT_EQ(slurp(previous), second);
   for (const auto& entry : fs::directory_iterator(home.path() / "NewMPAKs"))
-    EXPECT_FALSE(util::isTemporaryName(entry.path().filename().string())) << entry.path();
+    EXPECT_FALSE(platform::isTemporaryName(entry.path().filename().string())) << entry.path();
 }
 
 }  // namespace

@@ -24,9 +24,9 @@
 #include "app/commands/load.h"
 #include "app/commands/pack.h"
 #include "fsb/bank_bytes.h"
+#include "platform/temporary.h"
 #include "support/archive_builder.h"
 #include "support/command_harness.h"
-#include "util/temporary.h"
 
 namespace {
 
@@ -57,7 +57,7 @@ std::string bigArchive() {
 Strings temporariesBelow(const fs::path& folder) {
   Strings found;
   for (const auto& f : fs::recursive_directory_iterator(folder))
-    if (util::isTemporaryName(f.path().filename().string()))
+    if (platform::isTemporaryName(f.path().filename().string()))
       found.push_back(f.path().string());
   return found;
 }
@@ -112,7 +112,7 @@ int killWhileWriting(const Strings& args, const fs::path& dir, const fs::path& w
       ssize_t n = read(watch, buffer, sizeof buffer);
       for (char* p = buffer; p < buffer + std::max<ssize_t>(n, 0) && !sent;) {
         auto* event = reinterpret_cast<inotify_event*>(p);
-        sent = event->len > 0 && util::isTemporaryName(event->name) && kill(child, signal) == 0;
+        sent = event->len > 0 && platform::isTemporaryName(event->name) && kill(child, signal) == 0;
         p += sizeof(inotify_event) + event->len;
       }
     }
@@ -171,8 +171,8 @@ TEST(TemporaryFiles, OnesLeftByAnotherRunAreNotTakenForTheUsersFiles) {
   const auto leftBehind = [](const fs::path& folder) {  // by a process that has ended
     const pid_t child = fork();
     if (child == 0) {
-      std::ofstream(folder / util::temporaryName("x.dds")) << "half-written";
-      std::ofstream(folder / util::temporaryName("")) << "half-written";
+      std::ofstream(folder / platform::temporaryName("x.dds")) << "half-written";
+      std::ofstream(folder / platform::temporaryName("")) << "half-written";
       _exit(0);
     }
     waitpid(child, nullptr, 0);

@@ -5,13 +5,13 @@
 #include <QPushButton>
 
 #include "gui/form1.h"
+#include "platform/temporary.h"
 #include "support/fake_window.h"
-#include "util/temporary.h"
 
 int main(int argc, char** argv) {
   if (argc != 3)
     return 2;
-  util::installTemporaryCleanup();
+  platform::installInterruptCleanup();
   QApplication application(argc, argv);
   testing_support::FakeSettings settings;
   gui::Form1 window(settings);

@@ -11,15 +11,15 @@
 
 #include "fsb/bank.h"
 #include "fsb/convert.h"
+#include "platform/mapped_file.h"
+#include "platform/process.h"
+#include "platform/temporary.h"
 #include "util/error_text.h"
-#include "util/mapped_file.h"
-#include "util/memory.h"
-#include "util/temporary.h"
 #include "util/version.h"
 
 int main(int argc, char** argv) {
-  util::installTemporaryCleanup();
-  util::returnLargeBuffersToTheSystem();
+  platform::installInterruptCleanup();
+  platform::returnLargeBuffersToTheSystem();
   std::string folder = ".", bank, positional;
   bool verbose = false;
   CLI::App app{
@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
     return result.failures.empty() ? 0 : 1;
   } catch (const fsb::BankError& e) {
     std::cerr << "fsbext: " << bank << ": " << e.what() << "\n";
-  } catch (const util::MappingChanged& e) {
+  } catch (const platform::MappingChanged& e) {
     std::cerr << "fsbext: " << bank << ": " << e.what() << "\n";
   } catch (...) {
     std::cerr << "fsbext: " << util::describeException(std::current_exception()) << "\n";

@@ -8,10 +8,11 @@
 #include "app/commands/load.h"
 #include "extract/compare.h"
 #include "extract/extractor.h"
+#include "platform/files.h"
+#include "platform/mapped_file.h"
 #include "util/counted.h"
 #include "util/cp1252.h"
 #include "util/file_io.h"
-#include "util/mapped_file.h"
 #include "util/text.h"
 
 namespace app {
@@ -25,7 +26,7 @@ void makeFolder(const std::filesystem::path& root) {
   std::error_code ec;
   std::filesystem::create_directory(root, ec);
   if (ec)
-    util::throwFileError(ec.value(), "cannot create the folder", root.string());
+    platform::throwFileError(ec.value(), "cannot create the folder", root.string());
 }
 
 std::string folderAndFile(std::string_view entryPath) {
@@ -158,7 +159,7 @@ std::size_t extractSelection(CommandContext& context, const std::vector<std::siz
   const auto& archive = context.session.archive;
   const auto root =
       std::filesystem::path(context.state().folders.extractedFiles) / archive.fileName;
-  util::MappedFile file(archive.path);
+  platform::MappedFile file(archive.path);
   extract::ExtractOptions options;
   auto keep = askAboutChangedFiles(context, file.bytes(), selection, root);
   if (!keep)

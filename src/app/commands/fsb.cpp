@@ -1,7 +1,5 @@
 #include "app/commands/fsb.h"
 
-#include <fcntl.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
@@ -9,10 +7,11 @@
 #include <set>
 
 #include "fsb/bank.h"
+#include "platform/files.h"
+#include "platform/process.h"
+#include "platform/temporary.h"
 #include "util/cp1252.h"
 #include "util/file_io.h"
-#include "util/run_and_wait.h"
-#include "util/temporary.h"
 #include "util/text.h"
 
 namespace app {
@@ -26,7 +25,7 @@ namespace fs = std::filesystem;
 std::string firstSampleName(const std::string& bankPath) {
   std::ifstream bank(bankPath, std::ios::binary);
   if (!bank)
-    util::throwFileError(errno, "cannot open", bankPath);
+    platform::throwFileError(errno, "cannot open", bankPath);
   std::string field(fsb::kNameBytes, '\0');
   bank.seekg(fsb::layout::kFirstSampleName);
   if (!bank.read(field.data(), static_cast<std::streamsize>(field.size())))
@@ -58,7 +57,7 @@ std::set<std::string> filesIn(const std::string& folder) {
 }
 
 // The last lines the converter wrote to its standard error, at most 8.
-std::string converterMessages(const std::string& path) {
+std::string converterMessages(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);)
@@ -83,17 +82,18 @@ Converted runConverter(CommandContext& context) {
   auto& state = context.state();
   Converted run;
   run.converter = state.converterPath.empty() ? installedConverter() : state.converterPath;
-  const fs::path errorFile = fs::path(state.folders.temp) / util::temporaryName("fsbext");
-  util::TemporaryFile errorTemporary(AT_FDCWD, errorFile.string());
+  const fs::path errorFile = platform::pathFromUtf8(state.folders.temp) /
+                             platform::pathFromUtf8(platform::temporaryName("fsbext"));
+  platform::TemporaryFile errorTemporary(errorFile);
   // Without a Temp folder to keep them in, the converter's messages are not shown.
   const bool captured = std::ofstream(errorFile).is_open();
   {
     BusyPointer busy(context.window());
-    run.code = util::RunAndWait(
+    run.code = platform::runAndWait(
         {run.converter, "-d", state.folders.sounds, "-a", context.session.bankPath},
-        captured ? errorFile.string() : std::string());
+        captured ? errorFile : fs::path());
   }
-  run.said = converterMessages(errorFile.string());
+  run.said = converterMessages(errorFile);
   return run;
 }
 
@@ -146,7 +146,7 @@ void processFSB(CommandContext& context) {
       return;
     }
     for (const auto& name : filesIn(sounds))
-      if (!before.count(name) && !util::isTemporaryName(name))
+      if (!before.count(name) && !platform::isTemporaryName(name))
         shell.appendLog(name);
     shell.appendLog("Operation complete.");
     shell.appendLog("");

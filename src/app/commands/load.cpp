@@ -5,11 +5,11 @@
 
 #include "mpak/file_list_item.h"
 #include "mpak/library_toc.h"
+#include "platform/mapped_file.h"
 #include "util/counted.h"
 #include "util/cp1252.h"
 #include "util/error_text.h"
 #include "util/file_io.h"
-#include "util/mapped_file.h"
 #include "util/text.h"
 
 namespace app {
@@ -27,11 +27,11 @@ constexpr int kRepaintEvery = 100;
 // included (the load reports that as it always has).
 std::string refusal(const std::string& path) {
   try {
-    const util::MappedFile file(path);
+    const platform::MappedFile file(path);
     const std::string notArchive = mpak::notAnMpakArchive(file.bytes());
     if (notArchive.empty())
       return {};
-    const util::MappingWatch mapping;
+    const platform::MappingWatch mapping;
     try {
       mpak::readArchiveIndex(file.bytes());
     } catch (const mpak::FormatError&) {
@@ -99,7 +99,7 @@ void logPositions(CommandContext& context, const mpak::ArchiveHeader& header) {
 
 // The index, within what the list can show; a file truncated under the read says so.
 mpak::ArchiveIndex readListableIndex(std::span<const std::uint8_t> file) {
-  const util::MappingWatch mapping;
+  const platform::MappingWatch mapping;
   mpak::ArchiveIndex index;
   try {
     index = mpak::readArchiveIndex(file);
@@ -163,7 +163,7 @@ void loadArchive(CommandContext& context) {
   auto& window = shell.window();
   auto& archive = context.session.archive;
   clearForLoad(context);
-  util::MappedFile file(archive.path);
+  platform::MappedFile file(archive.path);
   logPositions(context, mpak::readArchiveHeader(file.bytes()));
 
   BusyPointer busy(window);
@@ -173,7 +173,7 @@ void loadArchive(CommandContext& context) {
   mpak::ArchiveIndex index = readListableIndex(file.bytes());
   shell.setProgress(1.0);
   logStoc(shell, index);
-  file = util::MappedFile();
+  file = platform::MappedFile();
   window.yield();
 
   fillList(shell, index);

@@ -1,9 +1,9 @@
 #include "app/commands/model.h"
 
 #include "model/texture_scan.h"
+#include "platform/mapped_file.h"
 #include "util/cp1252.h"
 #include "util/error_text.h"
-#include "util/mapped_file.h"
 #include "util/text.h"
 
 namespace app {
@@ -20,10 +20,10 @@ void GetModelGraphics(CommandContext& context) {
   auto& shell = context.shell;
   auto& window = shell.window();
   const std::string& path = context.session.modelPath;
-  util::MappedFile file;
+  platform::MappedFile file;
   std::string failure;
   try {
-    file = util::MappedFile(path);
+    file = platform::MappedFile(path);
     if (file.size() > model::kMaxModelBytes)
       failure = std::to_string(file.size()) + " bytes is more than a model may hold (2 GiB)";
   } catch (...) {

@@ -6,9 +6,9 @@
 #include "extract/compare.h"
 #include "mpak/library_toc.h"
 #include "pack/assembler.h"
+#include "platform/mapped_file.h"
 #include "util/error_text.h"
 #include "util/file_io.h"
-#include "util/mapped_file.h"
 #include "util/text.h"
 
 namespace app {
@@ -36,7 +36,7 @@ std::optional<std::vector<std::string>> changedSinceExtraction(CommandContext& c
   if (!archive.loaded() || archive.fileName != context.session.packFolder())
     return std::nullopt;
   try {
-    const util::MappedFile file(archive.path);
+    const platform::MappedFile file(archive.path);
     const auto index = mpak::readArchiveIndex(file.bytes());
     const auto diff = extract::diffFolder(file.bytes(), index, root);
     std::vector<std::string> lines;

@@ -1,4 +1,4 @@
-#include "util/mapped_file.h"
+#include "platform/mapped_file.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -12,7 +12,9 @@
 #include <system_error>
 #include <utility>
 
-namespace util {
+#include "platform/files.h"
+
+namespace platform {
 
 namespace {
 
@@ -80,17 +82,16 @@ std::uint64_t mappedPagesReplaced() noexcept {
 MappedFile::MappedFile(const std::filesystem::path& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0)
-    throw std::system_error(errno, std::generic_category(), "cannot open " + path.string());
+    throw std::system_error(errno, std::generic_category(), "cannot open " + utf8(path));
   struct stat st {};
   if (::fstat(fd, &st) != 0) {
     int err = errno;
     ::close(fd);
-    throw std::system_error(err, std::generic_category(),
-                            "cannot read the size of " + path.string());
+    throw std::system_error(err, std::generic_category(), "cannot read the size of " + utf8(path));
   }
   if (!S_ISREG(st.st_mode)) {
     ::close(fd);
-    throw std::system_error(EISDIR, std::generic_category(), path.string() + " is not a file");
+    throw std::system_error(EISDIR, std::generic_category(), utf8(path) + " is not a file");
   }
   m_size = static_cast<std::size_t>(st.st_size);
   if (m_size > 0) {
@@ -99,7 +100,7 @@ MappedFile::MappedFile(const std::filesystem::path& path) {
       int err = errno;
       ::close(fd);
       m_size = 0;
-      throw std::system_error(err, std::generic_category(), "cannot map " + path.string());
+      throw std::system_error(err, std::generic_category(), "cannot map " + utf8(path));
     }
     m_data = static_cast<const std::uint8_t*>(p);
     installBusHandler();
@@ -137,4 +138,4 @@ void MappedFile::release() noexcept {
   m_size = 0;
 }
 
-}  // namespace util
+}  // namespace platform

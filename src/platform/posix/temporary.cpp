@@ -1,4 +1,4 @@
-#include "util/temporary.h"
+#include "platform/temporary.h"
 
 #include <fcntl.h>
 #include <limits.h>
@@ -8,7 +8,7 @@
 #include <atomic>
 #include <cstring>
 
-namespace util {
+namespace platform {
 
 namespace {
 
@@ -46,47 +46,29 @@ void onSignal(int signal) {
   ::raise(signal);
 }
 
-bool allDigits(std::string_view s) {
-  return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
-}
-
 }  // namespace
 
-std::string temporaryName(std::string_view fileName) {
-  static std::atomic<unsigned> counter{0};
-  std::string name(1, '.');
-  if (!fileName.empty()) {
-    name += fileName.substr(0, 200);
-    name += '.';
-  }
-  name += "tw";
-  name += std::to_string(::getpid());
-  name += '-';
-  name += std::to_string(counter++);
-  name += ".tmp";
-  return name;
+unsigned processId() {
+  return static_cast<unsigned>(::getpid());
 }
 
-bool isTemporaryName(std::string_view name) {
-  constexpr std::string_view kEnd = ".tmp";
-  if (name.size() < 1 + 2 + 1 + 1 + 1 + kEnd.size() || name.front() != '.' || !name.ends_with(kEnd))
-    return false;
-  name.remove_suffix(kEnd.size());
-  auto tw = name.rfind("tw");
-  if (tw == std::string_view::npos || (tw != 1 && name[tw - 1] != '.'))
-    return false;
-  auto numbers = name.substr(tw + 2);
-  auto dash = numbers.find('-');
-  return dash != std::string_view::npos && allDigits(numbers.substr(0, dash)) &&
-         allDigits(numbers.substr(dash + 1));
+TemporaryFile::TemporaryFile(const Folder& folder, std::string name)
+    : m_folder(folder.handle()), m_name(std::move(name)) {
+  remember();
 }
 
-TemporaryFile::TemporaryFile(int dirFd, std::string name)
-    : m_dirFd(dirFd), m_name(std::move(name)), m_slot(claimSlot(dirFd, m_name)) {}
+TemporaryFile::TemporaryFile(const std::filesystem::path& path)
+    : m_folder(AT_FDCWD), m_path(path), m_name(path.string()) {
+  remember();
+}
+
+void TemporaryFile::remember() noexcept {
+  m_slot = claimSlot(static_cast<int>(m_folder), m_name);
+}
 
 TemporaryFile::~TemporaryFile() {
   if (!m_released)
-    ::unlinkat(m_dirFd, m_name.c_str(), 0);
+    ::unlinkat(static_cast<int>(m_folder), m_name.c_str(), 0);
   release();
 }
 
@@ -103,7 +85,7 @@ void removeLiveTemporaries() noexcept {
       ::unlinkat(slot.dirFd, slot.name, 0);
 }
 
-void installTemporaryCleanup() {
+void installInterruptCleanup() {
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
     struct sigaction old {};
     if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN)
@@ -120,4 +102,4 @@ void installTemporaryCleanup() {
   ::signal(SIGXFSZ, SIG_IGN);
 }
 
-}  // namespace util
+}  // namespace platform

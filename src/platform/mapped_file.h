@@ -1,11 +1,12 @@
 // A whole file mapped read-only into memory. Archives are read through this: the
 // readers see the real file size and never allocate for data that is not there.
 //
-// Another program may truncate the file while it is mapped. Reading a mapped page past the
-// new end raises SIGBUS, which would end the process; instead, a page of a live mapping
-// that faults is replaced by a page of zeros and mappedPagesReplaced() counts it. Whoever
-// read through a mapping checks that count before trusting what it read (and a write(2)
-// straight from such a page fails with EFAULT): the data changed while it was being read.
+// Another program may truncate the file while it is mapped, or the disk holding it may go
+// away. Reading a mapped page that is gone raises a fault (SIGBUS, or an in-page error on
+// Windows) that would end the process; instead, the faulting part of a live mapping is
+// replaced by zeros and mappedPagesReplaced() counts it. Whoever read through a mapping
+// checks that count before trusting what it read (and a write straight from such a page
+// may fail): the data changed while it was being read.
 #pragma once
 
 #include <cstdint>
@@ -15,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-namespace util {
+namespace platform {
 
 // "the archive changed while it was being read" (or the bank, naming what was read).
 class MappingChanged : public std::runtime_error {
@@ -60,7 +61,7 @@ class MappedFile {
   void release() noexcept;
   const std::uint8_t* m_data = nullptr;
   std::size_t m_size = 0;
-  int m_slot = -1;  // in the table of live mappings the SIGBUS handler knows
+  int m_slot = -1;  // in the table of live mappings the fault handler knows
 };
 
-}  // namespace util
+}  // namespace platform

@@ -1,0 +1,104 @@
+#include "platform/process.h"
+
+#include <fcntl.h>
+#include <malloc.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <system_error>
+
+extern char** environ;
+
+namespace platform {
+
+std::vector<std::string> arguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}
+
+void prepareConsole() {}
+
+bool errorIsTerminal() {
+  return ::isatty(STDERR_FILENO) == 1;
+}
+
+std::optional<std::string> environment(const char* name) {
+  const char* value = std::getenv(name);
+  if (!value || !*value)
+    return std::nullopt;
+  return std::string(value);
+}
+
+std::filesystem::path executableFolder() {
+  std::error_code ec;
+  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::filesystem::current_path() : exe.parent_path();
+}
+
+std::filesystem::path programFile(const std::filesystem::path& folder, const std::string& name) {
+  return folder / name;
+}
+
+std::filesystem::path userDataFolder() {
+  if (auto xdg = environment("XDG_DATA_HOME"))
+    return *xdg;
+  if (auto home = environment("HOME"))
+    return std::filesystem::path(*home) / ".local" / "share";
+  return std::filesystem::temp_directory_path();
+}
+
+std::filesystem::path makeTemporaryFolder(const std::string& prefix) {
+  std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "XXXXXX")).string();
+  if (!::mkdtemp(pattern.data()))
+    throw std::system_error(
+        errno, std::generic_category(),
+        "cannot make a temporary folder in " + std::filesystem::temp_directory_path().string());
+  return pattern;
+}
+
+int runAndWait(const std::vector<std::string>& argv, const std::filesystem::path& errorOutput) {
+  if (argv.empty() || argv[0].empty())
+    return -1;
+  std::vector<char*> args;
+  args.reserve(argv.size() + 1);
+  for (const auto& a : argv)
+    args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  if (!errorOutput.empty())
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorOutput.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+
+  pid_t pid = 0;
+  int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0)
+    return -1;
+
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR)
+      return -1;
+  }
+  if (WIFEXITED(status))
+    return WEXITSTATUS(status);
+  if (WIFSIGNALED(status))
+    return 128 + WTERMSIG(status);
+  return -1;
+}
+
+void returnLargeBuffersToTheSystem() {
+  // A fixed threshold also stops the allocator from raising it after the first large free.
+  ::mallopt(M_MMAP_THRESHOLD, 1 << 20);
+  // Buffers are allocated on worker threads and freed on the writing thread: one pool for
+  // all threads reuses what was freed instead of growing a pool per thread.
+  ::mallopt(M_ARENA_MAX, 1);
+}
+
+}  // namespace platform

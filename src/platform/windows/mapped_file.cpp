@@ -1,0 +1,162 @@
+#include "platform/mapped_file.h"
+
+#include <atomic>
+#include <cerrno>
+#include <mutex>
+#include <system_error>
+#include <utility>
+
+#include "platform/files.h"
+#include "platform/windows/windows_text.h"
+
+namespace platform {
+
+namespace {
+
+// The live mappings, in a fixed table the exception handler reads without locks. A slot is
+// free (0), being filled (1), live (2), being replaced (3) or replaced by zeros (4).
+constexpr int kMappingSlots = 64;
+struct MappingSlot {
+  std::atomic<int> state{0};
+  std::uintptr_t start = 0;
+  std::size_t size = 0;
+};
+MappingSlot g_mappings[kMappingSlots];
+std::atomic<std::uint64_t> g_replaced{0};
+
+// A page of a mapped file that cannot be read (the file shrank, the network or the disk
+// went away) raises an in-page error. The whole view is given up for zeros at the same
+// address, and the read is retried there. A thread that touches the view while another
+// replaces it sees an access violation at that address and waits for the zeros.
+LONG CALLBACK onPageFault(EXCEPTION_POINTERS* pointers) {
+  const EXCEPTION_RECORD* record = pointers->ExceptionRecord;
+  if ((record->ExceptionCode != EXCEPTION_IN_PAGE_ERROR &&
+       record->ExceptionCode != EXCEPTION_ACCESS_VIOLATION) ||
+      record->NumberParameters < 2)
+    return EXCEPTION_CONTINUE_SEARCH;
+  const auto address = static_cast<std::uintptr_t>(record->ExceptionInformation[1]);
+  for (auto& slot : g_mappings) {
+    int state = slot.state.load(std::memory_order_acquire);
+    if (state < 2 || address < slot.start || address - slot.start >= slot.size)
+      continue;
+    if (state == 2 && record->ExceptionCode == EXCEPTION_IN_PAGE_ERROR &&
+        slot.state.compare_exchange_strong(state, 3, std::memory_order_acq_rel)) {
+      void* base = reinterpret_cast<void*>(slot.start);
+      ::UnmapViewOfFile(base);
+      if (::VirtualAlloc(base, slot.size, MEM_RESERVE | MEM_COMMIT, PAGE_READONLY) != base) {
+        slot.state.store(0, std::memory_order_release);  // lost: the fault ends the process
+        return EXCEPTION_CONTINUE_SEARCH;
+      }
+      g_replaced.fetch_add(1, std::memory_order_seq_cst);
+      slot.state.store(4, std::memory_order_release);
+      return EXCEPTION_CONTINUE_EXECUTION;
+    }
+    while (slot.state.load(std::memory_order_acquire) == 3)
+      ::SwitchToThread();
+    return slot.state.load(std::memory_order_acquire) == 4 ? EXCEPTION_CONTINUE_EXECUTION
+                                                           : EXCEPTION_CONTINUE_SEARCH;
+  }
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+
+void installFaultHandler() {
+  static std::once_flag once;
+  std::call_once(once, [] { ::AddVectoredExceptionHandler(1, onPageFault); });
+}
+
+int registerMapping(const void* start, std::size_t size) {
+  for (int i = 0; i < kMappingSlots; ++i) {
+    int expected = 0;
+    if (g_mappings[i].state.compare_exchange_strong(expected, 1, std::memory_order_acquire)) {
+      g_mappings[i].start = reinterpret_cast<std::uintptr_t>(start);
+      g_mappings[i].size = size;
+      g_mappings[i].state.store(2, std::memory_order_release);
+      return i;
+    }
+  }
+  return -1;  // more live mappings than slots: this one goes unguarded
+}
+
+[[noreturn]] void fail(int err, const std::string& what) {
+  throw std::system_error(err, std::generic_category(), what);
+}
+
+}  // namespace
+
+std::uint64_t mappedPagesReplaced() noexcept {
+  return g_replaced.load(std::memory_order_seq_cst);
+}
+
+MappedFile::MappedFile(const std::filesystem::path& path) {
+  HANDLE file = ::CreateFileW(windows::longPath(path).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    fail(windows::lastErrno(), "cannot open " + utf8(path));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(file, &info)) {
+    int err = windows::lastErrno();
+    ::CloseHandle(file);
+    fail(err, "cannot read the size of " + utf8(path));
+  }
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    ::CloseHandle(file);
+    fail(EISDIR, utf8(path) + " is not a file");
+  }
+  const std::uint64_t size = (std::uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  if (size > 0) {
+    HANDLE section = ::CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    void* view = section ? ::MapViewOfFile(section, FILE_MAP_READ, 0, 0, 0) : nullptr;
+    int err = view ? 0 : windows::lastErrno();
+    if (section)
+      ::CloseHandle(section);
+    if (!view) {
+      ::CloseHandle(file);
+      fail(err, "cannot map " + utf8(path));
+    }
+    m_data = static_cast<const std::uint8_t*>(view);
+    m_size = static_cast<std::size_t>(size);
+    installFaultHandler();
+    m_slot = registerMapping(view, m_size);
+  }
+  ::CloseHandle(file);
+}
+
+MappedFile::~MappedFile() {
+  release();
+}
+
+MappedFile::MappedFile(MappedFile&& other) noexcept
+    : m_data(std::exchange(other.m_data, nullptr)),
+      m_size(std::exchange(other.m_size, 0)),
+      m_slot(std::exchange(other.m_slot, -1)) {}
+
+MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
+  if (this != &other) {
+    release();
+    m_data = std::exchange(other.m_data, nullptr);
+    m_size = std::exchange(other.m_size, 0);
+    m_slot = std::exchange(other.m_slot, -1);
+  }
+  return *this;
+}
+
+void MappedFile::release() noexcept {
+  bool zeros = false;
+  if (m_slot >= 0) {
+    zeros = g_mappings[m_slot].state.load(std::memory_order_acquire) == 4;
+    g_mappings[m_slot].state.store(0, std::memory_order_release);
+  }
+  m_slot = -1;
+  if (m_data) {
+    void* base = const_cast<std::uint8_t*>(m_data);
+    if (zeros)
+      ::VirtualFree(base, 0, MEM_RELEASE);
+    else
+      ::UnmapViewOfFile(base);
+  }
+  m_data = nullptr;
+  m_size = 0;
+}
+
+}  // namespace platform

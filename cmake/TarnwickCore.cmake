@@ -19,15 +19,22 @@ function(tarnwick_core_library name)
 endfunction()
 
 # Fails the build of `target` when one of the files includes <Q...> or "<folder>/..." for a
-# folder in `above`.
+# folder in `above`, or (unless KNOWS_SYSTEM comes first among the files) a system's own
+# header or a test of which system it is built for.
 function(tarnwick_check_includes target above)
   set(files ${ARGN})
+  set(knows OFF)
+  if(files AND "${ARGV2}" STREQUAL "KNOWS_SYSTEM")
+    list(REMOVE_AT files 0)
+    set(knows ON)
+  endif()
   set(stamp ${CMAKE_CURRENT_BINARY_DIR}/${target}_layers.stamp)
   string(REPLACE ";" "|" folders "${above}")
   string(REPLACE ";" "|" file_list "${files}")
   add_custom_command(
     OUTPUT ${stamp}
     COMMAND ${CMAKE_COMMAND} -DFOLDERS=${folders} -DSTAMP=${stamp} -DFILES=${file_list}
+            -DKNOWS_SYSTEM=${knows}
             -P ${PROJECT_SOURCE_DIR}/cmake/CheckIncludes.cmake
     DEPENDS ${files} ${PROJECT_SOURCE_DIR}/cmake/CheckIncludes.cmake
     COMMENT "Checking the includes of ${target}"

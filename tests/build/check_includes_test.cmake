@@ -1,6 +1,7 @@
 # cmake -DCHECKER=CheckIncludes.cmake -DWORK=folder -P check_includes_test.cmake
-# The layer check refuses every spelling of an include from a layer above and every Qt
-# header, and passes what a lower layer may include.
+# The layer check refuses every spelling of an include from a layer above, every Qt header,
+# a system's own headers and tests of which system the code is built for, and passes what a
+# lower layer may include. The platform layer (KNOWS_SYSTEM) may use the system.
 cmake_minimum_required(VERSION 3.25)
 set(wrong
     "#include <app/shell.h>"
@@ -11,14 +12,23 @@ set(wrong
     "#include \"src/app/shell.h\""
     "#include <QString>"
     "#include <QtCore/QString>"
-    "#include \"QWidget\"")
+    "#include \"QWidget\""
+    "#include <unistd.h>"
+    "#include <sys/stat.h>"
+    "#include <windows.h>"
+    "#ifdef _WIN32"
+    "#if defined(__linux__) || X"
+    "  # ifndef __MINGW32__")
 set(right
     "#include \"util/text.h\""
     "#include <string>"
     "#include \"mpak/archive.h\""
     "#include \"application.h\""
     "// #include \"app/shell.h\" in a comment"
-    "#include <queue>")
+    "#include <queue>"
+    "#include \"platform/files.h\""
+    "#include <cstdio>"
+    "#ifdef TARNWICK_FSBEXT")
 file(MAKE_DIRECTORY "${WORK}")
 set(failures 0)
 set(n 0)
@@ -38,6 +48,12 @@ foreach(kind wrong right)
     endif()
   endforeach()
 endforeach()
+execute_process(COMMAND ${CMAKE_COMMAND} -DFOLDERS=app -DFILES=${WORK}/case10.h -DKNOWS_SYSTEM=ON
+                -P ${CHECKER} RESULT_VARIABLE code OUTPUT_QUIET ERROR_QUIET)
+if(NOT code EQUAL 0)
+  message(SEND_ERROR "the platform layer may include <unistd.h>")
+  math(EXPR failures "${failures} + 1")
+endif()
 if(failures GREATER 0)
   message(FATAL_ERROR "${failures} of ${n} include lines judged wrongly")
 endif()

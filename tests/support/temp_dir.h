@@ -1,8 +1,6 @@
 // A fresh temporary folder for one test, removed with everything in it afterwards.
 #pragma once
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -13,16 +11,13 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/process.h"
+
 namespace testing_support {
 
 class TempDir {
  public:
-  TempDir() {
-    auto pattern = (std::filesystem::temp_directory_path() / "tarnwick-test-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-      throw std::runtime_error("mkdtemp failed");
-    m_path = pattern;
-  }
+  TempDir() : m_path(platform::makeTemporaryFolder("tarnwick-test-")) {}
   ~TempDir() {
     std::error_code ec;
     std::filesystem::remove_all(m_path, ec);

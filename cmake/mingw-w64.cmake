@@ -50,12 +50,11 @@ set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
 set(ZLIB_USE_STATIC_LIBS ON)
 
-# Wine runs the tests and gtest_discover_tests(): quietly, without a display, in a prefix
-# of its own below build/, and without asking to install Mono or Gecko.
+# Wine runs the tests and gtest_discover_tests() through cmake/wine-run.sh: quietly, without
+# a display, in a prefix of its own below build/, with one wineserver kept between tests.
 find_program(TARNWICK_WINE NAMES wine64 PATHS /usr/lib/wine /usr/lib64/wine NO_DEFAULT_PATH)
 find_program(TARNWICK_WINE NAMES wine64 wine)
 if(TARNWICK_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR
-      ${CMAKE_COMMAND} -E env WINEPREFIX=${TARNWICK_WINEPREFIX} WINEDEBUG=-all
-      WINEDLLOVERRIDES=mscoree,mshtml= WINEARCH=win64 ${TARNWICK_WINE})
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${TARNWICK_WINE}
+                                    ${TARNWICK_WINEPREFIX})
 endif()

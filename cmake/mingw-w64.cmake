@@ -14,8 +14,6 @@ set(TARNWICK_MINGW_TRIPLE x86_64-w64-mingw32)
 set(CMAKE_C_COMPILER ${TARNWICK_MINGW_TRIPLE}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${TARNWICK_MINGW_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER ${TARNWICK_MINGW_TRIPLE}-windres)
-set(CMAKE_AR ${TARNWICK_MINGW_TRIPLE}-ar CACHE FILEPATH "Archiver")
-set(CMAKE_RANLIB ${TARNWICK_MINGW_TRIPLE}-ranlib CACHE FILEPATH "Ranlib")
 
 # The default is the folder build/windows-deps beside this file's folder rather than below
 # CMAKE_SOURCE_DIR, so that try_compile() and projects built from elsewhere with this file

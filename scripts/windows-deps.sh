@@ -99,7 +99,7 @@ libdeflate_source() {
     return
   fi
   # apt-get source leaves the download (owned by root) where it runs: keep it out of the way.
-  (cd "$src" && apt-get source -qq libdeflate 2>&1 | grep -v "unsandboxed as root" || true)
+  (cd "$src" && { apt-get source -qq libdeflate 2>&1 | grep -v "unsandboxed as root" || true; })
   [ -n "$(libdeflate_dir)" ] || { echo "apt-get source libdeflate failed"; exit 1; }
 }
 

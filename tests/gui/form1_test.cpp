@@ -2,12 +2,16 @@
 // designed place, the title is right, resizing keeps the panes in order, the sample
 // archive opens, extracts and packs back through the buttons, the other buttons do their
 // jobs, and a click during a running command starts nothing.
+#include <QAbstractItemView>
+#include <QClipboard>
+#include <QCompleter>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QtTest>
 #include <fstream>
@@ -44,18 +48,23 @@ QFileDialog* openChooser() {
   return nullptr;
 }
 
-// Types `path` key by key into the next chooser's file name box and presses Enter, as a
-// user does: again every 200 ms while the chooser stays open (an Enter may only close the
-// completion list, which comes up late on a busy machine), and after 20 s cancels it, so a
-// chooser that will not take the name fails the test instead of hanging it. `seen`
-// receives what the box held when the chooser came up.
+// Pastes `path` into the next chooser's file name box and presses Enter, as a user does:
+// again every 200 ms while the chooser stays open (the completion list comes up late on a
+// busy machine), and after 20 s cancels it, so a chooser that will not take the name fails
+// the test instead of hanging it. `seen` receives what the box held when it came up.
 void typeIntoChooser(gui::Form1& window, const std::string& path, QString* seen = nullptr) {
   auto* timer = new QTimer(&window);
   auto enters = std::make_shared<int>(0);
-  QObject::connect(timer, &QTimer::timeout, [timer, path, seen, enters] {
+  // The chooser this call types into; a later one belongs to the next call.
+  auto mine = std::make_shared<QPointer<QFileDialog>>();
+  QObject::connect(timer, &QTimer::timeout, [timer, path, seen, enters, mine] {
     auto* dialog = openChooser();
     if (!dialog && *enters == 0)
       return;
+    if (*enters == 0)
+      *mine = dialog;
+    if (dialog != *mine)
+      dialog = nullptr;
     if (!dialog || *enters == 100) {
       if (dialog)
         dialog->reject();
@@ -64,13 +73,21 @@ void typeIntoChooser(gui::Form1& window, const std::string& path, QString* seen 
       return;
     }
     auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
-    if (*enters == 0) {
-      if (seen)
-        *seen = edit->text();
+    if (*enters == 0 && seen)
+      *seen = edit->text();
+    // The name is pasted (Ctrl+V), one input event: typed key by key on a slow machine,
+    // the completion list rewrites the half-typed name under the keys. When an Enter took
+    // something else and changed the box, the name is pasted again, as a user would.
+    if (edit->text() != QString::fromStdString(path)) {
+      QApplication::clipboard()->setText(QString::fromStdString(path));
       edit->setFocus();
-      QTest::keyClicks(edit, QString::fromStdString(path));
+      edit->selectAll();
+      QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
     }
     ++*enters;
+    // An open completion list is closed first (Escape in it), as a user would.
+    if (auto* completer = edit->completer(); completer && completer->popup()->isVisible())
+      QTest::keyClick(completer->popup(), Qt::Key_Escape);
     QTest::keyClick(edit, Qt::Key_Return);
   });
   timer->start(200);

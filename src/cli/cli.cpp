@@ -6,6 +6,7 @@
 #include <exception>
 #include <iostream>
 
+#include "platform/files.h"
 #include "util/byte_reader.h"
 #include "util/counted.h"
 #include "util/cp1252.h"
@@ -66,7 +67,7 @@ int reportDamage(const std::string& path, const mpak::ArchiveIndex& index, Io& i
 }
 
 bool openArchive(const std::string& path, Io& io, OpenedArchive& opened) {
-  opened.file = platform::MappedFile(path);
+  opened.file = platform::MappedFile(platform::pathFromUtf8(path));
   try {
     opened.index = mpak::readArchiveIndex(opened.file.bytes());
   } catch (const mpak::FormatError& e) {
@@ -86,6 +87,8 @@ int runCli(const std::vector<std::string>& args, Io& io) {
       "tarnwick-cli"};
   app.footer(kFooter);
   app.require_subcommand(1);
+  // "/path" is a path on every system, never an option written the Windows way.
+  app.allow_windows_style_options(false);
   app.set_version_flag("--version", "tarnwick-cli " + std::string(util::kVersionText));
 
   Runner run;

@@ -7,6 +7,7 @@
 
 #include "cli/cli.h"
 #include "extract/compare.h"
+#include "platform/files.h"
 #include "util/json_text.h"
 
 namespace cli {
@@ -29,7 +30,8 @@ int runDiff(const DiffArgs& args, Io& io) {
   OpenedArchive opened;
   if (!openArchive(args.archive, io, opened))
     return kExitFailed;
-  const auto diff = extract::diffFolder(opened.file.bytes(), opened.index, args.folder);
+  const auto diff =
+      extract::diffFolder(opened.file.bytes(), opened.index, platform::pathFromUtf8(args.folder));
   if (args.json) {
     io.out << "{";
     jsonList(io.out, "added", diff.added);

@@ -11,6 +11,7 @@
 #include "extract/entry_glob.h"
 #include "extract/extractor.h"
 #include "mpak/archive.h"
+#include "platform/files.h"
 #include "platform/mapped_file.h"
 #include "util/byte_reader.h"
 #include "util/cp1252.h"
@@ -95,8 +96,9 @@ std::vector<std::size_t> selectEntries(const ExtractArgs& args, const mpak::Arch
 // Throws UsageError when a file holds that name; false (reported) when it cannot be made.
 bool prepareOutput(const ExtractArgs& args, Io& io, fs::path& root) {
   const bool defaultOutput = args.output.empty();
-  root = defaultOutput ? fs::path(args.archive).filename() : fs::path(args.output);
-  const std::string rootShown = root.string();
+  root = defaultOutput ? platform::pathFromUtf8(args.archive).filename()
+                       : platform::pathFromUtf8(args.output);
+  const std::string rootShown = platform::utf8(root);
   std::error_code ec;
   if (fs::exists(root, ec) && !fs::is_directory(root, ec)) {
     if (defaultOutput)
@@ -122,7 +124,8 @@ void reportProblems(const ExtractArgs& args, const mpak::ArchiveIndex& index, co
     const auto& entry = entries[problem.entryIndex];
     switch (problem.outcome) {
       case extract::EntryOutcome::Skipped:
-        io.err << "tarnwick-cli: skipped " << (root / problem.relative).string()
+        io.err << "tarnwick-cli: skipped "
+               << platform::utf8(root / platform::pathFromUtf8(problem.relative))
                << ": the file exists (--overwrite replaces it)\n";
         break;
       case extract::EntryOutcome::Refused:
@@ -159,7 +162,7 @@ void printSummary(const extract::ExtractSummary& summary, std::size_t selected,
   note(summary.refused, "refused");
   if (!notes.empty())
     notes += ")";
-  io.out << notes << " to " << root.string() << "\n";
+  io.out << notes << " to " << platform::utf8(root) << "\n";
 }
 
 int runExtract(const ExtractArgs& args, Io& io) {

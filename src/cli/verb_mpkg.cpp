@@ -8,6 +8,7 @@
 
 #include "cli/cli.h"
 #include "mpkg/package.h"
+#include "platform/files.h"
 
 namespace cli {
 
@@ -20,15 +21,16 @@ struct MpkgArgs {
 
 int runMpkg(const MpkgArgs& args, Io& io) {
   namespace fs = std::filesystem;
-  const fs::path target = args.output.empty()
-                              ? fs::path(args.package).filename().replace_extension(".dat")
-                              : fs::path(args.output);
+  const fs::path target =
+      args.output.empty()
+          ? platform::pathFromUtf8(args.package).filename().replace_extension(".dat")
+          : platform::pathFromUtf8(args.output);
   std::error_code ec;
   if (fs::exists(fs::symlink_status(target, ec)) && !args.force)
-    throw UsageError{target.string() + " exists; use --force to replace it"};
+    throw UsageError{platform::utf8(target) + " exists; use --force to replace it"};
   try {
-    auto written = mpkg::unpackPackage(args.package, target);
-    io.out << "Unpacked " << args.package << " into " << target.string() << " (" << written
+    auto written = mpkg::unpackPackage(platform::pathFromUtf8(args.package), target);
+    io.out << "Unpacked " << args.package << " into " << platform::utf8(target) << " (" << written
            << " bytes)\n";
   } catch (const mpkg::PackageError& e) {
     io.err << "tarnwick-cli: " << e.what() << "\n";

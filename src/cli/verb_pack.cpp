@@ -11,6 +11,7 @@
 #include "cli/cli.h"
 #include "mpak/library_toc.h"
 #include "pack/assembler.h"
+#include "platform/files.h"
 #include "util/file_io.h"
 #include "util/text.h"
 
@@ -39,7 +40,7 @@ void printList(std::ostream& out, const std::string& heading,
 
 // Refuses an output that exists (without --force) or names a folder.
 void checkOutput(const PackArgs& args) {
-  const fs::path target(args.output);
+  const fs::path target = platform::pathFromUtf8(args.output);
   std::error_code ec;
   if (fs::exists(fs::symlink_status(target, ec)) && !args.force)
     throw UsageError{args.output + " exists; use --force to replace it"};
@@ -50,7 +51,7 @@ void checkOutput(const PackArgs& args) {
 // The table --toc names; none (said on io.err) without it.
 std::optional<mpak::LibraryTable> readTable(const PackArgs& args, Io& io) {
   if (!args.toc.empty())
-    return mpak::LibraryTable::parse(util::readWholeFile(args.toc));
+    return mpak::LibraryTable::parse(util::readWholeFile(platform::pathFromUtf8(args.toc)));
   io.err << "tarnwick-cli: no library table given (--toc): every file is packed compressed, "
             "1 copy, in the STOC\n";
   return std::nullopt;
@@ -69,7 +70,8 @@ pack::PackResult packWithProgress(const PackArgs& args, const pack::Plan& plan,
   };
   pack::PackResult result;
   try {
-    result = pack::packArchive(args.folder, plan, fs::path(args.output), options,
+    result = pack::packArchive(platform::pathFromUtf8(args.folder), plan,
+                               platform::pathFromUtf8(args.output), options,
                                io.errIsTerminal ? pack::PackObserver(progress) : nullptr);
   } catch (...) {
     if (io.errIsTerminal)
@@ -111,7 +113,7 @@ int runPack(const PackArgs& args, Io& io) {
   options.allStoc = args.allStoc;
   options.level = args.level;
   options.maxEntries = mpak::kFormatMaxEntries;
-  const auto scan = pack::scanFolder(args.folder);
+  const auto scan = pack::scanFolder(platform::pathFromUtf8(args.folder));
   pack::Plan plan;
   try {
     plan = pack::makePlan(scan, table ? &*table : nullptr, options);

@@ -14,6 +14,7 @@
 #include "extract/extractor.h"
 #include "mpak/library_toc.h"
 #include "pack/assembler.h"
+#include "platform/files.h"
 #include "platform/process.h"
 #include "util/cp1252.h"
 
@@ -112,7 +113,7 @@ int runRoundTrip(const std::string& archive, Io& io) {
     differ.add(problem.entryIndex, "not extracted: " + problem.reason);
   packBack(entries, tree, repackPath);
   OpenedArchive repacked;
-  if (!openArchive(repackPath.string(), io, repacked))
+  if (!openArchive(platform::utf8(repackPath), io, repacked))
     return kExitFailed;
   const auto& again = repacked.index.entries;
 

@@ -11,6 +11,7 @@
 #include "cli/cli.h"
 #include "fsb/bank.h"
 #include "fsb/convert.h"
+#include "platform/files.h"
 #include "platform/mapped_file.h"
 #include "util/cp1252.h"
 #include "util/json_text.h"
@@ -60,9 +61,12 @@ void listJson(const fsb::Bank& bank, Io& io) {
 int runSounds(const SoundsArgs& args, Io& io) {
   try {
     if (!args.output.empty()) {
-      const auto result = fsb::convertBank(args.bank, args.output);
+      const auto result =
+          fsb::convertBank(platform::pathFromUtf8(args.bank), platform::pathFromUtf8(args.output));
       for (const auto& done : result.written)
-        io.out << (std::filesystem::path(args.output) / done.fileName).string() << "\n";
+        io.out << platform::utf8(platform::pathFromUtf8(args.output) /
+                                 platform::pathFromUtf8(done.fileName))
+               << "\n";
       for (const auto& failure : result.failures)
         io.err << "tarnwick-cli: " << args.bank << ": " << failure << "\n";
       io.out << "Converted " << result.written.size() << " of "
@@ -70,7 +74,7 @@ int runSounds(const SoundsArgs& args, Io& io) {
              << " into " << args.output << "\n";
       return result.failures.empty() ? kExitOk : kExitWarnings;
     }
-    const platform::MappedFile file(args.bank);
+    const platform::MappedFile file(platform::pathFromUtf8(args.bank));
     const auto bank = fsb::readBank(file.bytes());
     if (args.json)
       listJson(bank, io);

@@ -11,6 +11,7 @@
 #include "cli/cli.h"
 #include "model/texture_scan.h"
 #include "mpak/library_toc.h"
+#include "platform/files.h"
 #include "platform/mapped_file.h"
 #include "util/cp1252.h"
 #include "util/json_text.h"
@@ -50,7 +51,7 @@ class ArchiveLookup {
 };
 
 int runTextures(const TexturesArgs& args, Io& io) {
-  platform::MappedFile model(args.model);
+  platform::MappedFile model(platform::pathFromUtf8(args.model));
   if (model.size() > model::kMaxModelBytes)
     throw UsageError{args.model + " is " + std::to_string(model.size()) +
                      " bytes long; models of 2 GiB or more are not read"};

@@ -7,6 +7,7 @@
 
 #include "cli/cli.h"
 #include "mpak/library_toc.h"
+#include "platform/files.h"
 #include "util/file_io.h"
 #include "util/text.h"
 
@@ -26,13 +27,13 @@ int runToc(const TocOptions& options, Io& io) {
     return kExitFailed;
   std::filesystem::path target =
       options.output.empty()
-          ? std::filesystem::path(std::string(util::fileNamePart(options.archive)) + ".toc")
-          : std::filesystem::path(options.output);
+          ? platform::pathFromUtf8(std::string(util::fileNamePart(options.archive)) + ".toc")
+          : platform::pathFromUtf8(options.output);
   std::string text = mpak::libraryTocText(loaded.index.entries);
   if (options.force) {
     util::writeFileAtomically(target, text);
   } else if (!util::writeFileIfAbsent(target, text)) {
-    throw UsageError{target.string() + " exists; use --force to replace it"};
+    throw UsageError{platform::utf8(target) + " exists; use --force to replace it"};
   }
   return reportDamage(options.archive, loaded.index, io) > 0 ? kExitWarnings : kExitOk;
 }

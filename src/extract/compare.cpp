@@ -23,9 +23,10 @@ std::vector<std::string> filesIn(const fs::path& folder) {
        ++it) {
     if (it->is_symlink() || !it->is_regular_file())
       continue;
-    if (platform::isTemporaryName(it->path().filename().string()))
+    if (platform::isTemporaryName(platform::utf8(it->path().filename())))
       continue;
-    files.push_back(fs::relative(it->path(), folder).generic_string());
+    const auto relative = fs::relative(it->path(), folder).generic_u8string();
+    files.emplace_back(relative.begin(), relative.end());
   }
   return files;
 }
@@ -77,7 +78,7 @@ FolderDiff diffFolder(std::span<const std::uint8_t> archive, const mpak::Archive
         const std::string& path = relative[position];
         if (data.state != EntryData::State::Ready)
           diff.unreadable.push_back(path + ": " + data.reason);
-        else if (sameContent(folder / path, data.bytes))
+        else if (sameContent(folder / platform::pathFromUtf8(path), data.bytes))
           ++diff.unchanged;
         else
           diff.modified.push_back(path);
@@ -98,7 +99,8 @@ std::vector<std::size_t> changedFiles(std::span<const std::uint8_t> archive,
     if (!path.safe())
       continue;
     std::error_code ec;
-    if (!fs::is_regular_file(fs::symlink_status(folder / path.relative(), ec)))
+    if (!fs::is_regular_file(
+            fs::symlink_status(folder / platform::pathFromUtf8(path.relative()), ec)))
       continue;
     order.push_back(i);
     relative.push_back(path.relative());
@@ -111,7 +113,7 @@ std::vector<std::size_t> changedFiles(std::span<const std::uint8_t> archive,
         bool& same = matched.at(relative[position]);
         if (!same)
           same = data.state != EntryData::State::Ready ||
-                 sameContent(folder / relative[position], data.bytes);
+                 sameContent(folder / platform::pathFromUtf8(relative[position]), data.bytes);
       });
   std::vector<std::size_t> changed;
   for (std::size_t p = 0; p < order.size(); ++p)

@@ -34,7 +34,7 @@ void writeEntry(TreeWriter& writer, const EntryPath& path, const EntryData& data
     if (e.error() == EFAULT)  // written straight from a page that is gone
       throw platform::MappingChanged();
     if (e.diskFailure())
-      throw std::runtime_error(std::string(e.what()) + " (below " + root.string() +
+      throw std::runtime_error(std::string(e.what()) + " (below " + platform::utf8(root) +
                                "); extraction stopped");
     report.outcome = EntryOutcome::Failed;
     report.reason = e.what();

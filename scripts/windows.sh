@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# The Windows programs: sets up the cross build (scripts/windows-deps.sh: mingw-w64, Wine
+# and the libraries built for Windows, all from Debian), cross-builds tarnwick-cli.exe and
+# fsbext.exe into build/windows, runs the engine, app and command-line tests under Wine,
+# checks the programs against the Linux build on the bundled sample, and leaves
+# build/windows/tarnwick-<version>-windows-x64.zip.
+#   scripts/windows.sh            everything
+#   scripts/windows.sh --no-test  build and zip only
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+cd "$here"
+run_tests=1
+[[ ${1:-} == --no-test ]] && run_tests=0
+build=build/windows
+
+# step NAME COMMAND...: runs it and says how long it took.
+step() {
+  local name=$1 start
+  shift
+  start=$(date +%s)
+  "$@"
+  echo "== $name: $(($(date +%s) - start)) s"
+}
+
+step "set-up" scripts/windows-deps.sh
+configure() {
+  cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+    -DCMAKE_BUILD_TYPE=Release -DTARNWICK_BUILD_GUI=OFF -DTARNWICK_BUILD_BENCH=OFF \
+    -DTARNWICK_WERROR=ON -DTARNWICK_BUILD_TESTS=$([[ $run_tests == 1 ]] && echo ON || echo OFF) >/dev/null
+  cmake --build "$build" -j "$(nproc)"
+}
+step "cross build" configure
+
+if [[ $run_tests == 1 ]]; then
+  step "tests under Wine" ctest --test-dir "$build" -j "$(nproc)" --output-on-failure
+  step "same results as Linux" scripts/windows-compare.sh "$build/bin"
+fi
+
+package() {
+  local version stage zip
+  version=$(sed -n 's/^project(tarnwick VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+  stage="$build/tarnwick-$version-windows-x64"
+  zip="$build/tarnwick-$version-windows-x64.zip"
+  rm -rf "$stage" "$zip"
+  mkdir -p "$stage"
+  cp "$build/bin/tarnwick-cli.exe" "$build/bin/fsbext.exe" help/*.txt "$stage/"
+  x86_64-w64-mingw32-strip "$stage"/*.exe
+  # Windows text files: CR LF line ends.
+  sed 's/$/\r/' packaging/windows/README.txt >"$stage/README.txt"
+  (cd "$build" && cmake -E tar cf "$(basename "$zip")" --format=zip "$(basename "$stage")")
+  echo "$zip: $(du -k "$zip" | cut -f1) KiB"
+}
+step "zip" package

@@ -39,7 +39,10 @@ LONG CALLBACK onPageFault(EXCEPTION_POINTERS* pointers) {
     int state = slot.state.load(std::memory_order_acquire);
     if (state < 2 || address < slot.start || address - slot.start >= slot.size)
       continue;
-    if (state == 2 && record->ExceptionCode == EXCEPTION_IN_PAGE_ERROR &&
+    // A read (never a write) of a live view that faults: the page is gone. Wine reports a
+    // page cut off by a shorter file as an access violation, Windows as an in-page error.
+    const bool read = record->ExceptionInformation[0] == 0;
+    if (state == 2 && read &&
         slot.state.compare_exchange_strong(state, 3, std::memory_order_acq_rel)) {
       void* base = reinterpret_cast<void*>(slot.start);
       ::UnmapViewOfFile(base);
@@ -53,8 +56,8 @@ LONG CALLBACK onPageFault(EXCEPTION_POINTERS* pointers) {
     }
     while (slot.state.load(std::memory_order_acquire) == 3)
       ::SwitchToThread();
-    return slot.state.load(std::memory_order_acquire) == 4 ? EXCEPTION_CONTINUE_EXECUTION
-                                                           : EXCEPTION_CONTINUE_SEARCH;
+    return read && slot.state.load(std::memory_order_acquire) == 4 ? EXCEPTION_CONTINUE_EXECUTION
+                                                                   : EXCEPTION_CONTINUE_SEARCH;
   }
   return EXCEPTION_CONTINUE_SEARCH;
 }

@@ -1,0 +1,170 @@
+// The system-facing rules, run by the Linux build and, under Wine, by the Windows build:
+// the same expectations hold wherever the platform says the same about its file systems.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "extract/extractor.h"
+#include "mpak/archive.h"
+#include "platform/files.h"
+#include "platform/mapped_file.h"
+#include "platform/temporary.h"
+#include "support/archive_builder.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::buildArchiveBytes;
+using testing_support::stored;
+
+TEST(WindowsNames, DevicesStreamsAndDroppedEndsAreRefusedAndOrdinaryNamesPass) {
+  for (const char* name :
+       {"CON", "con", "aux.txt", "NUL.lua", "COM1", "lpt9.dat", "PRN.x.y", "con .txt",
+        "a.txt:hidden", "C:x", "x.", "x ", "a<b", "a|b", "q?", "star*", "quote\"", "tab\tname"})
+    EXPECT_NE(platform::windowsNameProblem(name), "") << name;
+  for (const char* name : {"CONSOLE", "COM0", "LPT10", "auxiliary.txt", "nul_map.lua", ".hidden",
+                           "normal.lua", "Caf\xC3\xA9.txt", "a b", "..x", "com1x"})
+    EXPECT_EQ(platform::windowsNameProblem(name), "") << name;
+  EXPECT_EQ(platform::windowsNameProblem("aux.txt"), "the name \"aux.txt\" is a device on Windows");
+}
+
+// Extracts `entries` into a fresh folder; the reports of the entries not written.
+std::vector<extract::EntryReport> extractInto(const fs::path& root,
+                                              const std::vector<std::string>& paths) {
+  std::vector<testing_support::RawEntry> entries;
+  for (const auto& path : paths)
+    entries.push_back(stored(path, "content of " + path));
+  const auto bytes = testing_support::toBytes(buildArchiveBytes(entries));
+  const auto index = mpak::readArchiveIndex(bytes);
+  return extract::extractEntries(bytes, index, extract::everyEntry(index), root).problems;
+}
+
+TEST(SystemNames, EntriesThisSystemCannotHoldAreRefusedByNameAndNothingElseIs) {
+  testing_support::TempDir dir;
+  const std::vector<std::string> paths = {"maps\\CON\\a.txt",      "maps\\aux.txt",
+                                          "x\\a.txt:hidden",       "dot.",
+                                          "Caf\xE9\\na\xEFve.lua", "plain.lua"};
+  const auto problems = extractInto(dir.path(), paths);
+  std::vector<std::string> refused;
+  for (const auto& p : problems) {
+    EXPECT_EQ(p.outcome, extract::EntryOutcome::Refused);
+    refused.push_back(paths[p.entryIndex]);
+    EXPECT_NE(p.reason.find("the name"), std::string::npos) << p.reason;
+  }
+  // What this system refuses is exactly what its platform says it cannot hold.
+  std::vector<std::string> expected;
+  for (const auto& path : {"CON", "aux.txt", "a.txt:hidden", "dot."})
+    if (!platform::nameProblem(path).empty())
+      expected.push_back(paths[expected.size()]);
+  EXPECT_EQ(refused, expected);
+  EXPECT_EQ(
+      testing_support::slurp(dir.path() / platform::pathFromUtf8("Caf\xC3\xA9/na\xC3\xAFve.lua")),
+      "content of Caf\xE9\\na\xEFve.lua");
+  EXPECT_EQ(testing_support::slurp(dir.path() / "plain.lua"), "content of plain.lua");
+}
+
+TEST(SystemNames, PathsDifferingOnlyInCaseKeepTheFirstWhereTheSystemIgnoresCase) {
+  testing_support::TempDir dir;
+  const auto problems =
+      extractInto(dir.path(), {"Data\\Menu.lua", "data\\menu.LUA", "data\\x.lua"});
+  if (platform::namesIgnoreCase()) {
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].entryIndex, 1u);
+    EXPECT_NE(problems[0].reason.find("Data\\Menu.lua"), std::string::npos) << problems[0].reason;
+    EXPECT_EQ(testing_support::slurp(dir.path() / "Data" / "Menu.lua"),
+              "content of Data\\Menu.lua");
+  } else {
+    EXPECT_TRUE(problems.empty());
+    EXPECT_EQ(testing_support::slurp(dir.path() / "data" / "menu.LUA"),
+              "content of data\\menu.LUA");
+  }
+}
+
+TEST(SystemNames, PathsLongerThanTheOldWindowsLimitAreWrittenAndRead) {
+  testing_support::TempDir dir;
+  // A root 240 characters deep, made through the platform's own folders, and an entry
+  // path of 180 more below it.
+  platform::Folder folder;
+  ASSERT_EQ(platform::Folder::open(dir.path(), folder), 0);
+  fs::path root = dir.path();
+  for (char c = 'a'; c < 'i'; ++c) {
+    const std::string name(29, c);
+    platform::Folder sub;
+    ASSERT_EQ(folder.openFolder(name, true, sub), 0) << name;
+    folder = std::move(sub);
+    root /= name;
+  }
+  std::string path;
+  for (char c = 'p'; c < 'v'; ++c)
+    path += std::string(28, c) + "\\";
+  path += "deep.txt";
+  ASSERT_TRUE(extractInto(root, {path}).empty());
+  std::string relative = path;
+  std::replace(relative.begin(), relative.end(), '\\', '/');
+  EXPECT_GT(platform::utf8(root / relative).size(), 400u);
+  EXPECT_EQ(platform::MappedFile(root / relative).size(), ("content of " + path).size());
+}
+
+TEST(Folders, LinksAreNeverWalkedThroughAndRenamesDoNotReplaceUnlessAsked) {
+  testing_support::TempDir dir;
+  dir.write("real/file.txt", "real");
+  platform::Folder root;
+  ASSERT_EQ(platform::Folder::open(dir.path(), root), 0);
+  std::error_code ec;
+  fs::create_directory_symlink(dir.path() / "real", dir.path() / "linked", ec);
+  if (!ec) {  // a system or user that may make links
+    platform::Folder through;
+    EXPECT_EQ(root.openFolder("linked", false, through), ELOOP);
+    EXPECT_EQ(root.kindOf("linked"), platform::Kind::LinkedFolder);
+  }
+  dir.write("a.txt", "a");
+  dir.write("b.txt", "b");
+  EXPECT_EQ(root.rename("a.txt", "b.txt", false), EEXIST);
+  EXPECT_EQ(testing_support::slurp(dir.path() / "b.txt"), "b");
+  EXPECT_EQ(root.rename("a.txt", "b.txt", true), 0);
+  EXPECT_EQ(testing_support::slurp(dir.path() / "b.txt"), "a");
+  EXPECT_EQ(root.kindOf("a.txt"), platform::Kind::Missing);
+  platform::Folder notFolder;
+  EXPECT_EQ(root.openFolder("b.txt", true, notFolder), ENOTDIR);
+}
+
+TEST(MappedFiles, APageCutOffUnderTheMappingReadsAsZerosAndIsCounted) {
+  testing_support::TempDir dir;
+  const auto path = dir.write("big.bin", std::string(1 << 20, 'x'));
+  const platform::MappedFile file(path);
+  const platform::MappingWatch watch;
+  // Shortened under the mapping, as another program might (Windows refuses that while a
+  // view is open, so there a page can vanish only with its disk or network).
+  std::error_code refused;
+  fs::resize_file(path, 0, refused);
+  if (refused)
+    GTEST_SKIP() << "this system does not shorten a mapped file: " << refused.message();
+  std::size_t xs = 0;
+  for (auto byte : file.bytes())
+    xs += byte == 'x';
+  EXPECT_LT(xs, file.size());
+  EXPECT_TRUE(watch.changed());
+  EXPECT_THROW(watch.check("bank"), platform::MappingChanged);
+}
+
+TEST(Temporaries, EveryLiveTemporaryGoesWhenTheProcessIsInterrupted) {
+  testing_support::TempDir dir;
+  platform::Folder folder;
+  ASSERT_EQ(platform::Folder::open(dir.path(), folder), 0);
+  const std::string name = platform::temporaryName("entry.lua");
+  EXPECT_TRUE(platform::isTemporaryName(name));
+  platform::TemporaryFile guard(folder, name);
+  platform::File file;
+  ASSERT_EQ(folder.createFile(name, file), 0);
+  ASSERT_EQ(file.writeAt(0, testing_support::toBytes("half")), 0);
+  // What an interrupt does before the process ends: the file still open goes too.
+  platform::removeLiveTemporaries();
+  file.close();
+  EXPECT_EQ(folder.kindOf(name), platform::Kind::Missing);
+}
+
+}  // namespace

@@ -1,11 +1,12 @@
-// A recording Window for tests: keeps every control's text, the list items and their selection, the
-// log pane, the message boxes and the folder browser's titles. Dialogs return pre-set answers.
+// A recording Window for tests: keeps every control's text, the list items and their selection,
+// the log pane, the message boxes and the folder browser's titles. Dialogs return pre-set answers.
 #pragma once
 
 #include <deque>
 #include <functional>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,7 +18,12 @@ namespace testing_support {
 struct MessageRecord {
   app::Icon icon;
   std::string text;
+  bool operator==(const MessageRecord&) const = default;
 };
+using Messages = std::vector<MessageRecord>;
+inline void PrintTo(const MessageRecord& m, std::ostream* out) {
+  *out << "{icon " << static_cast<int>(m.icon) << ", \"" << m.text << "\"}";
+}
 
 class FakeWindow : public app::Window {
  public:
@@ -29,7 +35,6 @@ class FakeWindow : public app::Window {
     return it == texts.end() ? std::string() : it->second;
   }
   void repaint(std::string_view) override {}
-
   void clearList() override {
     items.clear();
     selected.clear();
@@ -86,7 +91,6 @@ class FakeWindow : public app::Window {
   struct ChooserCall {
     std::string title, filter, initialFolder;
   };
-
   std::map<std::string, std::string> texts;
   std::vector<std::string> items;
   std::set<int> selected;
@@ -94,15 +98,14 @@ class FakeWindow : public app::Window {
   bool busy = false;
   std::string log;
   bool caretEnd = false;
-  std::vector<MessageRecord> messages;
+  Messages messages;
   std::function<void()> onMessage;
-  std::vector<MessageRecord> questions;
+  Messages questions;
   std::vector<std::string> offeredAnswers;  // the buttons of the last question
   std::deque<std::size_t> answers;          // none left: the box is closed
   std::vector<ChooserCall> chooserCalls;
   std::deque<std::optional<std::string>> fileAnswers, folderAnswers;
-  std::vector<std::string> browseTitles;
-  std::vector<std::string> openedFolders;
+  std::vector<std::string> browseTitles, openedFolders;
   bool fileManagerWorks = true;
 
  private:

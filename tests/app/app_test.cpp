@@ -1,34 +1,22 @@
-// The conventions every command shares: traps show their exact message shape and restore the
-// pointer, and the chooser remembers the folder of the last chosen file. The "?" buttons show their
-// help text with the caret at the start and leave the log alone; the "Open Folder" buttons open the
-// right folder and say when they cannot. Start-up titles the window, makes the working folders
-// below the program folder (leaving existing ones and their files alone, passing over one it cannot
-// make), empties the files of Temp while keeping its sub-folders, and clears the status line and
-// the log pane. Form_Resize keeps the window at least 12000 x 8460 twips outside, keeps the option
-// column flush right, stacks list, status line and log pane under each other, and leaves a
-// minimized window alone.
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <functional>
-#include <map>
+// The conventions every command shares: the trap's message and restored pointer, the chooser's
+// remembered folder, the "?" buttons' help text and the "Open Folder" buttons. Start-up makes the
+// working folders, empties Temp's files and clears the window; Form_Resize keeps the window at
+// least 12000 x 8460 twips, the option column flush right, the panes stacked, a minimized one
+// alone.
 #include <stdexcept>
-#include <string>
 
 #include "app/commands/help_and_folders.h"
 #include "app/form_design.h"
 #include "app/layout.h"
 #include "app/shell.h"
+#include "support/checks.h"
 #include "support/command_harness.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using testing_support::FakeWindow;
-using testing_support::slurp;
-using testing_support::TempDir;
+using namespace testing_support;
 
-struct ShellFixture : ::testing::Test, testing_support::CommandHarness {};
+struct ShellFixture : ::testing::Test, CommandHarness {};
 
 TEST_F(ShellFixture, TrapsShowTheOperationMessageAnEmptyLineAndTheDescription) {
   const std::pair<std::function<void()>, const char*> rows[] = {
@@ -40,9 +28,9 @@ TEST_F(ShellFixture, TrapsShowTheOperationMessageAnEmptyLineAndTheDescription) {
     window.messages.clear();
     window.setBusy(true);
     EXPECT_FALSE(app::runTrapped(shell, "Extract error.", fail));
-    ASSERT_EQ(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0].icon, app::Icon::Exclamation);
-    EXPECT_EQ(window.messages[0].text, std::string("Extract error.\r\n\r\n") + description);
+    EXPECT_EQ(
+        window.messages,
+        (Messages{{app::Icon::Exclamation, std::string("Extract error.\r\n\r\n") + description}}));
     EXPECT_FALSE(window.busy) << "the trap restores the pointer";
   }
   EXPECT_TRUE(app::runTrapped(shell, "Extract error.", [] {}));
@@ -56,36 +44,31 @@ TEST_F(ShellFixture, ChooserOpensInTheRememberedFolderAndStoresTheNewOne) {
             "/data/games/x/ui.mpak");
   EXPECT_EQ(window.chooserCalls[0].initialFolder, "/opt/tarnwick");
   EXPECT_EQ(settings.values["Tarnwick/Preferences/OpenFilePath"], "/data/games/x");
-
   // The choosers share the folder; a cancel changes nothing.
   window.fileAnswers.push_back(std::nullopt);
   EXPECT_FALSE(app::ChooseInputFile(window, settings, state, "Select File [.fsb]", "*.fsb"));
   EXPECT_EQ(window.chooserCalls[1].initialFolder, "/data/games/x");
   EXPECT_EQ(settings.values["Tarnwick/Preferences/OpenFilePath"], "/data/games/x");
-
   // Drive roots, folders with blanks and "\" separators.
-  const std::pair<const char*, const char*> rows[] = {{"C:\\a.mpak", "C:"},
-                                                      {"D:\\x\\y\\b.fsb", "D:\\x\\y"},
-                                                      {"/a.mpak", "/"},
-                                                      {"/x/y z/c.mmod", "/x/y z"}};
-  for (const auto& [path, folder] : rows)
+  for (const auto& [path, folder] : {std::pair{"C:\\a.mpak", "C:"},
+                                     {"D:\\x\\y\\b.fsb", "D:\\x\\y"},
+                                     {"/a.mpak", "/"},
+                                     {"/x/y z/c.mmod", "/x/y z"}})
     EXPECT_EQ(app::rememberedFolderOf(path), folder) << path;
 }
 
+// Help texts replace the pane (caret at the start) and leave the log alone; the folder openers
+// open their folder or say which they could not.
 TEST_F(ShellFixture, HelpTextsReplaceThePaneAndFolderOpenersOpenTheirFolderOrSaySo) {
   home.write("packing_files.txt", "PACKING\r\nFeld \xFC\r\n");
-  state.logText = "the log\r\n";
-  window.log = "the log\r\n";
-
+  window.log = state.logText = "the log\r\n";
   app::butFilePackerQuestion_Click(context);
   EXPECT_EQ(window.log, "PACKING\r\nFeld \xC3\xBC\r\n");
   EXPECT_FALSE(window.caretEnd);
   app::butFileExtractorQuestion_Click(context);  // no such file: an empty pane
   EXPECT_EQ(window.log, "");
   EXPECT_EQ(state.logText, "the log\r\n");
-  EXPECT_TRUE(window.messages.empty());
 
-  // The folder openers open their folder or say which they could not.
   const std::string extracted = home.str() + "/ExtractedFiles";
   app::butOpenFolder_Click(context);  // no archive loaded
   session.archive.fileName = "ui.mpak";
@@ -94,22 +77,21 @@ TEST_F(ShellFixture, HelpTextsReplaceThePaneAndFolderOpenersOpenTheirFolderOrSay
   app::butOpenFolder_Click(context);
   app::butOpenNewMPAKsFolder_Click(context);
   app::butOpenSoundsFolder_Click(context);
-  EXPECT_EQ(window.openedFolders,
-            (std::vector<std::string>{extracted, extracted, extracted + "/ui.mpak",
-                                      home.str() + "/NewMPAKs", home.str() + "/Sounds"}));
-  EXPECT_TRUE(window.messages.empty());
-
+  EXPECT_EQ(window.openedFolders, (Strings{extracted, extracted, extracted + "/ui.mpak",
+                                           home.str() + "/NewMPAKs", home.str() + "/Sounds"}));
+  EXPECT_EQ(window.messages, Messages{});
   window.fileManagerWorks = false;
   app::butOpenSoundsFolder_Click(context);
-  ASSERT_EQ(window.messages.size(), 1u);
-  EXPECT_EQ(window.messages[0].icon, app::Icon::Information);
-  EXPECT_EQ(window.messages[0].text,
-            "No file manager could be started to open the folder " + home.str() + "/Sounds.");
+  EXPECT_EQ(
+      window.messages,
+      (Messages{{app::Icon::Information, "No file manager could be started to open the folder " +
+                                             home.str() + "/Sounds."}}));
 }
 
+// A folder that cannot be made is passed over; Temp's sub-folders and other folders' files stay.
 TEST(Startup, MakesTheWorkingFoldersEmptiesTempClearsTheWindowAndFindsTheProgramFolder) {
   TempDir home;
-  home.write("NewMPAKs", "not a folder");  // a folder that cannot be made is passed over
+  home.write("NewMPAKs", "not a folder");
   home.write("Temp/old.gz", "x");
   home.write("Temp/nested/keep.bin", "k");
   home.write("Library/ui.mpak.toc", "edited");
@@ -120,9 +102,8 @@ TEST(Startup, MakesTheWorkingFoldersEmptiesTempClearsTheWindowAndFindsTheProgram
   ASSERT_TRUE(app::Startup(window, state, home.str()));
   for (auto name : {"ExtractedFiles", "Temp", "Library", "Sounds"})
     EXPECT_TRUE(fs::is_directory(home.path() / name)) << name;
-  EXPECT_TRUE(window.messages.empty());
-  EXPECT_FALSE(fs::exists(home.path() / "Temp/old.gz"));
-  EXPECT_EQ(slurp(home.path() / "Temp/nested/keep.bin"), "k");
+  EXPECT_EQ(window.messages, Messages{});
+  EXPECT_EQ(contents(home.path() / "Temp"), (Files{{"nested/keep.bin", "k"}}));
   EXPECT_EQ(slurp(home.path() / "Library/ui.mpak.toc"), "edited");
   EXPECT_EQ(window.text("Form1"), "Tarnwick  ver-1 build-113");
   EXPECT_EQ(window.text("Text1"), "");
@@ -145,9 +126,9 @@ TEST(Startup, FailureBeforeTheFoldersEndsTheProgramWithTheCriticalMessage) {
   TempDir home;
   app::AppState state;
   EXPECT_FALSE(app::Startup(window, state, home.str()));
-  ASSERT_EQ(window.messages.size(), 1u);
-  EXPECT_EQ(window.messages[0].icon, app::Icon::Critical);
-  EXPECT_EQ(window.messages[0].text, "Initialization error.\r\n\r\nno title\r\n\r\nTerminating.");
+  EXPECT_EQ(window.messages,
+            (Messages{{app::Icon::Critical,
+                       "Initialization error.\r\n\r\nno title\r\n\r\nTerminating."}}));
   EXPECT_FALSE(fs::exists(home.path() / "Temp"));
 }
 
@@ -176,26 +157,9 @@ struct FakeLayout : app::LayoutPort {
   std::map<std::string, app::Rect> rects;
 };
 
-// The panes fill the window left of the option frame, top to bottom, without overlapping.
-void expectLaidOut(const FakeLayout& w) {
+TEST(Layout, PanesFillWindowsOfEverySizeTooSmallSnapsBackAndMinimizedIsLeftAlone) {
   auto right = [](const app::Rect& r) { return r.left + r.width; };
   auto bottom = [](const app::Rect& r) { return r.top + r.height; };
-  auto frame = w.rect("Frame1"), list = w.rect("List1"), text = w.rect("Text1"),
-       log = w.rect("RichTextBox1");
-  EXPECT_LT(right(frame), w.clientW + 1);
-  EXPECT_GT(right(frame), w.clientW - 240);
-  for (const auto& pane : {list, text, log}) {
-    EXPECT_LE(right(pane), frame.left);
-    EXPECT_GT(pane.width, 0);
-  }
-  EXPECT_GT(text.top, bottom(list));
-  EXPECT_GT(log.top, bottom(text));
-  EXPECT_LT(bottom(log), w.clientH);
-  EXPECT_GT(bottom(log), w.clientH - 240);
-  EXPECT_LE(right(w.rect("Label2")), right(list));
-}
-
-TEST(Layout, PanesFillWindowsOfEverySizeTooSmallSnapsBackAndMinimizedIsLeftAlone) {
   // Client size, then the outer size after the layout.
   const double rows[][4] = {{12870, 7950, 12990, 8460},   {20000, 15000, 20120, 15510},
                             {14000, 30000, 14120, 30510}, {5000, 3000, 12000, 8460},
@@ -206,7 +170,20 @@ TEST(Layout, PanesFillWindowsOfEverySizeTooSmallSnapsBackAndMinimizedIsLeftAlone
     app::Form_Resize(window);
     EXPECT_DOUBLE_EQ(window.outerWidth(), outerW);
     EXPECT_DOUBLE_EQ(window.outerHeight(), outerH);
-    expectLaidOut(window);
+    // The panes fill the window left of the option frame, top to bottom, without overlapping.
+    const auto frame = window.rect("Frame1"), list = window.rect("List1"),
+               text = window.rect("Text1"), log = window.rect("RichTextBox1");
+    EXPECT_LT(right(frame), window.clientW + 1);
+    EXPECT_GT(right(frame), window.clientW - 240);
+    for (const auto& pane : {list, text, log}) {
+      EXPECT_LE(right(pane), frame.left);
+      EXPECT_GT(pane.width, 0);
+    }
+    EXPECT_GT(text.top, bottom(list));
+    EXPECT_GT(log.top, bottom(text));
+    EXPECT_LT(bottom(log), window.clientH);
+    EXPECT_GT(bottom(log), window.clientH - 240);
+    EXPECT_LE(right(window.rect("Label2")), right(list));
   }
   FakeLayout minimized(5000, 3000);  // is left alone
   minimized.state = app::WindowState::Minimized;

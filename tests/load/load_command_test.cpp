@@ -1,23 +1,18 @@
-// Opening an archive: the exact log pane, list items, labels and library table the window shows;
-// the 10001-entry limit; the longest item and an edited library table kept across loads; and
-// failures ending in the trap with nothing listed and no table written.
+// Opening an archive: the exact log pane, list items, labels and library table; the 10001-entry
+// limit; the longest item and an edited table kept across loads; failures ending in the trap with
+// nothing listed and no table written.
 #include "app/commands/load.h"
-
-#include <gtest/gtest.h>
-
-#include <filesystem>
 
 #include "mpak/library_toc.h"
 #include "support/archive_builder.h"
+#include "support/checks.h"
 #include "support/command_harness.h"
-
-namespace fs = std::filesystem;
-using testing_support::buildArchiveBytes;
-using testing_support::RawEntry;
 
 namespace {
 
-struct LoadFixture : ::testing::Test, testing_support::CommandHarness {
+using namespace testing_support;
+
+struct LoadFixture : ::testing::Test, CommandHarness {
   fs::path archive(const std::string& name, const std::string& bytes) {
     return home.write("in/" + name, bytes);
   }
@@ -26,15 +21,14 @@ struct LoadFixture : ::testing::Test, testing_support::CommandHarness {
     app::butSelectMPAKfile_Click(context);
   }
   std::string library(const std::string& name) {
-    return testing_support::slurp(home.path() / "Library" / (name + ".toc"));
+    return slurp(home.path() / "Library" / (name + ".toc"));
   }
   // The trap's message names `mention`; nothing is listed, loaded or written for `name`.
   void expectFailed(const std::string& name, const std::string& mention) {
     ASSERT_EQ(window.messages.size(), 1u);
     EXPECT_EQ(window.messages[0].icon, app::Icon::Exclamation);
-    const auto& text = window.messages[0].text;
-    EXPECT_TRUE(text.starts_with("ProcessLibrary error.\r\n\r\n")) << text;
-    EXPECT_NE(text.find(mention), std::string::npos) << text;
+    EXPECT_TRUE(window.messages[0].text.starts_with("ProcessLibrary error.\r\n\r\n"));
+    EXPECT_HAS(window.messages[0].text, mention);
     EXPECT_TRUE(window.items.empty());
     EXPECT_EQ(window.text("Label5"), "");
     EXPECT_EQ(window.text("Label2"), "0 Items");
@@ -54,7 +48,7 @@ std::vector<RawEntry> numberedEntries(int count) {
 
 TEST_F(LoadFixture, PositionLinesItemsLabelsStocLinesAndTableAndACancelledChooserKeepsThem) {
   open(archive("empty.mpak", buildArchiveBytes({})));
-  EXPECT_TRUE(window.messages.empty());
+  EXPECT_EQ(window.messages, Messages{});
   EXPECT_EQ(window.log, "TOC = x10, 0 entries\r\nSTOC = x14, 0 entries\r\nRAWD = x18\r\n\r\n");
   EXPECT_EQ(state.logText, window.log);
   EXPECT_EQ(window.text("Label2"), "0 Items");
@@ -66,11 +60,10 @@ TEST_F(LoadFixture, PositionLinesItemsLabelsStocLinesAndTableAndACancelledChoose
                 .unpackedSize = 0x200,
                 .flag = 1};
   entries[1].path = "caf\xE9.txt";
-  entries[7].inStoc = true;
+  entries[7].inStoc = entries[42].inStoc = true;
   entries[42].copies = 2;
-  entries[42].inStoc = true;
   open(archive("ui.mpak", buildArchiveBytes(entries, {{.tocIndex = 1234, .path = "far.fsb"}})));
-  ASSERT_TRUE(window.messages.empty()) << window.messages[0].text;
+  ASSERT_EQ(window.messages, Messages{});
   ASSERT_EQ(window.items.size(), 43u);
   EXPECT_TRUE(window.items[0].ends_with(" 000000D4 00000200 01 1 0 data\\maps\\m01.bin"));
   EXPECT_TRUE(window.items[7].ends_with(" 00000001 00000001 00 1 1 f7"));
@@ -80,7 +73,7 @@ TEST_F(LoadFixture, PositionLinesItemsLabelsStocLinesAndTableAndACancelledChoose
   EXPECT_TRUE(window.log.ends_with("\r\n\r\nSTOC Data:\r\n007 f7\r\n042 f42\r\n1234 far.fsb\r\n"))
       << window.log;
   EXPECT_TRUE(window.caretEnd);
-  auto table = library("ui.mpak");
+  const auto table = library("ui.mpak");
   EXPECT_TRUE(table.starts_with(mpak::libraryTocText({}) +
                                 "\r\n01 1 0 data\\maps\\m01.bin\r\n00 1 0 caf\xE9.txt\r\n"));
   EXPECT_TRUE(table.ends_with("\r\n00 2 1 f42"));
@@ -110,36 +103,34 @@ TEST_F(LoadFixture, AnEditedLibraryTableAndTheLongestItemAreKeptAcrossLoads) {
 
 TEST_F(LoadFixture, TenThousandAndOneEntriesOrStocIndicesLoadOneMoreFails) {
   open(archive("full.mpak", buildArchiveBytes(numberedEntries(10001))));
-  ASSERT_TRUE(window.messages.empty());
+  ASSERT_EQ(window.messages, Messages{});
   EXPECT_EQ(window.text("Label2"), "10001 Items");
-
   open(archive("over.mpak", buildArchiveBytes(numberedEntries(10002))));
   expectFailed("over.mpak", "\r\n\r\nSubscript out of range");
   EXPECT_TRUE(window.log.starts_with("TOC = x10, 10002 entries\r\n"))
       << "the pane keeps what was shown";
-
   open(archive("stoc.mpak", buildArchiveBytes({{.path = "a", .stored = "1"}},
                                               {{.tocIndex = 10001, .path = "a"}})));
   expectFailed("stoc.mpak", "\r\n\r\nSubscript out of range");
 }
 
+// A cut header fails before the pane shows the positions, a bad record after; each failure
+// clears the archive loaded before.
 TEST_F(LoadFixture, DamagedArchivesEndInTheTrapWithNothingListed) {
   const std::vector<RawEntry> two = {{.path = "a/b.txt", .stored = "hello"},
                                      {.path = "c.dds", .stored = "abc"}};
-  const auto good = buildArchiveBytes(two);
-  const auto countsTooLarge = buildArchiveBytes(two, {}, {.entryCount = 500});
-  // A cut header fails before the pane shows the positions, a bad record after.
-  const std::pair<std::string, const char*> rows[] = {{"MPAK\x04", "header"},
-                                                      {countsTooLarge, "TOC record 2 at offset"}};
+  const std::pair<std::string, const char*> rows[] = {
+      {"MPAK\x04", "header"},
+      {buildArchiveBytes(two, {}, {.entryCount = 500}), "TOC record 2 at offset"},
+      {"", "missing.mpak"}};  // no such file
   for (const auto& [bytes, mention] : rows) {
     SCOPED_TRACE(mention);
-    open(archive("good.mpak", good));  // so the failure visibly clears it
+    open(archive("good.mpak", buildArchiveBytes(two)));
     ASSERT_EQ(window.items.size(), 2u);
-    open(archive("bad.mpak", bytes));
-    expectFailed("bad.mpak", mention);
+    const bool missing = bytes.empty();
+    open(missing ? home.path() / "in/missing.mpak" : archive("bad.mpak", bytes));
+    expectFailed(missing ? "missing.mpak" : "bad.mpak", mention);
   }
-  open(home.path() / "in/missing.mpak");
-  expectFailed("missing.mpak", "missing.mpak");
 }
 
 // A file of another kind is named as such before anything else is said, and the archive
@@ -152,13 +143,13 @@ TEST_F(LoadFixture, AFileThatIsNoArchiveIsRefusedAndTheLoadedArchiveStays) {
                    "notes.zip is not an MPAK archive: it starts with 50 4B 03 04 14 00 00 00 "
                    "(\"PK......\")"},
         std::tuple{"empty.mpak", std::string(),
-                   "empty.mpak is not an MPAK archive: the file is "
-                   "empty"}}) {
+                   "empty.mpak is not an MPAK archive: the file is empty"}}) {
     SCOPED_TRACE(name);
     const auto log = window.log;
     open(archive(name, bytes));
-    ASSERT_EQ(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0].text, std::string("ProcessLibrary error.\r\n\r\n") + start);
+    EXPECT_EQ(
+        window.messages,
+        (Messages{{app::Icon::Exclamation, std::string("ProcessLibrary error.\r\n\r\n") + start}}));
     window.messages.clear();
     EXPECT_EQ(window.log, log + start + "\r\n");
     EXPECT_EQ(window.items, items);
@@ -179,10 +170,9 @@ TEST_F(LoadFixture, EntriesPastTheEndOfTheFileAreWarnedAboutAfterTheLoadLog) {
   const auto good = buildArchiveBytes(three);
   open(archive("good.mpak", good));
   EXPECT_EQ(window.log.find("Warning"), std::string::npos);
-
   const auto cut = good.substr(0, good.size() - 4);
   open(archive("cut.mpak", cut));
-  ASSERT_TRUE(window.messages.empty());
+  ASSERT_EQ(window.messages, Messages{});
   EXPECT_EQ(window.items.size(), 3u);
   EXPECT_TRUE(
       window.log.ends_with("STOC Data:\r\n002 c.txt\r\nWarning: 2 entries point past the "
@@ -192,14 +182,11 @@ TEST_F(LoadFixture, EntriesPastTheEndOfTheFileAreWarnedAboutAfterTheLoadLog) {
                            "them will fail.\r\n"))
       << window.log;
   EXPECT_EQ(state.logText, window.log);
-
   auto far = three;
   far[0].dataOffsets = std::vector<std::uint32_t>{0x7FFFFFF0};
   far[2].inStoc = false;
   open(archive("far.mpak", buildArchiveBytes(far)));
-  EXPECT_NE(window.log.find("\r\n\r\nWarning: 1 entry points past the end of the file ("),
-            std::string::npos)
-      << window.log;
+  EXPECT_HAS(window.log, "\r\n\r\nWarning: 1 entry points past the end of the file (");
   EXPECT_TRUE(window.log.ends_with("extracting it will fail.\r\n")) << window.log;
 }
 

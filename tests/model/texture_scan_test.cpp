@@ -1,21 +1,14 @@
-// Property: the model report lists every ".tga" name that follows a NUL, once, in order
-// of first appearance, with the exact lines the window shows; the scan always ends.
-#include <gtest/gtest.h>
-
-#include <filesystem>
-
-#include "app/commands/model.h"
+// The model report lists every ".tga" name that follows a NUL, once, in order of first
+// appearance, with the exact lines the window shows; the scan always ends.
 #include "model/texture_scan.h"
+#include "app/commands/model.h"
 #include "support/archive_builder.h"
+#include "support/checks.h"
 #include "support/command_harness.h"
 
 namespace {
 
-using testing_support::toBytes;
-
-std::vector<std::string> listed(const std::string& bytes) {
-  return model::listTextures(model::findTextureNames(toBytes(bytes)));
-}
+using namespace testing_support;
 
 std::string nul(const std::string& name) {
   return std::string(1, '\0') + name;
@@ -23,10 +16,7 @@ std::string nul(const std::string& name) {
 
 TEST(TextureScan, NamesFollowANulAndAreListedOnceWithTheirCase) {
   const std::string beforeBoundary = std::string(1019, 'x') + nul("boundary.tga");
-  struct Row {
-    std::string bytes;
-    std::vector<std::string> names;
-  } rows[] = {
+  const std::pair<std::string, Strings> rows[] = {
       {"", {}},
       {nul("hull.tga") + nul("deck.tga") + nul("hull.tga"), {"hull.tga", "deck.tga"}},
       {nul("Hull.TGA") + nul("hull.tga"), {"Hull.TGA", "hull.tga"}},
@@ -38,33 +28,32 @@ TEST(TextureScan, NamesFollowANulAndAreListedOnceWithTheirCase) {
       {nul("a.tga") + "b.tga" + nul("c.tga"), {"a.tga", "c.tga"}},  // none between
       {nul("x.tg") + nul("y.tgx") + nul(".TgA"), {".TgA"}},
   };
-  for (const auto& row : rows)
-    EXPECT_EQ(listed(row.bytes), row.names) << testing::PrintToString(row.bytes.substr(0, 40));
+  for (const auto& [bytes, names] : rows)
+    EXPECT_EQ(model::listTextures(model::findTextureNames(toBytes(bytes))), names)
+        << testing::PrintToString(bytes.substr(0, 40));
   auto finds = model::findTextureNames(toBytes(beforeBoundary));
   ASSERT_EQ(finds.size(), 1u);
   EXPECT_EQ(finds[0].dotOffset, 1028u);
 }
 
 TEST(ModelCommand, ReportsTheNamesOfTheChosenModel) {
-  testing_support::CommandHarness h;
+  CommandHarness h;
   const auto model = h.home.write(
       "models/ship.mmod", "HDR" + nul("hull.tga") + "\x05" + nul("deck.tga") + nul("hull.tga"));
   h.window.fileAnswers.push_back(model.string());
   app::butGetModelGraphics_Click(h.context);
   EXPECT_EQ(h.window.chooserCalls.at(0).title, "Select File [.mmod]");
   EXPECT_EQ(h.window.chooserCalls.at(0).filter, ".mmod type files (*.mmod)|*.mmod");
-  EXPECT_EQ(h.window.log,
-            "GRAPHICS FOR MODEL: ship.mmod\r\n\r\nhull.tga\r\ndeck.tga\r\n\r\nOperation "
-            "complete.\r\n");
+  EXPECT_EQ(h.window.log, crlf({"GRAPHICS FOR MODEL: ship.mmod", "", "hull.tga", "deck.tga", "",
+                                "Operation complete."}));
   EXPECT_EQ(h.window.text("Text1"), "");
   EXPECT_FALSE(h.window.busy);
-
   h.session.modelPath = h.home.str() + "/models/gone.mmod";
   app::GetModelGraphics(h.context);
   EXPECT_TRUE(h.window.log.starts_with("GRAPHICS FOR MODEL: gone.mmod\r\n\r\nCould not read "))
       << h.window.log;
   EXPECT_TRUE(h.window.log.ends_with("\r\n\r\nOperation complete.\r\n"));
-  EXPECT_TRUE(h.window.messages.empty());
+  EXPECT_EQ(h.window.messages, Messages{});
 }
 
 }  // namespace

@@ -1,25 +1,19 @@
-// Property: the writer lays out the format's worked values, refuses what the format cannot hold,
-// and a failed write keeps the previous file and leaves no temporary; the reader finds every record
-// of hand-laid bytes by the layout alone, and refuses damaged input with a FormatError naming the
-// record and offset. Library tables are read by the game's rules; Windows-1252 paths survive the
-// trip to UTF-8 and back byte for byte.
-#include <gtest/gtest.h>
-
+// The writer lays out the format's worked values, refuses what the format cannot hold, and a
+// failed write keeps the previous file; the reader finds every record of hand-laid bytes by the
+// layout alone and refuses damage naming record and offset. Library tables are read by the game's
+// rules; Windows-1252 paths survive the trip to UTF-8 and back byte for byte.
 #include "mpak/archive.h"
 #include "mpak/archive_writer.h"
 #include "mpak/library_toc.h"
 #include "support/archive_builder.h"
-#include "support/failing_sink.h"
+#include "support/checks.h"
+#include "support/doubles.h"
 #include "support/temp_dir.h"
-#include "support/thrown.h"
 #include "util/cp1252.h"
 
 namespace {
 
-using testing_support::RawEntry;
-using testing_support::thrown;
-using testing_support::toBytes;
-using testing_support::toString;
+using namespace testing_support;
 
 TEST(ArchiveFormat, WorkedBytesAndPathsOfUpTo255Bytes) {
   EXPECT_EQ(toString(mpak::buildArchive({})),
@@ -32,7 +26,6 @@ TEST(ArchiveFormat, WorkedBytesAndPathsOfUpTo255Bytes) {
                         "\x12\0\x0A\0\0\0\x0A\0\0\0\0\x07"
                         "a/b.txt\0\x01\0\x04\0\0\0STOCRAWD0123456789",
                         64));
-
   // A path of 255 bytes is written and read back, one of 256 refused before any byte.
   const std::string path = "dir/" + std::string(251, 'p');
   auto index =
@@ -41,32 +34,31 @@ TEST(ArchiveFormat, WorkedBytesAndPathsOfUpTo255Bytes) {
   EXPECT_EQ(index.entries[0].path, "dir\\" + std::string(251, 'p'));
   ASSERT_EQ(index.stoc.size(), 1u);
   EXPECT_EQ(index.stoc[0].path, path);
-
   mpak::MemorySink sink;
   const std::string tooLong(256, 'q');
   EXPECT_EQ(thrown<mpak::FormatError>([&] {
-              mpak::ArchiveWriter writer(sink, {{"ok", 1, false}, {tooLong, 1, false}});
+              mpak::ArchiveWriter(sink, {{"ok", 1, false}, {tooLong, 1, false}});
             }),
             "entry 1 (" + tooLong + "): the path is 256 bytes long, more than 255");
   EXPECT_EQ(sink.position(), 0u);
 }
 
+// Budgets that fail in the header, the TOC, the data and the final rewrite of the TOC; the
+// last one is enough.
 TEST(FileSink, AFailedWriteKeepsThePreviousFileAndLeavesNoTemporary) {
   const std::vector<mpak::BuiltEntry> entries = {
       {"a/b.txt", toBytes("hello"), 5, false, 2, true},
       {"c.bin", std::vector<std::uint8_t>(300, 0x5A), 1000, true, 1, false},
       {"empty", {}, 0, false, 0, true}};
   const std::string archive = toString(mpak::buildArchive(entries));
-  // Budgets that fail in the header, the TOC, the data and the final rewrite of the TOC;
-  // the last one is enough.
   for (std::uint64_t budget : {0, 40, 200, static_cast<int>(archive.size()), 1 << 20}) {
     SCOPED_TRACE(budget);
     const bool written = budget == 1 << 20;
-    testing_support::TempDir dir;
+    TempDir dir;
     const auto target = dir.write("old.mpak", "the previous archive");
     try {
       mpak::FileSink file(target);
-      testing_support::FailingSink sink(file, budget);
+      FailingSink sink(file, budget);
       std::vector<mpak::WriterEntry> layout;
       for (const auto& e : entries)
         layout.push_back({e.path, e.copies, e.inStoc});
@@ -76,11 +68,11 @@ TEST(FileSink, AFailedWriteKeepsThePreviousFileAndLeavesNoTemporary) {
       writer.finish();
       file.commit();
       EXPECT_TRUE(written);
-    } catch (const testing_support::SinkFull&) {
+    } catch (const SinkFull&) {
       EXPECT_FALSE(written);
     }
-    EXPECT_EQ(testing_support::slurp(target), written ? archive : "the previous archive");
-    EXPECT_EQ(testing_support::filesBelow(dir.path()), std::vector<std::string>{"old.mpak"});
+    EXPECT_EQ(slurp(target), written ? archive : "the previous archive");
+    EXPECT_EQ(filesBelow(dir.path()), Strings{"old.mpak"});
   }
 }
 
@@ -92,7 +84,7 @@ TEST(ArchiveReader, HandLaidOddArchiveLoadsWithTheLaidOutValuesAndDataRangesAreJ
       {.path = "d", .stored = "22", .flag = 255, .copies = 5, .terminator = 'Z'},
       {.path = "", .stored = "q"},
   };
-  auto built = testing_support::buildArchive(
+  auto built = buildArchive(
       entries, {{65535, "far", 999}},
       {.fileTag = "KAPM", .tocTag = "toc!", .stocTag = "stoc", .rawdTag = std::string(4, '\0')});
   auto index = mpak::readArchiveIndex(toBytes(built.bytes));
@@ -118,7 +110,7 @@ TEST(ArchiveReader, HandLaidOddArchiveLoadsWithTheLaidOutValuesAndDataRangesAreJ
   EXPECT_EQ(index.entries[1].stocRecord, 0);
 
   // A file ending with "RAWD" and the last entry's 8 bytes: offsets 4 to 11 are data.
-  index = mpak::readArchiveIndex(toBytes(testing_support::buildArchiveBytes(
+  index = mpak::readArchiveIndex(toBytes(buildArchiveBytes(
       {{.path = "out", .copies = 2, .storedSizeField = 2, .dataOffsets = {{4, 11}}},
        {.path = "in", .copies = 2, .storedSizeField = 4, .dataOffsets = {{8, 4}}},
        {.path = "z", .stored = "12345678"}})));
@@ -127,13 +119,12 @@ TEST(ArchiveReader, HandLaidOddArchiveLoadsWithTheLaidOutValuesAndDataRangesAreJ
 }
 
 TEST(DamagedArchive, IsRefusedNamingWhatAndWhere) {
-  struct Row {
+  const struct {
     std::string message;
     std::vector<RawEntry> entries;
-    testing_support::RawHeader header = {};
+    RawHeader header = {};
     std::size_t cutTo = std::string::npos;
-  };
-  const Row rows[] = {
+  } rows[] = {
       {"header: the file is 15 bytes long, shorter than the 16-byte header", {}, {}, 15},
       {"header: TOC block size 4294967295 at offset 0x4 puts the STOC block past the end of the "
        "file (28 bytes)",
@@ -155,21 +146,19 @@ TEST(DamagedArchive, IsRefusedNamingWhatAndWhere) {
        "file (72 bytes)",
        {{.path = "ok", .stored = "1"}, {.path = "big", .copies = 1000, .dataOffsets = {{4}}}}},
   };
-  for (const Row& row : rows) {
-    std::string bytes = testing_support::buildArchiveBytes(row.entries, {}, row.header);
-    EXPECT_EQ(thrown<mpak::FormatError>(
-                  [&] { mpak::readArchiveIndex(toBytes(bytes.substr(0, row.cutTo))); }),
+  for (const auto& row : rows) {
+    const auto bytes = buildArchiveBytes(row.entries, {}, row.header).substr(0, row.cutTo);
+    EXPECT_EQ(thrown<mpak::FormatError>([&] { mpak::readArchiveIndex(toBytes(bytes)); }),
               row.message);
   }
 }
 
 TEST(LibraryTable, FindsTheRightLine) {
-  struct Row {
+  const struct {
     std::string table, path;
     int line;            // 0: no line matches
     std::string fields;  // "f1|f2|f3|path" of the match
-  };
-  const Row rows[] = {
+  } rows[] = {
       {"--c\r\n\r\n01 2 1 Data\\File.BIN", "data\\file.bin", 3, "01|2|1|Data\\File.BIN"},
       {"00 1 0 \xC9t\xC9", "\xE9T\xE9", 1, "00|1|0|\xC9t\xC9"},
       {"   --note 1 1 x\r\n00 1 0 --note 1 1 x", "--note 1 1 x", 2, "00|1|0|--note 1 1 x"},
@@ -180,57 +169,50 @@ TEST(LibraryTable, FindsTheRightLine) {
       {"01 1 a\\b.txt", "a\\b.txt", 0, ""},
       {"00 1 0 a\r00 2 0 b", "a\r00 2 0 b", 1, "00|1|0|a\r00 2 0 b"},
   };
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.table);
     auto table = mpak::LibraryTable::parse(row.table);
     const mpak::TocLine* line = table.find(row.path);
     ASSERT_EQ(line != nullptr, row.line != 0);
     if (line) {
-      EXPECT_EQ(line->lineNumber, row.line);
-      EXPECT_EQ(
-          line->compressField + "|" + line->copiesField + "|" + line->stocField + "|" + line->path,
-          row.fields);
+      EXPECT_EQ(std::to_string(line->lineNumber) + " " + line->compressField + "|" +
+                    line->copiesField + "|" + line->stocField + "|" + line->path,
+                std::to_string(row.line) + " " + row.fields);
     }
   }
 }
 
-template <typename Read>
-std::string outcome(Read read) {
-  try {
-    return std::to_string(read());
-  } catch (const mpak::FormatError& e) {
-    return e.what();
-  }
-}
-
 TEST(LibraryTable, ValidatesTheFieldsAsThePackNeedsThem) {
-  auto badCopies = [](const std::string& line, const std::string& field) {
+  auto bad = [](const std::string& line, const std::string& field) {
     return "library table line 2 (\"" + line + "\"): copies \"" + field +
            "\" is not a whole number from 0 to 32767";
   };
-  struct Row {
-    std::string line;
-    bool compress;
-    std::string copies, inStoc;  // the value, or the error
+  // The line, then "compress|copies|stoc", each field's value or error.
+  const std::pair<std::string, std::string> rows[] = {
+      {"00 3 1 a\\b.dat", "0|3|1"},
+      {"01 32767 0 a", "1|32767|0"},
+      {"01 32768 0 a", "1|" + bad("01 32768 0 a", "32768") + "|0"},
+      {"00 -1 0 a", "0|" + bad("00 -1 0 a", "-1") + "|0"},
+      {"01  0 a b", "1|" + bad("01  0 a b", "") + "|0"},
+      {"00 1 255 a", "0|1|0"},
+      {"00 1 256 a",
+       "0|1|library table line 2 (\"00 1 256 a\"): STOC field \"256\" is not a whole number from "
+       "0 to 255"}};
+  const auto outcome = [](auto read) {
+    try {
+      return std::to_string(read());
+    } catch (const mpak::FormatError& e) {
+      return std::string(e.what());
+    }
   };
-  const Row rows[] = {
-      {"00 3 1 a\\b.dat", false, "3", "1"},
-      {"01 32767 0 a", true, "32767", "0"},
-      {"01 32768 0 a", true, badCopies("01 32768 0 a", "32768"), "0"},
-      {"00 -1 0 a", false, badCopies("00 -1 0 a", "-1"), "0"},
-      {"01  0 a b", true, badCopies("01  0 a b", ""), "0"},
-      {"00 1 255 a", false, "1", "0"},
-      {"00 1 256 a", false, "1",
-       "library table line 2 (\"00 1 256 a\"): STOC field \"256\" is not a whole number from 0 "
-       "to 255"}};
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.line);
-    auto table = mpak::LibraryTable::parse("--c\r\n" + row.line);
-    ASSERT_EQ(table.lines().size(), 1u);
+  for (const auto& [text, fields] : rows) {
+    auto table = mpak::LibraryTable::parse("--c\r\n" + text);
+    ASSERT_EQ(table.lines().size(), 1u) << text;
     const mpak::TocLine& line = table.lines()[0];
-    EXPECT_EQ(line.compress(), row.compress);
-    EXPECT_EQ(outcome([&] { return line.copies(); }), row.copies);
-    EXPECT_EQ(outcome([&] { return line.inStoc(); }), row.inStoc);
+    EXPECT_EQ(std::to_string(line.compress()) + "|" + outcome([&] { return line.copies(); }) + "|" +
+                  outcome([&] { return line.inStoc(); }),
+              fields)
+        << text;
   }
 }
 

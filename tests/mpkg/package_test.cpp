@@ -1,19 +1,19 @@
-// Property: a package unpacks to the file it was made from, byte for byte; a damaged one
-// ends in a message naming what is wrong, with no mpkg.dat left to be taken for a result.
-#include <gtest/gtest.h>
+// A package unpacks to the file it was made from, byte for byte; a damaged one ends in a
+// message naming what is wrong, with no mpkg.dat left to be taken for a result.
 #include <zlib.h>
 
 #include <algorithm>
 
 #include "app/commands/mpkg.h"
 #include "mpkg/package.h"
-#include "support/cancel_after.h"
+#include "support/archive_builder.h"
+#include "support/checks.h"
 #include "support/command_harness.h"
-#include "support/thrown.h"
+#include "support/doubles.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace testing_support;
 
 // What the game's packages hold: zlib's compress output, header and checksum kept.
 std::string packageOf(const std::string& content) {
@@ -26,65 +26,59 @@ std::string packageOf(const std::string& content) {
   return out;
 }
 
+// Read and inflated in pieces of any size, down to one byte, the output is the same.
 TEST(Package, UnpacksToTheFileItWasMadeFromAndRefusesDamage) {
-  testing_support::TempDir dir;
+  TempDir dir;
   std::string content;
   for (int i = 0; i < 300000; ++i)
     content += static_cast<char>("mpkg data "[i % 10] + (i % 7 == 0 ? i % 50 : 0));
   const std::string package = packageOf(content);
-  const auto good = dir.write("good.mpkg", package);
-  EXPECT_EQ(mpkg::unpackPackage(good, dir.path() / "out.dat"), content.size());
-  EXPECT_EQ(testing_support::slurp(dir.path() / "out.dat"), content);
-
-  const std::pair<std::string, std::string> damaged[] = {
-      {package.substr(0, package.size() / 2), "before the end of its DEFLATE stream"},
-      {"xx\xFF\xFF\xFF\xFF garbage", "not valid DEFLATE data at offset 0x3 (invalid block type)"},
-      {"x", "the package is 1 byte long, too short"}};
-  for (const auto& [bytes, message] : damaged) {
+  const auto out = dir.path() / "out.dat";
+  EXPECT_EQ(mpkg::unpackPackage(dir.write("good.mpkg", package), out), content.size());
+  EXPECT_EQ(slurp(out), content);
+  for (const auto& [bytes, message] :
+       {std::pair<std::string, std::string>{package.substr(0, package.size() / 2),
+                                            "before the end of its DEFLATE stream"},
+        {"xx\xFF\xFF\xFF\xFF garbage", "not valid DEFLATE data at offset 0x3 (invalid block type)"},
+        {"x", "the package is 1 byte long, too short"}}) {
     const auto path = dir.write("bad.mpkg", bytes);
-    EXPECT_PRED_FORMAT2(testing::IsSubstring, message,
-                        testing_support::thrown<mpkg::PackageError>(
-                            [&] { mpkg::unpackPackage(path, dir.path() / "out.dat"); }));
-    EXPECT_EQ(testing_support::slurp(dir.path() / "out.dat"), content) << "replaced";
+    EXPECT_HAS(thrown<mpkg::PackageError>([&] { mpkg::unpackPackage(path, out); }), message);
+    EXPECT_EQ(slurp(out), content) << "replaced";
   }
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
-
-  // Read and inflated in pieces of any size, down to one byte, the output is the same.
+  EXPECT_EQ(filesBelow(dir.path()), (Strings{"bad.mpkg", "good.mpkg", "out.dat"}));
   for (const std::size_t piece : {std::size_t{1}, std::size_t{7}, std::size_t{4096}}) {
-    mpak::MemorySink out;
+    mpak::MemorySink sink;
     auto read = [&](std::uint64_t offset, std::span<std::uint8_t> buffer) {
       const std::size_t n = std::min<std::size_t>(buffer.size(), package.size() - offset);
       std::copy_n(package.begin() + static_cast<std::ptrdiff_t>(offset), n, buffer.begin());
       return n;
     };
-    mpkg::inflateBody(read, package.size(), "p", out, util::Progress::none(), piece);
-    EXPECT_EQ(std::string(out.bytes().begin(), out.bytes().end()), content) << piece;
+    mpkg::inflateBody(read, package.size(), "p", sink, util::Progress::none(), piece);
+    EXPECT_EQ(toString(sink.bytes()), content) << piece;
   }
 }
 
 // Asked to stop, unpacking ends before the next piece: no output and no temporary file.
 TEST(Package, ACancelStopsBeforeTheNextPieceAndLeavesNothing) {
-  testing_support::TempDir dir;
+  TempDir dir;
   std::string noise(3 << 20, '\0');
   std::uint32_t x = 1;
   for (auto& c : noise)
     c = static_cast<char>((x = x * 1103515245 + 12345) >> 24);
   const auto path = dir.write("big.mpkg", packageOf(noise));
   dir.write("out.dat", "earlier");
-  testing_support::CancelAfter progress(1);
+  CancelAfter progress(1);
   const auto size = fs::file_size(path);
   EXPECT_EQ(
-      testing_support::thrown<util::Cancelled>(
-          [&] { mpkg::unpackPackage(path, dir.path() / "out.dat", progress); }),
+      thrown<util::Cancelled>([&] { mpkg::unpackPackage(path, dir.path() / "out.dat", progress); }),
       "cancelled after " + std::to_string(2 + mpkg::kChunkBytes) + " of " + std::to_string(size));
   EXPECT_EQ(progress.total, size);
   EXPECT_EQ(progress.dones, std::vector<std::uint64_t>{2 + mpkg::kChunkBytes});
-  EXPECT_EQ(testing_support::slurp(dir.path() / "out.dat"), "earlier");
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+  EXPECT_EQ(contents(dir.path()), (Files{{"big.mpkg", slurp(path)}, {"out.dat", "earlier"}}));
 }
 
 TEST(PackageCommand, ResetsTheViewAndReportsTheResultOrTheFault) {
-  testing_support::CommandHarness h;
+  CommandHarness h;
   h.session.archive.fileName = "ui.mpak";
   h.window.setText("Label5", "ui.mpak");
   h.window.addItems({"an item"});
@@ -93,7 +87,7 @@ TEST(PackageCommand, ResetsTheViewAndReportsTheResultOrTheFault) {
   h.window.fileAnswers.push_back(good.string());
   app::butDecompressMPKG_Click(h.context);
   const auto dat = h.home.path() / "Temp" / "mpkg.dat";
-  EXPECT_EQ(testing_support::slurp(dat), "unpacked bytes");
+  EXPECT_EQ(slurp(dat), "unpacked bytes");
   EXPECT_EQ(h.window.chooserCalls.at(0).title, "Select File [.mpkg]");
   EXPECT_EQ(h.window.chooserCalls.at(0).filter, ".mpkg type files (*.mpkg)|*.mpkg");
   EXPECT_EQ(h.window.log, "earlier\r\nUnzipping: " + good.string() + "\r\n14 bytes written to " +

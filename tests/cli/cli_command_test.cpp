@@ -1,37 +1,28 @@
-// Property: the tarnwick-cli verbs print and write what they promise, pick entries by pattern,
-// replace a file only when told, name what went wrong and where, and end with 0 (done), 1
-// (warnings), 2 (failed) or 7 (usage). Run in process with string streams, in a fresh current
-// folder. Damaged at random (bytes flipped, cut short, a length field spliced with another value),
-// the sample archive, the sample sound bank and a model never crash or hang list, verify, extract,
-// sounds or textures; nothing is written outside the chosen folder, and every failure says why.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <filesystem>
-#include <random>
+// The tarnwick-cli verbs, run in process in a fresh current folder: what they print and write,
+// entries picked by pattern, files replaced only when told, failures named with where, exit codes
+// 0 (done), 1 (warnings), 2 (failed), 7 (usage). Damaged at random, the sample archive, sound bank
+// and a model never crash or hang a verb, nothing lands outside the folder, every failure says why.
 #include <sstream>
-#include <tuple>
 
 #include "../fsb/bank_bytes.h"
 #include "cli/cli.h"
 #include "extract/entry_glob.h"
 #include "sample_bank.h"
 #include "support/archive_builder.h"
+#include "support/checks.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using testing::IsSubstring;
-using testing_support::buildArchiveBytes;
-using testing_support::compressed;
-using testing_support::RawEntry;
-using testing_support::slurp;
-using testing_support::stored;
+using namespace testing_support;
 
 struct CliResult {
   int code;
   std::string out, err;
+  bool operator==(const CliResult&) const = default;
+  friend std::ostream& operator<<(std::ostream& os, const CliResult& r) {
+    return os << "exit " << r.code << "\nout: " << r.out << "\nerr: " << r.err;
+  }
 };
 
 CliResult runArgs(const std::vector<std::string>& args) {
@@ -61,7 +52,7 @@ class Cli : public ::testing::Test {
     return runArgs(args);
   }
   const fs::path previous = fs::current_path();
-  testing_support::TempDir dir;
+  TempDir dir;
 };
 
 TEST_F(Cli, EndsWithItsExitCodeAndSaysWhatAndWhere) {
@@ -113,8 +104,7 @@ TEST_F(Cli, EndsWithItsExitCodeAndSaysWhatAndWhere) {
   for (const auto& row : rows) {
     auto r = run(row.args);
     EXPECT_EQ(r.code, row.code) << row.args << "\n" << r.err;
-    EXPECT_PRED_FORMAT2(IsSubstring, row.text, row.file.empty() ? r.out + r.err : slurp(row.file))
-        << row.args;
+    EXPECT_HAS(row.file.empty() ? r.out + r.err : slurp(row.file), row.text) << row.args;
     EXPECT_TRUE(row.code != 2 || r.out.empty()) << row.args << "\n" << r.out;
   }
   EXPECT_EQ(run("pack tree -o new.mpak --level 13").code, 7);  // and writes nothing
@@ -130,20 +120,19 @@ TEST_F(Cli, ListPrintsTheWindowsItemsEveryFieldAsJsonAndWarnsOfDamageThatSparesT
                 {{.path = "data/maps/m01.bin", .stored = "abcdef", .flag = 1, .inStoc = true},
                  {.path = "caf\xE9.txt", .stored = "xy", .copies = 2},
                  {.path = "none", .copies = 0}}));
-  auto r = run("list game.mpak");
-  EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out,
-            "00000089 0000008E 00000006 00000006 01 1 1 data\\maps\\m01.bin\n"
-            "0000008F 00000090 00000002 00000002 00 2 0 caf\xC3\xA9.txt\n"
-            "00000085 00000084 00000000 00000000 00 0 0 none\n");
+  EXPECT_EQ(run("list game.mpak"),
+            (CliResult{0,
+                       "00000089 0000008E 00000006 00000006 01 1 1 data\\maps\\m01.bin\n"
+                       "0000008F 00000090 00000002 00000002 00 2 0 caf\xC3\xA9.txt\n"
+                       "00000085 00000084 00000000 00000000 00 0 0 none\n",
+                       ""}));
 
   // Records of 34 and 27 bytes, a 17-byte STOC record: STOC at 81, RAWD at 102.
   dir.write("j.mpak",
             buildArchiveBytes(
                 {{.path = "dir/a\"b.txt", .stored = "0123456789", .copies = 2, .inStoc = true},
                  {.path = "tab\there", .stored = "z", .flag = 1}}));
-  r = run("list --json j.mpak");
+  auto r = run("list --json j.mpak");
   ASSERT_EQ(r.code, 0) << r.err;
   for (const char* field :
        {R"("entryCount": 2)", R"("stocCount": 1)", R"("tocBlockSize": 65)", R"("stocPosition": 81)",
@@ -151,7 +140,7 @@ TEST_F(Cli, ListPrintsTheWindowsItemsEveryFieldAsJsonAndWarnsOfDamageThatSparesT
         R"("path": "tab\there")", R"("dataOffsets": [4, 14], "dataPositions": [106, 116])",
         R"("inStoc": true, "stocRecord": 0)", R"("inStoc": false, "stocRecord": null)",
         R"("compressedFlag": 1)", R"("tocIndex": 0)"})
-    EXPECT_PRED_FORMAT2(IsSubstring, field, r.out);
+    EXPECT_HAS(r.out, field);
   EXPECT_EQ(r.out.find('\t'), std::string::npos);
 
   std::string bytes =
@@ -160,10 +149,9 @@ TEST_F(Cli, ListPrintsTheWindowsItemsEveryFieldAsJsonAndWarnsOfDamageThatSparesT
   dir.write("w.mpak", bytes.substr(0, bytes.size() - 2));
   r = run("list w.mpak");
   EXPECT_EQ(r.code, 1);
-  EXPECT_PRED_FORMAT2(
-      IsSubstring, "w.mpak: warning: TOC record 1 at offset 0x28 (b): copy 1 (4 bytes at offset 0x",
-      r.err);
-  EXPECT_PRED_FORMAT2(IsSubstring, "w.mpak: warning: STOC record 0", r.err);
+  EXPECT_HAS(r.err,
+             "w.mpak: warning: TOC record 1 at offset 0x28 (b): copy 1 (4 bytes at offset 0x");
+  EXPECT_HAS(r.err, "w.mpak: warning: STOC record 0");
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2);
 }
 
@@ -171,20 +159,18 @@ TEST_F(Cli, PackPacksAsTheTableSaysAndReportsWhatTheFolderAndTheTableSayToEachOt
   dir.write("tree/a.txt", "alpha");
   dir.write("tree/sub/b.bin", "beta");
   dir.write("t.toc", "00 2 0 sub\\b.bin\r\n01 1 0 gone.txt");
-
   auto r = run("pack tree -o new.mpak --toc t.toc");
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, "Packed 2 entries (1 compressed, 1 in the STOC) into new.mpak (" +
-                       std::to_string(fs::file_size("new.mpak")) +
-                       " bytes)\n"
-                       "Table lines that name no file: 1\n  01 1 0 gone.txt\n"
-                       "Files no table line names (packed compressed, 1 copy, in the STOC): 1\n"
-                       "  a.txt\n");
-
+  EXPECT_EQ(r, (CliResult{0,
+                          "Packed 2 entries (1 compressed, 1 in the STOC) into new.mpak (" +
+                              std::to_string(fs::file_size("new.mpak")) +
+                              " bytes)\nTable lines that name no file: 1\n  01 1 0 gone.txt\n"
+                              "Files no table line names (packed compressed, 1 copy, in the "
+                              "STOC): 1\n  a.txt\n",
+                          ""}));
   r = run("pack tree -o new.mpak --force --level 0");
   EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_PRED_FORMAT2(IsSubstring, "no library table given (--toc)", r.err);
-  EXPECT_PRED_FORMAT2(IsSubstring, "Packed 2 entries (2 compressed, 2 in the STOC)", r.out);
+  EXPECT_HAS(r.err, "no library table given (--toc)");
+  EXPECT_HAS(r.out, "Packed 2 entries (2 compressed, 2 in the STOC)");
 }
 
 TEST_F(Cli, ExtractReplacesExistingFilesOnlyWithOverwrite) {
@@ -193,11 +179,9 @@ TEST_F(Cli, ExtractReplacesExistingFilesOnlyWithOverwrite) {
   auto r = run("extract archives/ui.mpak -o out");
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(r.out, "Extracted 3 of 4 entries (1 skipped) to out\n");
-  EXPECT_PRED_FORMAT2(IsSubstring, "skipped out/readme.txt: the file exists", r.err);
+  EXPECT_HAS(r.err, "skipped out/readme.txt: the file exists");
   EXPECT_EQ(slurp("out/readme.txt"), "mine");
-  r = run("extract archives/ui.mpak -o out --overwrite --quiet");
-  EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out + r.err, "");
+  EXPECT_EQ(run("extract archives/ui.mpak -o out --overwrite --quiet"), (CliResult{0, "", ""}));
   EXPECT_EQ(slurp("out/readme.txt"), "read me");
   EXPECT_EQ(slurp("out/unrelated.txt"), "stays");
 }
@@ -216,27 +200,22 @@ TEST(EntryGlob, MatchesWholePathsWithEitherSeparatorAndCaseIgnored) {
     EXPECT_FALSE(glob(c)) << c;
 }
 
+// Letter case, separators and, for bare names, folders are ignored.
 TEST_F(Cli, TexturesMarksEachTexturePresentOrMissing) {
-  // Letter case, separators and, for bare names, folders are ignored.
   const std::string z(1, '\0');
   dir.write("ship.mmod",
             z + "textures\\Hull.tga" + z + "deck.TGA" + z + "sail.tga" + z + "textures\\Hull.tga");
   dir.write("t.mpak",
             buildArchiveBytes({stored("TEXTURES/hull.tga", "h"), stored("ships/deck.tga", "d")}));
-  auto r = run("textures ship.mmod");
-  EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, "textures\\Hull.tga\ndeck.TGA\nsail.tga\n");
-
-  r = run("textures ship.mmod --archive t.mpak");
-  EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.out,
-            "present  textures\\Hull.tga\n"
-            "present  deck.TGA  (ships\\deck.tga)\n"
-            "missing  sail.tga\n");
-  EXPECT_EQ(r.err, "tarnwick-cli: t.mpak lacks 1 of the 3 textures\n");
-
-  EXPECT_PRED_FORMAT2(IsSubstring, R"({"name": "sail.tga", "entry": null})",
-                      run("textures ship.mmod --archive t.mpak --json").out);
+  EXPECT_EQ(run("textures ship.mmod"),
+            (CliResult{0, "textures\\Hull.tga\ndeck.TGA\nsail.tga\n", ""}));
+  EXPECT_EQ(run("textures ship.mmod --archive t.mpak"),
+            (CliResult{1,
+                       "present  textures\\Hull.tga\npresent  deck.TGA  (ships\\deck.tga)\n"
+                       "missing  sail.tga\n",
+                       "tarnwick-cli: t.mpak lacks 1 of the 3 textures\n"}));
+  EXPECT_HAS(run("textures ship.mmod --archive t.mpak --json").out,
+             R"({"name": "sail.tga", "entry": null})");
 }
 
 TEST_F(Cli, DamagedEntriesFailResizedOnesWarnAndVerifyTellsBadFromDoubtful) {
@@ -256,7 +235,7 @@ TEST_F(Cli, DamagedEntriesFailResizedOnesWarnAndVerifyTellsBadFromDoubtful) {
   for (const char* text :
        {"entry 2 'bad.bin'", "not valid DEFLATE data", "entry 7 '../up.txt'", "\"..\" segment",
         "warning: entry 3 'size.bin' (TOC record at 0x", "inflates to 7 bytes, the table says 99"})
-    EXPECT_PRED_FORMAT2(IsSubstring, text, r.err);
+    EXPECT_HAS(r.err, text);
   r = run("verify bad.mpak");
   EXPECT_EQ(r.code, 1) << r.err;
   for (const char* text :
@@ -265,7 +244,7 @@ TEST_F(Cli, DamagedEntriesFailResizedOnesWarnAndVerifyTellsBadFromDoubtful) {
         "unpacked size (5 bytes) is not its stored size (3 bytes)", "'size.bin' (TOC record at 0x",
         ": warning: the data inflates to 7 bytes, the table says 99\n",
         ": warning: 4 stored bytes follow the end of the DEFLATE data\n"})
-    EXPECT_PRED_FORMAT2(IsSubstring, text, r.out);
+    EXPECT_HAS(r.out, text);
   EXPECT_TRUE(r.out.ends_with("bad.mpak: 8 entries checked, 5 bad, 2 warnings\n")) << r.out;
 }
 
@@ -280,15 +259,14 @@ TEST_F(Cli, SoundsListsConvertsAndRefusesBanks) {
   EXPECT_EQ(r.code, 0);
   for (const char* text :
        {"    0  hit", "PCM16       2  22050           1    0.000            4", "    1  -"})
-    EXPECT_PRED_FORMAT2(IsSubstring, text, r.out);
-  EXPECT_PRED_FORMAT2(IsSubstring, "\"encoding\": \"XMA\"", run("sounds b.fsb --json").out);
+    EXPECT_HAS(r.out, text);
+  EXPECT_HAS(run("sounds b.fsb --json").out, "\"encoding\": \"XMA\"");
   EXPECT_EQ(run("sounds b.fsb -o out").code, 0);
-  EXPECT_EQ(testing_support::filesBelow("out"), (std::vector<std::string>{"b_1.xma", "hit.wav"}));
-
+  EXPECT_EQ(filesBelow("out"), (Strings{"b_1.xma", "hit.wav"}));
   dir.write("cut.fsb", slurp("b.fsb").substr(0, 120));
   r = run("sounds cut.fsb");
   EXPECT_EQ(r.code, 2);
-  EXPECT_PRED_FORMAT2(IsSubstring, "cut.fsb: the bank is truncated", r.err);
+  EXPECT_HAS(r.err, "cut.fsb: the bank is truncated");
 }
 
 TEST_F(Cli, RoundTripAndDiffSayWhatWouldBeLostAndWhatChanged) {
@@ -306,21 +284,20 @@ TEST_F(Cli, RoundTripAndDiffSayWhatWouldBeLostAndWhatChanged) {
       {"roundtrip twice.mpak", 1, "twice.mpak has 2 entries, its repack 1"}};
   for (const auto& [args, code, text] : rows) {
     auto r = run(args);
-    EXPECT_EQ(r.code, code) << args << "\n" << r.out << r.err;
-    EXPECT_PRED_FORMAT2(IsSubstring, text, r.out) << args;
+    EXPECT_EQ(r.code, code) << r;
+    EXPECT_HAS(r.out, text) << args;
   }
-
   ASSERT_EQ(run("extract archives/ui.mpak -o tree").code, 0);
   EXPECT_EQ(run("diff archives/ui.mpak tree").out,
             "0 changed (0 added, 0 removed, 0 modified), 4 unchanged\n");
   dir.write("tree/textures/font.dds", "edited");
   dir.write("tree/extra.txt", "new");
   fs::remove(dir.path() / "tree/readme.txt");
-  auto changed = run("diff archives/ui.mpak tree");
-  EXPECT_EQ(changed.code, 1);
-  EXPECT_EQ(changed.out,
-            "modified  textures/font.dds\nadded     extra.txt\nremoved   readme.txt\n"
-            "3 changed (1 added, 1 removed, 1 modified), 2 unchanged\n");
+  EXPECT_EQ(run("diff archives/ui.mpak tree"),
+            (CliResult{1,
+                       "modified  textures/font.dds\nadded     extra.txt\nremoved   readme.txt\n"
+                       "3 changed (1 added, 1 removed, 1 modified), 2 unchanged\n",
+                       ""}));
   EXPECT_EQ(run("diff archives/ui.mpak tree --json").out,
             "{\"added\": [\"extra.txt\"], \"removed\": [\"readme.txt\"], \"modified\": "
             "[\"textures/font.dds\"], \"unreadable\": [], \"unchanged\": 2}\n");
@@ -328,18 +305,18 @@ TEST_F(Cli, RoundTripAndDiffSayWhatWouldBeLostAndWhatChanged) {
 
 constexpr int kDamagesPerFile = 2000;
 
-std::string damaged(const std::string& good, std::mt19937& random) {
-  std::string bytes = good;
+// Bytes flipped, cut short, or a 16- or 32-bit field spliced with an extreme or random value.
+std::string damaged(std::string bytes, std::mt19937& random) {
   const auto at = [&](std::size_t size) { return size ? random() % size : 0; };
   switch (random() % 3) {
-    case 0:  // flipped bytes
+    case 0:
       for (int i = 0, n = 1 + static_cast<int>(random() % 8); i < n && !bytes.empty(); ++i)
         bytes[at(bytes.size())] ^= static_cast<char>(1 + random() % 255);
       break;
-    case 1:  // cut short
+    case 1:
       bytes.resize(at(bytes.size()));
       break;
-    default: {  // a 16- or 32-bit field spliced with an extreme or random value
+    default: {
       const std::uint32_t values[] = {
           0, 1, 0x7FFF, 0xFFFF, 0x7FFFFFFF, 0xFFFFFFFF, static_cast<std::uint32_t>(random())};
       const std::uint32_t value = values[random() % 7];
@@ -359,7 +336,7 @@ TEST_F(Cli, DamagedInputsNeverCrashHangOrWriteOutsideTheFolderAndEveryFailureSay
   std::string model = "MMOD";
   for (const char* name : {"skin.tga", "eyes.tga", "skin.tga", "a\\b\\c.tga"})
     model += std::string(40, '\x01') + '\0' + name;
-  const std::pair<std::string, std::vector<std::vector<std::string>>> inputs[] = {
+  const std::pair<std::string, std::vector<Strings>> inputs[] = {
       {slurp(TARNWICK_SAMPLE_ARCHIVE),
        {{"list", "in"}, {"verify", "in"}, {"extract", "in", "-o", "out", "-q"}}},
       {std::string(bank.begin(), bank.end()), {{"sounds", "in"}, {"sounds", "in", "-o", "out"}}},
@@ -380,8 +357,7 @@ TEST_F(Cli, DamagedInputsNeverCrashHangOrWriteOutsideTheFolderAndEveryFailureSay
         ASSERT_TRUE(code != 1 || !(err + out).empty()) << args[0];
       }
       fs::remove_all("out");  // and nothing else but what was there
-      ASSERT_EQ(testing_support::filesBelow("."),
-                (std::vector<std::string>{"archives/ui.mpak", "in", "sample"}));
+      ASSERT_EQ(filesBelow("."), (Strings{"archives/ui.mpak", "in", "sample"}));
       ASSERT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 3);
     }
   }

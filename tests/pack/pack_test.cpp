@@ -1,19 +1,11 @@
-// Property: packing an extracted folder with its own library table gives back the archive's entries
-// (order, paths, flags, copies, STOC membership, contents); the first table line that names a file
-// decides how it is packed; the folder walk packs every depth and nothing that is not the user's
-// file; and a failed pack leaves the previous archive and no temporary file. The format's limits
-// hold at their edges: 65535 entries (the 16-bit count) are written and read back; one more, or
-// more than 32767 where counts are taken as signed, is refused before anything is written. Data at
-// offsets past 2 GiB and up to the 4 GiB the offsets reach reads and extracts correctly (a sparse
-// file); a pack whose stored data would pass 4 GiB stops with a message at once. The window's pack
-// commands give the exact log lines and message boxes, write the archive to NewMPAKs, and leave the
-// previous archive alone when the pack fails.
-#include <fcntl.h>
-#include <gtest/gtest.h>
-#include <unistd.h>
+// Packing an extracted folder with its own library table gives back the archive's entries; the
+// first table line that names a file decides how it is packed; the folder walk packs every depth
+// and nothing that is not the user's file; a failed pack leaves the previous archive and no
+// temporary. The format's limits hold at their edges (65535 entries, 32767 where counts are
+// signed, data offsets up to 4 GiB). The window's pack commands: exact log lines and boxes.
+#include <sys/stat.h>
 
-#include <filesystem>
-#include <map>
+#include <fstream>
 
 #include "app/commands/pack.h"
 #include "extract/compare.h"
@@ -24,22 +16,13 @@
 #include "platform/mapped_file.h"
 #include "platform/temporary.h"
 #include "support/archive_builder.h"
-#include "support/cancel_after.h"
+#include "support/checks.h"
 #include "support/command_harness.h"
-#include "support/failing_sink.h"
-#include "support/temp_dir.h"
-#include "support/thrown.h"
+#include "support/doubles.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using testing_support::compressed;
-using testing_support::contents;
-using testing_support::crlf;
-using testing_support::slurp;
-using testing_support::stored;
-using testing_support::thrown;
-using testing_support::toBytes;
+using namespace testing_support;
 
 // Extracts every entry of `bytes` into `folder`; returns the archive's library table.
 std::string unpack(std::span<const std::uint8_t> bytes, const fs::path& folder) {
@@ -56,11 +39,12 @@ pack::Plan planFor(const fs::path& root, const std::string& table,
   return pack::makePlan(pack::scanFolder(root), &parsed, options);
 }
 
+// The same order, paths, flags, copies, STOC membership and contents, whatever the threads.
 TEST(PackRoundTrip, AnExtractedArchivePacksBackToTheSameEntries) {
   std::string noise(70000, '\0');
   for (std::size_t i = 0; i < noise.size(); ++i)
     noise[i] = static_cast<char>(i * 7919 % 251);
-  std::vector<testing_support::RawEntry> entries = {
+  std::vector<RawEntry> entries = {
       compressed("z/last first.txt", "spaces in the name"),
       compressed("textures/menu/back+front.dds", noise),
       stored("caf\xE9/\xC4rger.lua", "Windows-1252 letters"),
@@ -71,30 +55,26 @@ TEST(PackRoundTrip, AnExtractedArchivePacksBackToTheSameEntries) {
   entries[1].copies = 3;
   entries[2].copies = 2;
   entries[4].copies = 0;
-  testing_support::TempDir dir;
-  const auto table =
-      unpack(toBytes(testing_support::buildArchiveBytes(entries)), dir.path() / "tree");
-  const auto plan = planFor(dir.path() / "tree", table);
+  TempDir dir;
+  const auto tree = dir.path() / "tree";
+  const auto table = unpack(toBytes(buildArchiveBytes(entries)), tree);
+  const auto plan = planFor(tree, table);
   EXPECT_TRUE(plan.unusedLines.empty());
   EXPECT_TRUE(plan.unnamedFiles.empty());
-
-  std::vector<std::string> archives;
+  std::string archives[2];
   for (unsigned threads : {1u, 2u}) {
-    pack::PackOptions options;
-    options.threads = threads;
-    options.maxInFlightBytes = 1;  // one file at a time ahead of the writer
-    auto target = dir.path() / ("new" + std::to_string(threads) + ".mpak");
-    pack::packArchive(dir.path() / "tree", plan, target, options);
-    archives.push_back(slurp(target));
+    const auto target = dir.path() / ("new" + std::to_string(threads) + ".mpak");
+    // maxInFlightBytes 1: one file at a time ahead of the writer.
+    pack::packArchive(tree, plan, target, {.threads = threads, .maxInFlightBytes = 1});
+    archives[threads - 1] = slurp(target);
   }
-  // The same order, paths, flags, copies and STOC membership, and the same contents.
   EXPECT_EQ(unpack(toBytes(archives[0]), dir.path() / "back"), table);
-  EXPECT_EQ(contents(dir.path() / "back"), contents(dir.path() / "tree"));
+  EXPECT_EQ(contents(dir.path() / "back"), contents(tree));
   EXPECT_EQ(archives[0], archives[1]) << "the thread count changed the bytes";
 }
 
 TEST(PackPlan, TheFirstLineThatNamesAFileDecides) {
-  testing_support::TempDir dir;
+  TempDir dir;
   for (const char* f : {"Data/Table.bin", "fx/wave.bin", "one.bin", "new.txt", "m+n.txt"})
     dir.write(std::string("tree/") + f, "x");
   const std::string table =
@@ -118,33 +98,28 @@ TEST(PackPlan, TheFirstLineThatNamesAFileDecides) {
       got += e.path + " " + std::to_string(e.compress) + " " + std::to_string(e.copies) + " " +
              std::to_string(e.inStoc) + "|";
     EXPECT_EQ(got, decisions);
-    EXPECT_EQ(plan.unusedLines,
-              (std::vector<std::string>{"01 9 0 DATA\\TABLE.BIN", "01 1 0 removed\\file.dds"}));
-    EXPECT_EQ(plan.unnamedFiles, std::vector<std::string>{"new.txt"});
+    EXPECT_EQ(plan.unusedLines, (Strings{"01 9 0 DATA\\TABLE.BIN", "01 1 0 removed\\file.dds"}));
+    EXPECT_EQ(plan.unnamedFiles, Strings{"new.txt"});
   }
-}
-
-TEST(PackPlan, ANameThatCannotBecomeAnEntryPathStopsThePlanNamingIt) {
-  const std::pair<std::string, std::string> names[] = {
-      {std::string(120, 'd') + "/" + std::string(140, 'f'), "the path is 261 bytes long"},
-      {"\xE6\x97\xA5.txt", "the name has characters an archive path cannot hold"}};
-  for (const auto& [name, message] : names) {
-    testing_support::TempDir dir;
-    dir.write("tree/" + name, "a");
-    EXPECT_PRED_FORMAT2(testing::IsSubstring, message,
-                        thrown<pack::PackError>([&] { planFor(dir.path() / "tree", ""); }));
+  // A name that cannot become an entry path stops the plan, naming it.
+  for (const auto& [name, message] :
+       {std::pair<std::string, std::string>{std::string(120, 'd') + "/" + std::string(140, 'f'),
+                                            "the path is 261 bytes long"},
+        {"\xE6\x97\xA5.txt", "the name has characters an archive path cannot hold"}}) {
+    TempDir bad;
+    bad.write("tree/" + name, "a");
+    EXPECT_HAS(thrown<pack::PackError>([&] { planFor(bad.path() / "tree", ""); }), message);
   }
 }
 
 TEST(PackFolder, LinksSpecialFilesAndTemporariesAreReportedNotPacked) {
-  testing_support::TempDir dir, outside;
+  TempDir dir, outside;
   dir.write("tree/real.txt", "mine");
   dir.write("tree/sub/" + platform::temporaryName("x.dds"), "half-written");
   outside.write("secret/key.txt", "not yours");
   fs::create_symlink(outside.path() / "secret", dir.path() / "tree/linked");
   fs::create_symlink(outside.path() / "secret/key.txt", dir.path() / "tree/key.txt");
   ASSERT_EQ(::mkfifo((dir.path() / "tree/pipe").c_str(), 0600), 0);
-
   auto scan = pack::scanFolder(dir.path() / "tree");
   ASSERT_EQ(scan.files.size(), 1u);
   EXPECT_EQ(scan.files[0].relative, "real.txt");
@@ -158,34 +133,30 @@ TEST(PackFolder, LinksSpecialFilesAndTemporariesAreReportedNotPacked) {
                          {"sub/", "a temporary file left by an interrupted run"}}));
 }
 
+// A disk that fills up half way, a file gone between the walk and the read, a cancel after
+// three entries: each leaves the previous archive and nothing else.
 TEST(PackAtomicity, AFailedPackLeavesThePreviousArchiveAndNoTemporaryFile) {
-  testing_support::TempDir dir;
+  TempDir dir;
   for (int i = 0; i < 20; ++i)
     dir.write("tree/f" + std::to_string(i) + ".bin", std::string(5000, 'a' + i));
   const auto target = dir.write("out/old.mpak", "the previous archive");
-  const auto plan = planFor(dir.path() / "tree", "");
-
-  // A disk that fills up half way.
-  EXPECT_THROW(pack::packArchive(dir.path() / "tree", plan, target, {}, {},
-                                 [](mpak::Sink& file) {
-                                   return std::make_unique<testing_support::FailingSink>(file, 700);
-                                 }),
-               testing_support::SinkFull);
-  // A file that went away between the walk and the read.
-  fs::remove(dir.path() / "tree/f7.bin");
-  EXPECT_EQ(
-      thrown<pack::PackError>([&] { pack::packArchive(dir.path() / "tree", plan, target, {}); }),
-      "cannot read f7.bin: No such file or directory");
-  // Asked to stop after three entries: nothing is written over the previous archive.
+  const auto tree = dir.path() / "tree";
+  const auto plan = planFor(tree, "");
+  EXPECT_THROW(
+      pack::packArchive(tree, plan, target, {}, {},
+                        [](mpak::Sink& file) { return std::make_unique<FailingSink>(file, 700); }),
+      SinkFull);
+  fs::remove(tree / "f7.bin");
+  EXPECT_EQ(thrown<pack::PackError>([&] { pack::packArchive(tree, plan, target, {}); }),
+            "cannot read f7.bin: No such file or directory");
   dir.write("tree/f7.bin", "back");
-  testing_support::CancelAfter progress(3);
-  EXPECT_EQ(thrown<util::Cancelled>([&] {
-              pack::packArchive(dir.path() / "tree", plan, target, {}, {}, {}, {}, progress);
-            }),
+  CancelAfter progress(3);
+  EXPECT_EQ(thrown<util::Cancelled>(
+                [&] { pack::packArchive(tree, plan, target, {}, {}, {}, {}, progress); }),
             "cancelled after 3 of 20");
-  EXPECT_EQ(progress.names, (std::vector<std::string>{"f0.bin", "f1.bin", "f10.bin"}));
+  EXPECT_EQ(progress.names, (Strings{"f0.bin", "f1.bin", "f10.bin"}));
+  EXPECT_EQ(filesBelow(dir.path() / "out"), Strings{"old.mpak"});
   EXPECT_EQ(slurp(target), "the previous archive");
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "out"), fs::directory_iterator()), 1);
 }
 
 std::vector<mpak::WriterEntry> manyEntries(std::size_t count) {
@@ -217,38 +188,34 @@ TEST(FormatLimits, SixtyFiveThousandFiveHundredThirtyFiveEntriesAndNotOneMore) {
   pack::FolderScan scan;
   for (std::size_t i = 0; i < 65536; ++i)
     scan.files.push_back({"f" + std::to_string(i), 1});
-  pack::PackOptions options;
-  options.maxEntries = mpak::kFormatMaxEntries;
-  EXPECT_PRED_FORMAT2(testing::IsSubstring,
-                      "holds 65536 files; an archive holds at most 65535 entries",
-                      thrown([&] { pack::makePlan(scan, nullptr, options); }));
+  EXPECT_HAS(
+      thrown([&] { pack::makePlan(scan, nullptr, {.maxEntries = mpak::kFormatMaxEntries}); }),
+      "holds 65536 files; an archive holds at most 65535 entries");
 }
 
 TEST(FormatLimits, DataPastTwoGibibytesReadsAndPastFourIsRefused) {
-  testing_support::TempDir dir;
-  // Two entries whose data lies at 2.25 GiB and at the last offset below 4 GiB.
+  TempDir dir;
+  // Two entries whose data lies at 2.25 GiB and at the last offset below 4 GiB (a sparse file).
   const std::uint32_t far[] = {0x90000000u, 0xFFFFFFF0u};
   const std::string data[] = {"beyond two gibibytes", "just below four"};
-  const auto built = testing_support::buildArchive(
-      {{.path = "a.txt", .stored = data[0], .dataOffsets = std::vector{far[0]}},
-       {.path = "b.txt", .stored = data[1], .dataOffsets = std::vector{far[1]}}});
+  const auto built =
+      buildArchive({{.path = "a.txt", .stored = data[0], .dataOffsets = {{far[0]}}},
+                    {.path = "b.txt", .stored = data[1], .dataOffsets = {{far[1]}}}});
   const auto path = dir.write("huge.mpak", built.bytes);
   {
-    const int fd = ::open(path.c_str(), O_WRONLY);
-    ASSERT_GE(fd, 0);
+    std::fstream out(path, std::ios::in | std::ios::out | std::ios::binary);
     for (int i = 0; i < 2; ++i)
-      ASSERT_EQ(::pwrite(fd, data[i].data(), data[i].size(),
-                         static_cast<off_t>(built.rawdPosition + far[i])),
-                static_cast<ssize_t>(data[i].size()));
-    ::close(fd);
+      out.seekp(static_cast<std::streamoff>(built.rawdPosition + far[i])) << data[i];
+    ASSERT_TRUE(out.flush());
   }
   const platform::MappedFile file(path);
   const auto index = mpak::readArchiveIndex(file.bytes());
   EXPECT_EQ(extract::verifyArchive(file.bytes(), index).badEntries, 0u);
   fs::create_directory(dir.path() / "out");
-  const auto summary =
-      extract::extractEntries(file.bytes(), index, extract::everyEntry(index), dir.path() / "out");
-  EXPECT_EQ(summary.written, 2u);
+  EXPECT_EQ(
+      extract::extractEntries(file.bytes(), index, extract::everyEntry(index), dir.path() / "out")
+          .written,
+      2u);
   EXPECT_EQ(slurp(dir.path() / "out/a.txt"), data[0]);
   EXPECT_EQ(slurp(dir.path() / "out/b.txt"), data[1]);
 
@@ -258,29 +225,31 @@ TEST(FormatLimits, DataPastTwoGibibytesReadsAndPastFourIsRefused) {
     scan.files.push_back({name, std::uint64_t{3} << 29});
   const auto table = mpak::LibraryTable::parse(
       "--\r\n\r\n00 1 0 w.bin\r\n00 1 0 x.bin\r\n00 1 0 y.bin\r\n00 1 0 z.bin");
-  EXPECT_PRED_FORMAT2(testing::IsSubstring, "an archive's data offsets reach 4 GiB",
-                      thrown([&] { pack::makePlan(scan, &table, {}); }));
+  EXPECT_HAS(thrown([&] { pack::makePlan(scan, &table, {}); }),
+             "an archive's data offsets reach 4 GiB");
 }
 
-struct PackFixture : ::testing::Test, testing_support::CommandHarness {
+struct PackFixture : ::testing::Test, CommandHarness {
   void choose(const std::string& folder) {
     window.folderAnswers.push_back(folder);
     app::butSelectMPAKFolder_Click(context);
   }
+  void pack() { app::butPackMPAK_Click(context); }
 };
 
-TEST_F(PackFixture, PacksTheChosenFolderAsTheTableSaysWithTheExactLog) {
+// The folder chosen is the folder packed, also outside ExtractedFiles (it used to pack
+// ExtractedFiles/<its name> instead); its name still picks the table and the archive.
+TEST_F(PackFixture, PacksTheChosenFolderWhereverItLiesAsTheTableSaysWithTheExactLog) {
   home.write("ExtractedFiles/ui.mpak/b.txt", "bee");
   home.write("ExtractedFiles/ui.mpak/sub/a.dds", "texture");
   home.write("ExtractedFiles/ui.mpak/new.lua", "print()");
   home.write("Library/ui.mpak.toc",
              "--c\r\n\r\n00 2 0 sub\\a.dds\r\n01 1 1 b.txt\r\n01 1 0 old.bin");
   choose(home.str() + "/ExtractedFiles/ui.mpak/");
-  EXPECT_EQ(window.browseTitles,
-            std::vector<std::string>{"Select .mpak folder from \\ExtractedFiles"});
+  EXPECT_EQ(window.browseTitles, Strings{"Select .mpak folder from \\ExtractedFiles"});
   EXPECT_EQ(window.text("Label13"), "ui.mpak");
-  app::butPackMPAK_Click(context);
-  EXPECT_TRUE(window.messages.empty()) << window.messages[0].text;
+  pack();
+  EXPECT_EQ(window.messages, Messages{});
   EXPECT_EQ(window.log,
             crlf({"Zipping 1: b.txt.3.1.1.cmp", "Zipping 2: new.lua.7.1.1.cmp",
                   "Copying 3: sub+a.dds.7.2.0.unc", "Packing 1/3: sub+a.dds.7.2.0.unc",
@@ -289,44 +258,67 @@ TEST_F(PackFixture, PacksTheChosenFolderAsTheTableSaysWithTheExactLog) {
                   "Files no table line names (packed compressed, 1 copy, in the STOC): 1",
                   "  new.lua", "2 files zipped.", "3 files packed.", "TOC entries processed: 3",
                   "STOC entries processed: 2", ".MPAK pack complete."}));
-  platform::MappedFile archive(home.path() / "NewMPAKs" / "ui.mpak");
-  EXPECT_TRUE(mpak::libraryTocText(mpak::readArchiveIndex(archive.bytes()).entries)
-                  .ends_with("\r\n\r\n00 2 0 sub\\a.dds\r\n01 1 1 b.txt\r\n01 1 1 new.lua"));
+  {
+    platform::MappedFile archive(home.path() / "NewMPAKs" / "ui.mpak");
+    EXPECT_TRUE(mpak::libraryTocText(mpak::readArchiveIndex(archive.bytes()).entries)
+                    .ends_with("\r\n\r\n00 2 0 sub\\a.dds\r\n01 1 1 b.txt\r\n01 1 1 new.lua"));
+  }
   EXPECT_EQ(window.text("Text1"), "");
   EXPECT_FALSE(window.busy);
-
   window.folderAnswers.push_back(std::nullopt);  // a cancelled browser changes nothing
   app::butSelectMPAKFolder_Click(context);
   EXPECT_EQ(window.text("Label13"), "ui.mpak");
+
+  home.write("ExtractedFiles/mod.mpak/a.txt", "in ExtractedFiles");
+  home.write("mods/mod.mpak/a.txt", "the mod's");
+  home.write("mods/mod.mpak/only.txt", "only in the mod");
+  home.write("Library/mod.mpak.toc", "00 1 0 a.txt\r\n00 1 0 only.txt");
+  choose(home.str() + "/mods/mod.mpak");
+  EXPECT_EQ(window.text("Label13"), "mod.mpak");
+  pack();
+  ASSERT_EQ(window.messages, Messages{});
+  EXPECT_TRUE(window.log.starts_with("Folder packed: " + home.str() + "/mods/mod.mpak\r\n"))
+      << window.log;
+  {
+    platform::MappedFile archive(home.path() / "NewMPAKs/mod.mpak");
+    const auto diff = extract::diffFolder(archive.bytes(), mpak::readArchiveIndex(archive.bytes()),
+                                          home.path() / "mods/mod.mpak");
+    EXPECT_EQ(diff.unchanged, 2u);
+    EXPECT_EQ(diff.changed(), 0u);
+  }
+  // The folder in ExtractedFiles, however spelled, logs as it always has.
+  choose(home.str() + "/mods/../ExtractedFiles/mod.mpak");
+  pack();
+  EXPECT_TRUE(window.log.starts_with("Copying 1: a.txt")) << window.log;
 }
 
 TEST_F(PackFixture, InputChecksSayWhatIsMissingAndPackNothing) {
   home.write("ExtractedFiles/notable.mpak/a.txt", "a");
-  struct Row {
+  const struct {
     std::string folder;  // "" = none chosen
-    app::Icon icon;
-    std::string text;
+    MessageRecord message;
   } rows[] = {
-      {"", app::Icon::Information,
-       "No MPAK folder selected.\r\n\r\nFirst select the extracted MPAK folder you want to "
-       "repack."},
-      {home.str() + "/ExtractedFiles/missing.mpak", app::Icon::Information,
-       "\\missing.mpak folder does not exist in \\ExtractedFiles folder."},
-      {home.str() + "/elsewhere/missing.mpak", app::Icon::Information,
-       home.str() + "/elsewhere/missing.mpak folder does not exist."},
-      {home.str() + "/ExtractedFiles/notable.mpak", app::Icon::Exclamation,
-       "No library .toc file found for this .MPAK.\r\n\r\nOpen original .MPAK file again to "
-       "recreate."}};
+      {"",
+       {app::Icon::Information,
+        "No MPAK folder selected.\r\n\r\nFirst select the extracted MPAK folder you want to "
+        "repack."}},
+      {home.str() + "/ExtractedFiles/missing.mpak",
+       {app::Icon::Information,
+        "\\missing.mpak folder does not exist in \\ExtractedFiles folder."}},
+      {home.str() + "/elsewhere/missing.mpak",
+       {app::Icon::Information, home.str() + "/elsewhere/missing.mpak folder does not exist."}},
+      {home.str() + "/ExtractedFiles/notable.mpak",
+       {app::Icon::Exclamation,
+        "No library .toc file found for this .MPAK.\r\n\r\nOpen original .MPAK file again to "
+        "recreate."}}};
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.text);
+    SCOPED_TRACE(row.folder);
     window.messages.clear();
     window.browseTitles.clear();
     if (!row.folder.empty())
       choose(row.folder);
-    app::butPackMPAK_Click(context);
-    ASSERT_EQ(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0].icon, row.icon);
-    EXPECT_EQ(window.messages[0].text, row.text);
+    pack();
+    EXPECT_EQ(window.messages, Messages{row.message});
     // With no folder chosen the pack opens the browser; choose() opened it for the others.
     EXPECT_EQ(window.browseTitles.size(), 1u);
     EXPECT_FALSE(window.busy);
@@ -334,86 +326,44 @@ TEST_F(PackFixture, InputChecksSayWhatIsMissingAndPackNothing) {
   EXPECT_TRUE(fs::is_empty(home.path() / "NewMPAKs"));
 }
 
-TEST_F(PackFixture, AFailedPackNamesTheLineAndKeepsThePreviousArchive) {
-  home.write("ExtractedFiles/ui.mpak/a.txt", "a");
-  home.write("Library/ui.mpak.toc", "01 -1 0 a.txt");
-  home.write("NewMPAKs/ui.mpak", "the previous archive");
-  choose("ui.mpak");
-  app::butPackMPAK_Click(context);
-  ASSERT_EQ(window.messages.size(), 1u);
-  EXPECT_EQ(window.messages[0].icon, app::Icon::Exclamation);
-  EXPECT_EQ(window.messages[0].text,
-            "PackIt error.\r\n\r\nlibrary table line 1 (\"01 -1 0 a.txt\"): copies \"-1\" is not "
-            "a whole number from 0 to 32767");
-  EXPECT_EQ(window.log, crlf({"0 files zipped.", "0 files packed.", "TOC entries processed: 0",
-                              "STOC entries processed: 0", "STOC table was not created.",
-                              "Pack operation aborted due to error."}));
-  EXPECT_EQ(slurp(home.path() / "NewMPAKs/ui.mpak"), "the previous archive");
-}
-
-// The folder chosen is the folder packed, also outside ExtractedFiles (it used to pack
-// ExtractedFiles/<its name> instead); its name still picks the table and the archive.
-TEST_F(PackFixture, TheChosenFolderIsPackedWhereverItLies) {
-  home.write("ExtractedFiles/ui.mpak/a.txt", "in ExtractedFiles");
-  home.write("mods/ui.mpak/a.txt", "the mod's");
-  home.write("mods/ui.mpak/only.txt", "only in the mod");
-  home.write("Library/ui.mpak.toc", "00 1 0 a.txt\r\n00 1 0 only.txt");
-  choose(home.str() + "/mods/ui.mpak");
-  EXPECT_EQ(window.text("Label13"), "ui.mpak");
-  app::butPackMPAK_Click(context);
-  ASSERT_TRUE(window.messages.empty()) << window.messages[0].text;
-  EXPECT_TRUE(window.log.starts_with("Folder packed: " + home.str() + "/mods/ui.mpak\r\n"))
-      << window.log;
-  extract::FolderDiff diff;
-  {
-    platform::MappedFile archive(home.path() / "NewMPAKs/ui.mpak");
-    diff = extract::diffFolder(archive.bytes(), mpak::readArchiveIndex(archive.bytes()),
-                               home.path() / "mods/ui.mpak");
-  }
-  EXPECT_EQ(diff.unchanged, 2u);
-  EXPECT_EQ(diff.changed(), 0u);
-
-  // The folder in ExtractedFiles, however spelled, logs as it always has.
-  choose(home.str() + "/mods/../ExtractedFiles/ui.mpak");
-  app::butPackMPAK_Click(context);
-  EXPECT_TRUE(window.log.starts_with("Copying 1: a.txt")) << window.log;
-}
-
 // NewMPAKs keeps one build back: a pack that replaces an archive keeps it as NAME.previous
-// and says so; the first pack and a failed one leave .previous alone.
-TEST_F(PackFixture, ThePreviousBuildIsKeptOneStepBack) {
+// and says so; the first pack and a failed one (which names the line) leave .previous alone.
+TEST_F(PackFixture, ThePreviousBuildIsKeptOneStepBackAndAFailedPackKeepsBoth) {
   home.write("ExtractedFiles/ui.mpak/a.txt", "first");
   home.write("Library/ui.mpak.toc", "00 1 0 a.txt");
   const auto built = home.path() / "NewMPAKs/ui.mpak";
   const auto previous = home.path() / "NewMPAKs/ui.mpak.previous";
-  choose(home.str() + "/ExtractedFiles/ui.mpak");
+  choose("ui.mpak");  // a bare name lies in ExtractedFiles
   const std::string kept = "The archive packed before is kept as NewMPAKs\\ui.mpak.previous.\r\n";
-
-  app::butPackMPAK_Click(context);
+  pack();
   EXPECT_EQ(window.log.find(kept), std::string::npos);
   EXPECT_FALSE(fs::exists(previous));
   const auto first = slurp(built);
 
   home.write("ExtractedFiles/ui.mpak/a.txt", "second");
-  app::butPackMPAK_Click(context);
+  pack();
   EXPECT_TRUE(window.log.ends_with(kept + ".MPAK pack complete.\r\n")) << window.log;
   EXPECT_EQ(slurp(previous), first);
   const auto second = slurp(built);
   EXPECT_NE(second, first);
 
   home.write("ExtractedFiles/ui.mpak/a.txt", "third");
-  app::butPackMPAK_Click(context);
+  pack();
   EXPECT_EQ(slurp(previous), second);
   const auto third = slurp(built);
 
-  home.write("Library/ui.mpak.toc", "00 x 0 a.txt");
-  app::butPackMPAK_Click(context);
-  ASSERT_EQ(window.messages.size(), 1u);
-  EXPECT_EQ(window.log.find(kept), std::string::npos);
+  home.write("Library/ui.mpak.toc", "01 -1 0 a.txt");
+  pack();
+  EXPECT_EQ(window.messages,
+            (Messages{{app::Icon::Exclamation,
+                       "PackIt error.\r\n\r\nlibrary table line 1 (\"01 -1 0 a.txt\"): copies "
+                       "\"-1\" is not a whole number from 0 to 32767"}}));
+  EXPECT_EQ(window.log, crlf({"0 files zipped.", "0 files packed.", "TOC entries processed: 0",
+                              "STOC entries processed: 0", "STOC table was not created.",
+                              "Pack operation aborted due to error."}));
   EXPECT_EQ(slurp(built), third);
   EXPECT_EQ(slurp(previous), second);
-  for (const auto& entry : fs::directory_iterator(home.path() / "NewMPAKs"))
-    EXPECT_FALSE(platform::isTemporaryName(entry.path().filename().string())) << entry.path();
+  EXPECT_EQ(filesBelow(home.path() / "NewMPAKs"), (Strings{"ui.mpak", "ui.mpak.previous"}));
 }
 
 }  // namespace

@@ -1,27 +1,20 @@
-// Property: each sample header is found by the previous header's own size and each sample's data
-// where the previous data ended (on a 32-byte file offset with bank flag 0x40); a bank whose
-// headers or ranges do not fit is refused whole, saying what and where, with nothing written. Every
-// sample becomes a file a player opens holding exactly the bank's audio (PCM and decoded IMA ADPCM
-// as WAV, MPEG frames without their padding), under a name that stays in the output folder and
-// never replaces another file. The window's Convert .FSB command: the log pane and boxes it leaves,
-// which file in Sounds it deletes before converting (never one outside), and the converter's
-// arguments.
-#include <sys/stat.h>
-
+// Each sample header is found by the previous header's own size, each sample's data where the
+// previous data ended (on 32-byte offsets with bank flag 0x40); a bank that does not fit is refused
+// whole, saying what and where. Every sample becomes a file a player opens holding exactly the
+// bank's audio, under a name that stays in the folder and replaces nothing. The window's Convert
+// .FSB command: the pane and boxes, the one file in Sounds it deletes, the converter's arguments.
 #include "app/commands/fsb.h"
 #include "bank_bytes.h"
 #include "platform/mapped_file.h"
-#include "support/archive_builder.h"
-#include "support/cancel_after.h"
+#include "support/checks.h"
 #include "support/command_harness.h"
-#include "support/thrown.h"
+#include "support/doubles.h"
 
 namespace fsb_tests {
 namespace {
 
 using namespace std::string_literals;
-using testing_support::crlf;
-using testing_support::slurp;
+using namespace testing_support;
 
 TEST(Bank, SamplesAreFoundByEachHeadersOwnSizeAndWhereThePreviousDataEnded) {
   struct Row {
@@ -56,7 +49,7 @@ TEST(Bank, SamplesAreFoundByEachHeadersOwnSizeAndWhereThePreviousDataEnded) {
     Sandbox box(bytes);
 
     const auto result = box.convert();
-    const Bank bank = readBank(testing_support::toBytes(bytes));
+    const Bank bank = readBank(toBytes(bytes));
 
     EXPECT_EQ(result.trailingBytes, row.bank.trailing.size());
     ASSERT_EQ(bank.samples.size(), 5u);
@@ -107,8 +100,7 @@ TEST(Bank, BanksWhoseHeadersOrRangesDoNotFitAreRefusedWithNothingWritten) {
       {buildBank({.countField = 0xFFFFFFFF}, base), "negative sample count at 0x4"}};
   for (const auto& [bytes, message] : rows) {
     Sandbox box(bytes);
-    EXPECT_PRED_FORMAT2(testing::IsSubstring, message,
-                        testing_support::thrown<BankError>([&] { box.convert(); }));
+    EXPECT_HAS(thrown<BankError>([&] { box.convert(); }), message);
     EXPECT_TRUE(fs::is_empty(box.folder)) << message;
   }
 }
@@ -281,7 +273,7 @@ TEST(Convert, NamesStayInTheFolderGetAnExtensionWhenTheyHaveNoneAndReplaceNothin
     EXPECT_EQ(box.output(result, i), wavFile(1, 11025, 16, samples[i].data)) << file;
   }
   EXPECT_EQ(slurp(old), "not a sample");
-  const auto all = testing_support::filesBelow(box.dir.path());
+  const auto all = filesBelow(box.dir.path());
   EXPECT_EQ(all.size(), samples.size() + 2);
   for (const auto& file : all)
     EXPECT_TRUE(file == "music.fsb" ||
@@ -305,10 +297,9 @@ TEST(Convert, ABankTruncatedWhileConvertingStopsAndKeepsTheSamplesAlreadyWritten
     }
   } truncate;
   truncate.bank = box.bank;
-  EXPECT_EQ(testing_support::thrown<platform::MappingChanged>(
-                [&] { convertBank(box.bank, box.folder, truncate); }),
+  EXPECT_EQ(thrown<platform::MappingChanged>([&] { convertBank(box.bank, box.folder, truncate); }),
             "the bank changed while it was being read");
-  EXPECT_EQ(testing_support::filesBelow(box.folder), std::vector<std::string>{"first.wav"});
+  EXPECT_EQ(filesBelow(box.folder), Strings{"first.wav"});
   EXPECT_EQ(slurp(box.folder / "first.wav"), wavFile(1, 22050, 16, first));
 }
 
@@ -317,23 +308,22 @@ TEST(Convert, ACancelStopsBeforeTheNextSampleAndKeepsTheSamplesWritten) {
   Sandbox box(buildBank({}, {{.name = "one", .data = "abcd", .frames = 2, .mode = 0x10},
                              {.name = "two", .data = "efgh", .frames = 2, .mode = 0x10},
                              {.name = "three", .data = "ijkl", .frames = 2, .mode = 0x10}}));
-  testing_support::CancelAfter progress(1);
-  EXPECT_EQ(testing_support::thrown<util::Cancelled>(
-                [&] { convertBank(box.bank, box.folder, progress); }),
+  CancelAfter progress(1);
+  EXPECT_EQ(thrown<util::Cancelled>([&] { convertBank(box.bank, box.folder, progress); }),
             "cancelled after 1 of 3");
   EXPECT_EQ(progress.total, 3u);
-  EXPECT_EQ(progress.names, std::vector<std::string>{"one.wav"});
-  EXPECT_EQ(testing_support::filesBelow(box.folder), std::vector<std::string>{"one.wav"});
+  EXPECT_EQ(progress.names, Strings{"one.wav"});
+  EXPECT_EQ(filesBelow(box.folder), Strings{"one.wav"});
 }
 
 // A converter that records its arguments, adds new.wav to the -d folder, says "bad bank"
 // on its standard error and exits with `code`.
-std::string fakeConverter(const testing_support::TempDir& dir, int code) {
+std::string fakeConverter(const TempDir& dir, int code) {
   const auto path = dir.write("tools/fake converter",
                               "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$(dirname \"$0\")/args\"\n"
                               "echo made > \"$2/new.wav\"\necho 'bad bank' >&2\nexit " +
                                   std::to_string(code) + "\n");
-  ::chmod(path.c_str(), 0755);
+  fs::permissions(path, fs::perms::owner_all);
   return path.string();
 }
 
@@ -342,7 +332,7 @@ std::string bankNamed(const std::string& name) {
   return buildBank({}, {{.name = name, .data = "pcm!", .frames = 2}});
 }
 
-struct Converting : testing_support::CommandHarness {
+struct Converting : CommandHarness {
   Converting() { state.logText = "Earlier line\r\n"; }
   fs::path sounds() const { return state.folders.sounds; }
   void convert(const std::string& bankBytes, int code = 0) {
@@ -354,71 +344,62 @@ struct Converting : testing_support::CommandHarness {
   }
 };
 
-TEST(ConvertFsbCommand, SuccessListsTheNewFilesAndPassesPathsAsSingleArguments) {
+// Success lists the new files and passes paths as single arguments; a failure empties the pane
+// and says why: the converter's exit code and words, a missing converter, a missing bank.
+TEST(ConvertFsbCommand, SuccessListsTheNewFilesAndFailuresEmptyThePaneAndSayWhy) {
   Converting h;
   h.convert(bankNamed("tone"));
   EXPECT_EQ(h.window.logPane(), crlf({"Earlier line", "Converting: my bank.fsb", "new.wav",
                                       "Operation complete.", ""}));
-  EXPECT_TRUE(h.window.messages.empty());
+  EXPECT_EQ(h.window.messages, Messages{});
   EXPECT_TRUE(h.window.items.empty());
   EXPECT_EQ(h.window.text("Label2"), "0 Items");
   EXPECT_FALSE(h.session.archive.loaded());
   EXPECT_EQ(slurp(h.home.path() / "tools/args"),
             "-d\n" + h.sounds().string() + "\n-a\n" + h.session.bankPath + "\n");
-}
 
-TEST(ConvertFsbCommand, FailuresEmptyThePaneAndSayWhy) {
-  Converting h;
+  const auto before = h.state.logText;
   h.convert(bankNamed("tone"), 3);
   EXPECT_EQ(h.window.logPane(), "");
-  EXPECT_EQ(h.state.logText, crlf({"Earlier line", "Converting: my bank.fsb"}));
-  ASSERT_EQ(h.window.messages.size(), 1u);
-  EXPECT_EQ(h.window.messages[0].icon, app::Icon::None);
-  EXPECT_EQ(h.window.messages[0].text,
-            "Conversion error (3).\r\nbad bank\r\n\r\nOperation terminated.\r\n");
-
-  // The same window again: without its converter, then without its bank.
+  EXPECT_EQ(h.state.logText, before + crlf({"Converting: my bank.fsb"}));
   h.state.converterPath = (h.home.path() / "no-such-converter").string();
   app::processFSB(h.context);
-  ASSERT_EQ(h.window.messages.size(), 2u);
-  EXPECT_EQ(h.window.messages[1].text, "Conversion error (-1).\r\nThe converter was not found at " +
-                                           h.state.converterPath +
-                                           ".\r\n\r\nOperation terminated.\r\n");
-
+  EXPECT_EQ(
+      h.window.messages,
+      (Messages{
+          {app::Icon::None, "Conversion error (3).\r\nbad bank\r\n\r\nOperation terminated.\r\n"},
+          {app::Icon::None, "Conversion error (-1).\r\nThe converter was not found at " +
+                                h.state.converterPath + ".\r\n\r\nOperation terminated.\r\n"}}));
   h.session.bankPath = (h.home.path() / "gone.fsb").string();
   app::processFSB(h.context);
   ASSERT_EQ(h.window.messages.size(), 3u);
   EXPECT_EQ(h.window.messages[2].icon, app::Icon::Exclamation);
   EXPECT_TRUE(h.window.messages[2].text.starts_with("ProcessFSB error.\r\n\r\n"));
-  EXPECT_NE(h.window.messages[2].text.find("gone.fsb"), std::string::npos);
+  EXPECT_HAS(h.window.messages[2].text, "gone.fsb");
   EXPECT_EQ(h.window.logPane(), "");
 }
 
 TEST(ConvertFsbCommand, DeletesOnlyAPlainFileNamedLikeTheFirstSampleInSounds) {
   const std::string thirty(30, 'n');
-  struct Case {
-    std::string bank;
-    std::vector<std::string> deleted;  // relative to the program folder
-  } cases[] = {
-      {bankNamed("victim.wav"), {"Sounds/victim.wav"}},
-      {bankNamed(thirty), {"Sounds/" + thirty}},
-      {bankNamed(""), {}},
-      {bankNamed("../Library/keep.toc"), {}},
-      {bankNamed("..\\Library\\keep.toc"), {}},
-      {bankNamed(".."), {}},
-      {bankNamed("victim.wav").substr(0, 55), {}},  // too short for the whole name field
+  const Strings present = {"Sounds/victim.wav", "Sounds/other.wav", "Sounds/" + thirty,
+                           "Library/keep.toc"};
+  // The bank, the file deleted ("" for none).
+  const std::pair<std::string, std::string> cases[] = {
+      {bankNamed("victim.wav"), "Sounds/victim.wav"},
+      {bankNamed(thirty), "Sounds/" + thirty},
+      {bankNamed(""), ""},
+      {bankNamed("../Library/keep.toc"), ""},
+      {bankNamed("..\\Library\\keep.toc"), ""},
+      {bankNamed(".."), ""},
+      {bankNamed("victim.wav").substr(0, 55), ""},  // too short for the whole name field
   };
-  for (const auto& c : cases) {
+  for (const auto& [bank, deleted] : cases) {
     Converting h;
-    const std::vector<std::string> present = {"Sounds/victim.wav", "Sounds/other.wav",
-                                              "Sounds/" + thirty, "Library/keep.toc"};
     for (const auto& file : present)
       h.home.write(file, "x");
-    h.convert(c.bank);
-    for (const auto& file : present) {
-      const bool gone = std::find(c.deleted.begin(), c.deleted.end(), file) != c.deleted.end();
-      EXPECT_EQ(fs::exists(h.home.path() / file), !gone) << file;
-    }
+    h.convert(bank);
+    for (const auto& file : present)
+      EXPECT_EQ(fs::exists(h.home.path() / file), file != deleted) << file;
     EXPECT_TRUE(fs::exists(h.home.path() / "tools/args")) << "the converter still runs";
   }
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/commands/context.h"
@@ -20,7 +21,6 @@ struct CommandHarness {
   app::Shell shell{window, state};
   app::Session session;
   app::CommandContext context{shell, settings, session};
-
   CommandHarness() { app::Startup(window, state, home.str()); }
 };
 
@@ -29,6 +29,14 @@ inline std::string crlf(const std::vector<std::string>& lines) {
   std::string out;
   for (const auto& line : lines)
     out += line + "\r\n";
+  return out;
+}
+
+// The log pane's text for `lines`, each "\n" in it a line end.
+inline std::string crlfText(std::string_view lines) {
+  std::string out;
+  for (char c : lines)
+    out += c == '\n' ? std::string("\r\n") : std::string(1, c);
   return out;
 }
 

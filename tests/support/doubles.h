@@ -1,5 +1,4 @@
-// Stand-ins the engines report to and write through: a progress that cancels after a
-// number of steps, and a sink that runs out of space.
+// Stand-ins the engines report to and write through.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +11,7 @@
 
 namespace testing_support {
 
-// Asks the engine to stop once it has seen `steps` steps; records what it was told.
+// A progress that asks the engine to stop once it has seen `steps` steps; records what it hears.
 class CancelAfter : public util::Progress {
  public:
   explicit CancelAfter(std::uint64_t steps) : m_steps(steps) {}
@@ -22,7 +21,6 @@ class CancelAfter : public util::Progress {
     names.emplace_back(name);
   }
   bool cancelled() override { return dones.size() >= m_steps; }
-
   std::uint64_t total = 0;
   std::vector<std::uint64_t> dones;
   std::vector<std::string> names;
@@ -35,8 +33,8 @@ struct SinkFull : std::runtime_error {
   SinkFull() : std::runtime_error("no space left on the test device") {}
 };
 
-// Passes bytes on and throws SinkFull from the write (or writeAt) that would exceed its
-// byte budget, like a disk filling up.
+// A sink that passes bytes on and throws SinkFull from the write (or writeAt) that would exceed
+// its byte budget, like a disk filling up.
 class FailingSink : public mpak::Sink {
  public:
   FailingSink(mpak::Sink& inner, std::uint64_t budget) : m_inner(inner), m_budget(budget) {}
@@ -53,7 +51,6 @@ class FailingSink : public mpak::Sink {
     m_budget -= bytes.size();
     return bytes;
   }
-
   mpak::Sink& m_inner;
   std::uint64_t m_budget;
 };

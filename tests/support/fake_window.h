@@ -1,5 +1,5 @@
-// A recording Window for tests: keeps every control's text, the list items and their selection,
-// the log pane, the message boxes and the folder browser's titles. Dialogs return pre-set answers.
+// A recording Window for tests: every control's text, the list and its selection, the log pane,
+// the message boxes and questions, the choosers' calls; dialogs return pre-set answers.
 #pragma once
 
 #include <deque>
@@ -56,7 +56,6 @@ class FakeWindow : public app::Window {
     log = text;
     caretEnd = caretAtEnd;
   }
-  std::string logPane() const { return log; }
   void messageBox(app::Icon icon, const std::string& text) override {
     messages.push_back({icon, text});
     if (onMessage)
@@ -66,20 +65,16 @@ class FakeWindow : public app::Window {
                   const std::vector<std::string>& offered) override {
     questions.push_back({icon, text});
     offeredAnswers = offered;
-    if (answers.empty())
-      return offered.size() - 1;
-    const std::size_t answer = answers.front();
-    answers.pop_front();
-    return answer;
+    return next(answers, offered.size() - 1);  // none left: the box is closed
   }
   std::optional<std::string> chooseFile(const std::string& title, const std::string& filter,
                                         const std::string& initialFolder) override {
     chooserCalls.push_back({title, filter, initialFolder});
-    return next(fileAnswers);
+    return next(fileAnswers, {});
   }
   std::optional<std::string> browseFolder(const std::string& title) override {
     browseTitles.push_back(title);
-    return next(folderAnswers);
+    return next(folderAnswers, {});
   }
   bool isChecked(std::string_view) const override { return false; }
   bool openFolder(const std::string& path) override {
@@ -95,26 +90,24 @@ class FakeWindow : public app::Window {
   std::vector<std::string> items;
   std::set<int> selected;
   int horizontalExtent = 0;
-  bool busy = false;
+  bool busy = false, caretEnd = false, fileManagerWorks = true;
   std::string log;
-  bool caretEnd = false;
-  Messages messages;
+  Messages messages, questions;
   std::function<void()> onMessage;
-  Messages questions;
   std::vector<std::string> offeredAnswers;  // the buttons of the last question
-  std::deque<std::size_t> answers;          // none left: the box is closed
+  std::deque<std::size_t> answers;
   std::vector<ChooserCall> chooserCalls;
   std::deque<std::optional<std::string>> fileAnswers, folderAnswers;
   std::vector<std::string> browseTitles, openedFolders;
-  bool fileManagerWorks = true;
 
  private:
-  static std::optional<std::string> next(std::deque<std::optional<std::string>>& answers) {
-    if (answers.empty())
-      return std::nullopt;
-    auto answer = answers.front();
-    answers.pop_front();
-    return answer;
+  template <typename T>
+  static T next(std::deque<T>& queue, T none) {
+    if (queue.empty())
+      return none;
+    T first = queue.front();
+    queue.pop_front();
+    return first;
   }
 };
 

@@ -1,5 +1,5 @@
-// Sound banks laid out byte by byte from the format's public facts, independently of fsb::readBank;
-// the WAV file a player reads; IMA ADPCM blocks laid out from their codes.
+// Sound banks laid out byte by byte from the format's public facts, independently of
+// fsb::readBank; the WAV file a player reads; IMA ADPCM blocks laid out from their codes.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -91,7 +91,7 @@ struct Sandbox {
     fs::create_directories(folder);
   }
   ConvertResult convert() const { return convertBank(bank, folder); }
-  // The name and the bytes of the file sample `index` was written to.
+  // The name of the file sample `index` was written to.
   static std::string nameOf(const ConvertResult& result, std::size_t index) {
     for (const auto& file : result.written)
       if (file.index == index)
@@ -99,10 +99,21 @@ struct Sandbox {
     ADD_FAILURE() << "sample " << index << " not written";
     return "?";
   }
+  // Its bytes, which the result counts right.
   std::string output(const ConvertResult& result, std::size_t index) const {
-    return testing_support::slurp(folder / nameOf(result, index));
+    const auto bytes = testing_support::slurp(folder / nameOf(result, index));
+    for (const auto& file : result.written)
+      EXPECT_TRUE(file.index != index || file.bytes == bytes.size()) << file.fileName;
+    return bytes;
   }
 };
+
+// The name and bytes of the file the bank's only sample becomes.
+inline std::pair<std::string, std::string> convertOne(const RawBank& bank, const RawSample& s) {
+  Sandbox box(buildBank(bank, {s}));
+  const auto result = box.convert();
+  return {Sandbox::nameOf(result, 0), box.output(result, 0)};
+}
 
 // A PCM WAV file: "RIFF", the size of the rest, "WAVE", a 16-byte fmt chunk and the data
 // chunk, padded to an even size.

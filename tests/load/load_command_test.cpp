@@ -1,6 +1,5 @@
-// Opening an archive: the exact log pane, list items, labels and library table; the 10001-entry
-// limit; the longest item and an edited table kept across loads; failures ending in the trap with
-// nothing listed and no table written.
+// Opening an archive: the exact pane, list items, labels and library table; the 10001-entry limit;
+// failures end in the trap with nothing listed and no table written.
 #include "app/commands/load.h"
 
 #include "mpak/library_toc.h"
@@ -46,7 +45,8 @@ std::vector<RawEntry> numberedEntries(int count) {
   return entries;
 }
 
-TEST_F(LoadFixture, PositionLinesItemsLabelsStocLinesAndTableAndACancelledChooserKeepsThem) {
+// An edited library table and the longest item are kept across loads.
+TEST_F(LoadFixture, PositionLinesItemsLabelsStocLinesAndTableAndWhatIsKeptAcrossLoads) {
   open(archive("empty.mpak", buildArchiveBytes({})));
   EXPECT_EQ(window.messages, Messages{});
   EXPECT_EQ(window.log, "TOC = x10, 0 entries\r\nSTOC = x14, 0 entries\r\nRAWD = x18\r\n\r\n");
@@ -85,19 +85,15 @@ TEST_F(LoadFixture, PositionLinesItemsLabelsStocLinesAndTableAndACancelledChoose
   ASSERT_EQ(window.chooserCalls.size(), 3u);
   EXPECT_EQ(window.chooserCalls[2].title, "Select File [.mpak]");
   EXPECT_EQ(window.chooserCalls[2].filter, ".mpak type files (*.mpak)|*.mpak");
-}
 
-TEST_F(LoadFixture, AnEditedLibraryTableAndTheLongestItemAreKeptAcrossLoads) {
-  auto path = archive("data.mpak", buildArchiveBytes({{.path = "a/b.txt", .stored = "hello"}}));
-  open(path);
-  home.write("Library/data.mpak.toc", "01 3 1 a\\b.txt");
+  home.write("Library/ui.mpak.toc", "01 3 1 a\\b.txt");
   const int narrow = window.horizontalExtent;
   open(archive("long.mpak", buildArchiveBytes({{.path = std::string(200, 'p'), .stored = "1"}})));
   const int wide = window.horizontalExtent;
   EXPECT_GT(wide, narrow);
-  open(path);
-  EXPECT_EQ(library("data.mpak"), "01 3 1 a\\b.txt");
-  EXPECT_EQ(window.items.size(), 1u);
+  open(home.path() / "in/ui.mpak");
+  EXPECT_EQ(library("ui.mpak"), "01 3 1 a\\b.txt");
+  EXPECT_EQ(window.items.size(), 43u);
   EXPECT_EQ(window.horizontalExtent, wide);
 }
 

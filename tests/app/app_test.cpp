@@ -1,8 +1,5 @@
-// The conventions every command shares: the trap's message and restored pointer, the chooser's
-// remembered folder, the "?" buttons' help text and the "Open Folder" buttons. Start-up makes the
-// working folders, empties Temp's files and clears the window; Form_Resize keeps the window at
-// least 12000 x 8460 twips, the option column flush right, the panes stacked, a minimized one
-// alone.
+// What every command shares (traps, the chooser's folder, help texts, folder openers), start-up's
+// folders and cleared window, and Form_Resize's layout rules.
 #include <stdexcept>
 
 #include "app/commands/help_and_folders.h"

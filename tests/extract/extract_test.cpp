@@ -1,7 +1,5 @@
-// Extraction gives back what the writer stored, byte for byte and in order, with the inflated
-// bytes in flight bounded; the window's command writes the tree, log and boxes the guide gives;
-// damaged entries fail alone; hostile, changing or linked archives cannot crash it or write
-// outside the root; a folder compared with its archive names what was added, removed, modified.
+// Extraction gives back what the writer stored, in order and within its memory bound; damaged,
+// hostile, changing or linked archives fail alone and never write outside the root.
 #include <chrono>
 #include <thread>
 

@@ -1,7 +1,5 @@
-// Samples are found by each header's own size and where the previous data ended; a bank that does
-// not fit is refused whole, saying what and where. Every sample becomes a file a player opens with
-// exactly the bank's audio, named to stay in the folder and replace nothing. The window's command:
-// the pane and boxes, the one file in Sounds it deletes, the converter's arguments.
+// Banks are read by each header's own size and refused whole when they do not fit; every sample
+// becomes a playable file with exactly its audio, named to stay in the folder and replace nothing.
 #include "app/commands/fsb.h"
 #include "bank_bytes.h"
 #include "platform/mapped_file.h"

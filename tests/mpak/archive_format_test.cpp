@@ -1,7 +1,5 @@
-// The writer lays out the format's worked values, refuses what the format cannot hold, and a
-// failed write keeps the previous file; the reader finds every record of hand-laid bytes by the
-// layout alone and refuses damage naming record and offset. Library tables are read by the game's
-// rules; Windows-1252 paths survive the trip to UTF-8 and back byte for byte.
+// The writer's worked bytes and limits, atomic file writes, the reader on hand-laid and damaged
+// bytes, library table rules and Windows-1252 paths.
 #include "mpak/archive.h"
 #include "mpak/archive_writer.h"
 #include "mpak/library_toc.h"

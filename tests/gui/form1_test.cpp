@@ -1,7 +1,5 @@
-// The real window, offscreen: every control exists under its name with its caption and
-// designed place, the title is right, resizing keeps the panes in order, the sample
-// archive opens, extracts and packs back through the buttons, the other buttons do their
-// jobs, and a click during a running command starts nothing.
+// The real window: controls, title, resizing, the buttons' jobs on the sample archive and the
+// other buttons, choosers that start empty and leave nothing behind, one command at a time.
 #include <QAbstractItemView>
 #include <QClipboard>
 #include <QCompleter>
@@ -123,8 +121,7 @@ class Form1Test : public QObject {
   Q_OBJECT
 
  private slots:
-  // Closes any message box that comes up, so a failing command cannot hang the test, and
-  // fails the test with its text.
+  // Closes any message box, so a failing command cannot hang the test, and fails with its text.
   void init() {
     m_messages.clear();
     m_timer.setInterval(50);
@@ -142,9 +139,8 @@ class Form1Test : public QObject {
     QVERIFY2(m_messages.isEmpty(), qPrintable("unexpected message: " + m_messages.join(" | ")));
   }
 
-  // What a user sees where: captions and places in the window (twips from the window's
-  // top left, through the option frame for the controls inside it), written out here
-  // rather than read from the table that built the window.
+  // Captions and places (twips from the window's top left, through the option frame for the
+  // controls inside it), written out here rather than read from the table that built the window.
   void controlsShowTheirCaptionsAtTheirPlaces() {
     StartedWindow started;
     auto& window = started.window;
@@ -192,22 +188,20 @@ class Form1Test : public QObject {
     QVERIFY(window.frameGeometry().height() >= window.toPixels(8460) - 1);
   }
 
-  void theSampleArchiveOpensAndExtractsThroughTheButtons() {
+  // Packed unedited, the extracted folder gives the sample archive back byte for byte. Extracting
+  // again over an edited file asks: Escape cancels, Enter keeps the edit.
+  void theSampleArchiveOpensExtractsAndPacksBackThroughTheButtons() {
     StartedWindow started;
     auto& window = started.window;
     window.openArchive(TARNWICK_SAMPLE_ARCHIVE);
     QCOMPARE(window.text("Label5"), std::string("sample.mpak"));
     QCOMPARE(window.text("Label2"), std::to_string(window.itemCount()) + " Items");
     QVERIFY(window.logPane().starts_with("TOC = x10, "));
-
     click(window, "butSelectAll");
     QCOMPARE(window.selectedCount(), window.itemCount());
     click(window, "butMassExtract");
     QVERIFY(window.logPane().ends_with("files extracted.\r\nExtraction complete.\r\n"));
     const auto root = started.home.path() / "ExtractedFiles" / "sample.mpak";
-
-    // The extracted folder, chosen in the folder browser and packed unedited, gives the
-    // sample archive back byte for byte.
     answerDialog(window, root.string());
     click(window, "butSelectMPAKFolder");
     QCOMPARE(window.text("Label13"), std::string("sample.mpak"));
@@ -216,28 +210,17 @@ class Form1Test : public QObject {
              window.logPane().c_str());
     QCOMPARE(testing_support::slurp(started.home.path() / "NewMPAKs" / "sample.mpak"),
              testing_support::slurp(TARNWICK_SAMPLE_ARCHIVE));
-  }
 
-  // Enter on the question about edited files keeps them; Escape cancels.
-  void extractingAgainKeepsEditedFilesOnEnter() {
-    StartedWindow started;
-    auto& window = started.window;
-    window.openArchive(TARNWICK_SAMPLE_ARCHIVE);
-    click(window, "butSelectAll");
-    click(window, "butMassExtract");
-    const auto root = started.home.path() / "ExtractedFiles" / "sample.mpak";
     const auto edited = root / testing_support::filesBelow(root).front();
     std::ofstream(edited, std::ios::binary) << "edited";
-
     for (const auto key : {Qt::Key_Escape, Qt::Key_Return}) {
       m_timer.stop();
       QString asked;
       QTimer::singleShot(100, [&asked, key] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box)
-          return;
-        asked = box->text();
-        QTest::keyClick(box, key);
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+          asked = box->text();
+          QTest::keyClick(box, key);
+        }
       });
       click(window, "butMassExtract");
       m_timer.start();
@@ -250,42 +233,26 @@ class Form1Test : public QObject {
              window.logPane().c_str());
   }
 
-  void theOtherButtonsDoTheirJobs() {
+  void theHelpAndFolderButtonsDoTheirJobs() {
     StartedWindow started;
     auto& window = started.window;
     const auto& home = started.home;
-    const std::string z(1, '\0');
-    const auto model = home.write("in/ship.mmod", z + "hull.tga" + z + "deck.tga");
-    answerDialog(window, model.string());
-    click(window, "butGetModelGraphics");
-    QVERIFY(window.logPane().starts_with("GRAPHICS FOR MODEL: ship.mmod\r\n\r\nhull.tga\r\n"));
-
-    // A package: two leading bytes, then raw DEFLATE data ("hello" in one stored block).
-    const auto package = home.write("in/data.mpkg", std::string("\x78\x9C\x01\x05\x00\xFA\xFF"
-                                                                "hello",
-                                                                12));
-    answerDialog(window, package.string());
-    click(window, "butDecompressMPKG");
-    QCOMPARE(testing_support::slurp(home.path() / "Temp" / "mpkg.dat"), std::string("hello"));
-
     home.write("packing_files.txt", "How to pack.\r\n");
     click(window, "butFilePackerQuestion");
     QCOMPARE(window.logPane(), std::string("How to pack.\r\n"));
-
     FileManager files;
     QDesktopServices::setUrlHandler("file", &files, "open");
-    click(window, "butOpenSoundsFolder");
-    click(window, "butOpenNewMPAKsFolder");
-    click(window, "butOpenFolder");
+    for (const char* button : {"butOpenSoundsFolder", "butOpenNewMPAKsFolder", "butOpenFolder"})
+      click(window, button);
     QDesktopServices::unsetUrlHandler("file");
     QCOMPARE(files.opened, QStringList({QString::fromStdString(home.str() + "/Sounds"),
                                         QString::fromStdString(home.str() + "/NewMPAKs"),
                                         QString::fromStdString(home.str() + "/ExtractedFiles")}));
   }
 
-  // Every use of a chooser starts with an empty name box and leaves no window behind (a
-  // completion list left on screen swallowed the next click; a name carried over made
-  // Enter in the next chooser open the file chosen before).
+  // The model and package buttons do their jobs, and every use of a chooser starts with an empty
+  // name box and leaves no window behind (a completion list left on screen swallowed the next
+  // click; a name carried over made Enter in the next chooser open the file chosen before).
   void choosersStartEmptyAndLeaveNothingBehind() {
     StartedWindow started;
     auto& window = started.window;
@@ -293,15 +260,16 @@ class Form1Test : public QObject {
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     const std::string z(1, '\0');
-    const auto model = home.write("in/ship.mmod", z + "hull.tga");
-    const auto package = home.write("in/data.mpkg", std::string("\x78\x9C\x01\x05\x00\xFA\xFF"
-                                                                "hello",
-                                                                12));
+    const auto model = home.write("in/ship.mmod", z + "hull.tga" + z + "deck.tga");
+    // A package: two leading bytes, then raw DEFLATE data ("hello" in one stored block).
+    const auto package =
+        home.write("in/data.mpkg", std::string("\x78\x9C\x01\x05\x00\xFA\xFFhello", 12));
     QString seen = "not asked";
     typeIntoChooser(window, model.string(), &seen);
     click(window, "butGetModelGraphics");
     QCOMPARE(seen, QString());
-    QVERIFY(window.logPane().starts_with("GRAPHICS FOR MODEL: ship.mmod"));
+    QVERIFY2(window.logPane().starts_with("GRAPHICS FOR MODEL: ship.mmod\r\n\r\nhull.tga\r\n"),
+             window.logPane().c_str());
     QTest::qWait(50);
     for (auto* top : QApplication::topLevelWidgets())
       QVERIFY2(top == &window || !top->isVisible(),

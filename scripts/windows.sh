@@ -23,10 +23,12 @@ step() {
 }
 
 step "set-up" scripts/windows-deps.sh
+# g++ 12 at -O3 reports inlined std::string members of test tables as maybe uninitialized;
+# the Linux builds keep that warning.
 configure() {
   cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
     -DCMAKE_BUILD_TYPE=Release -DTARNWICK_BUILD_GUI=OFF -DTARNWICK_BUILD_BENCH=OFF \
-    -DTARNWICK_WERROR=ON -DTARNWICK_BUILD_TESTS=$([[ $run_tests == 1 ]] && echo ON || echo OFF) >/dev/null
+    -DTARNWICK_WERROR=ON -DCMAKE_CXX_FLAGS=-Wno-maybe-uninitialized -DTARNWICK_BUILD_TESTS=$([[ $run_tests == 1 ]] && echo ON || echo OFF) >/dev/null
   cmake --build "$build" -j "$(nproc)"
 }
 step "cross build" configure

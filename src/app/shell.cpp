@@ -14,7 +14,8 @@ namespace app {
 namespace {
 
 std::string withoutTrailingSeparator(std::string text) {
-  while (text.size() > 1 && text.back() == '/')
+  const char native = static_cast<char>(std::filesystem::path::preferred_separator);
+  while (text.size() > 1 && (text.back() == '/' || text.back() == native))
     text.pop_back();
   return text;
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "fsb/convert.h"
+#include "platform/files.h"
 #include "support/archive_builder.h"
 #include "support/temp_dir.h"
 
@@ -101,7 +102,8 @@ struct Sandbox {
   }
   // Its bytes, which the result counts right.
   std::string output(const ConvertResult& result, std::size_t index) const {
-    const auto bytes = testing_support::slurp(folder / nameOf(result, index));
+    const auto bytes =
+        testing_support::slurp(folder / platform::pathFromUtf8(nameOf(result, index)));
     for (const auto& file : result.written)
       EXPECT_TRUE(file.index != index || file.bytes == bytes.size()) << file.fileName;
     return bytes;

@@ -94,8 +94,14 @@ MappedFile::MappedFile(const std::filesystem::path& path) {
   HANDLE file = ::CreateFileW(windows::longPath(path).c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE)
-    fail(windows::lastErrno(), "cannot open " + utf8(path));
+  if (file == INVALID_HANDLE_VALUE) {
+    const int err = windows::lastErrno();
+    // A folder cannot be opened as a file at all; say what it is, as everywhere.
+    const DWORD attributes = ::GetFileAttributesW(windows::longPath(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+      fail(EISDIR, utf8(path) + " is not a file");
+    fail(err, "cannot open " + utf8(path));
+  }
   BY_HANDLE_FILE_INFORMATION info{};
   if (!::GetFileInformationByHandle(file, &info)) {
     int err = windows::lastErrno();

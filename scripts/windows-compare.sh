@@ -106,5 +106,33 @@ if [[ -f in/corpus.mpak ]]; then
 else
   echo "skipped: the game-like archive ($corpus_script is not here)"
 fi
+# Ctrl+C in the middle of an extraction (Wine turns SIGINT into the console's Ctrl+C): the
+# program ends with a failure status and leaves no temporary file behind.
+python3 - <<'PY'
+import os, random
+r = random.Random(7)
+for i in range(3000):
+    folder = "many/d%02d" % (i % 30)
+    os.makedirs(folder, exist_ok=True)
+    with open("%s/f%04d.bin" % (folder, i), "wb") as f:
+        f.write(r.randbytes(60000))
+PY
+"$lin_bin/tarnwick-cli" pack many -o many.mpak >/dev/null 2>&1
+rm -rf many
+"$here/cmake/wine-run.sh" "$wine" "$prefix" "$win_bin/tarnwick-cli.exe" extract many.mpak -o cut -q &
+pid=$!
+sleep 1
+pkill -INT -f 'tarnwick-cli.exe extract many.mpak' || true
+code=0
+wait "$pid" || code=$?
+written=$(find cut -type f ! -name '*.tmp' | wc -l)
+left=$(find cut -name '*.tmp' | wc -l)
+if [[ $code == 0 || $left != 0 || $written -ge 3000 ]]; then
+  echo "DIFFERENT interrupt: exit $code, $written of 3000 files written, $left temporaries left"
+  failures=$((failures + 1))
+else
+  echo "same      interrupt (exit $code after $written of 3000 files, no temporary left)"
+fi
+
 echo "windows-compare: $failures difference(s)"
 [[ $failures == 0 ]]

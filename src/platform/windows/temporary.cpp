@@ -18,26 +18,43 @@ struct Slot {
   wchar_t path[kMaxPath] = {};
 };
 Slot g_slots[kSlots];
+// Set when an interrupt ends the process: no new temporary may start after it.
+std::atomic<bool> g_closing{false};
+
+// A thread that would start a temporary while the process is being ended waits for the end.
+void stopIfClosing() {
+  if (g_closing.load(std::memory_order_seq_cst))
+    ::Sleep(INFINITE);
+}
 
 int claimSlot(const std::wstring& path) {
+  stopIfClosing();
   if (path.size() >= kMaxPath)
     return -1;
   for (int i = 0; i < kSlots; ++i) {
     int expected = 0;
     if (g_slots[i].state.compare_exchange_strong(expected, 1, std::memory_order_acquire)) {
       std::wmemcpy(g_slots[i].path, path.c_str(), path.size() + 1);
-      g_slots[i].state.store(2, std::memory_order_release);
+      g_slots[i].state.store(2, std::memory_order_seq_cst);
+      stopIfClosing();  // registered, its file not made: the sweep has it or it waits
       return i;
     }
   }
   return -1;  // more live temporaries than slots: this one goes unguarded
 }
 
-// Ctrl+C, Ctrl+Break, a closed console, a log-off or a shutdown: the temporaries go, then
-// the next handler (in the end the system's, which ends the process) does its part.
+// Ctrl+C, Ctrl+Break, a closed console, a log-off or a shutdown: the temporaries go and the
+// process ends at once, as the system's own handler would end it and with its exit status
+// (Wine's would report success), before another thread starts a new temporary.
 BOOL WINAPI onConsoleEvent(DWORD) {
+  g_closing.store(true, std::memory_order_seq_cst);
   removeLiveTemporaries();
-  return FALSE;
+  // A thread registered just before may still be making its file: give it a moment and
+  // sweep again (the file, open or not, is deleted at the latest when the process ends).
+  ::Sleep(50);
+  removeLiveTemporaries();
+  ::TerminateProcess(::GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
+  return TRUE;
 }
 
 }  // namespace

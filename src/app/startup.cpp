@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "app/form_design.h"
+#include "platform/files.h"
 #include "platform/process.h"
 #include "util/error_text.h"
 #include "util/version.h"
@@ -11,9 +12,13 @@
 namespace app {
 
 WorkingFolders workingFoldersOf(const std::string& programFolder) {
+  // Joined with the system's own separator ("/", or "\\" on Windows), as the system
+  // names them back.
   auto base = programFolder == "/" ? std::string() : programFolder;
-  return {base + "/ExtractedFiles", base + "/Temp", base + "/NewMPAKs", base + "/Library",
-          base + "/Sounds"};
+  const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
+  auto folder = [&](const char* name) { return base + separator + name; };
+  return {folder("ExtractedFiles"), folder("Temp"), folder("NewMPAKs"), folder("Library"),
+          folder("Sounds")};
 }
 
 bool Startup(Window& window, AppState& state, const std::string& programFolder) {
@@ -39,7 +44,7 @@ bool Startup(Window& window, AppState& state, const std::string& programFolder) 
     std::filesystem::create_directories(*folder, ec);
   }
   try {
-    util::clearFolder(f.temp, [&] { window.yield(); });
+    util::clearFolder(platform::pathFromUtf8(f.temp), [&] { window.yield(); });
   } catch (...) {
   }
   return true;

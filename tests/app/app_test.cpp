@@ -67,7 +67,11 @@ TEST_F(ShellFixture, HelpTextsReplaceThePaneAndFolderOpenersOpenTheirFolderOrSay
   EXPECT_EQ(window.log, "");
   EXPECT_EQ(state.logText, "the log\r\n");
 
-  const std::string extracted = home.str() + "/ExtractedFiles";
+  // Folders named as the system names them ("\\" between names on Windows).
+  auto in = [&](const fs::path& relative) {
+    return (home.path() / relative).make_preferred().string();
+  };
+  const std::string extracted = in("ExtractedFiles");
   app::butOpenFolder_Click(context);  // no archive loaded
   session.archive.fileName = "ui.mpak";
   app::butOpenFolder_Click(context);  // loaded, nothing extracted yet
@@ -75,15 +79,15 @@ TEST_F(ShellFixture, HelpTextsReplaceThePaneAndFolderOpenersOpenTheirFolderOrSay
   app::butOpenFolder_Click(context);
   app::butOpenNewMPAKsFolder_Click(context);
   app::butOpenSoundsFolder_Click(context);
-  EXPECT_EQ(window.openedFolders, (Strings{extracted, extracted, extracted + "/ui.mpak",
-                                           home.str() + "/NewMPAKs", home.str() + "/Sounds"}));
+  EXPECT_EQ(window.openedFolders, (Strings{extracted, extracted, in("ExtractedFiles/ui.mpak"),
+                                           in("NewMPAKs"), in("Sounds")}));
   EXPECT_EQ(window.messages, Messages{});
   window.fileManagerWorks = false;
   app::butOpenSoundsFolder_Click(context);
   EXPECT_EQ(
       window.messages,
-      (Messages{{app::Icon::Information, "No file manager could be started to open the folder " +
-                                             home.str() + "/Sounds."}}));
+      (Messages{{app::Icon::Information,
+                 "No file manager could be started to open the folder " + in("Sounds") + "."}}));
 }
 
 // A folder that cannot be made is passed over; Temp's sub-folders and other folders' files stay.

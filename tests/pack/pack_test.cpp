@@ -275,7 +275,8 @@ TEST_F(PackFixture, PacksTheChosenFolderWhereverItLiesAsTheTableSaysWithTheExact
   EXPECT_EQ(window.text("Label13"), "mod.mpak");
   pack();
   ASSERT_EQ(window.messages, Messages{});
-  EXPECT_TRUE(window.log.starts_with("Folder packed: " + home.str() + "/mods/mod.mpak\r\n"))
+  EXPECT_TRUE(window.log.starts_with(
+      "Folder packed: " + (home.path() / "mods" / "mod.mpak").string() + "\r\n"))
       << window.log;
   {
     platform::MappedFile archive(home.path() / "NewMPAKs/mod.mpak");
@@ -304,7 +305,8 @@ TEST_F(PackFixture, InputChecksSayWhatIsMissingAndPackNothing) {
        {app::Icon::Information,
         "\\missing.mpak folder does not exist in \\ExtractedFiles folder."}},
       {home.str() + "/elsewhere/missing.mpak",
-       {app::Icon::Information, home.str() + "/elsewhere/missing.mpak folder does not exist."}},
+       {app::Icon::Information,
+        (home.path() / "elsewhere" / "missing.mpak").string() + " folder does not exist."}},
       {home.str() + "/ExtractedFiles/notable.mpak",
        {app::Icon::Exclamation,
         "No library .toc file found for this .MPAK.\r\n\r\nOpen original .MPAK file again to "

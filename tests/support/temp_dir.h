@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/process.h"
 
 namespace testing_support {
@@ -29,12 +30,12 @@ class TempDir {
   std::string str() const { return m_path.string(); }
   // Writes `bytes` to path()/relative, creating folders; returns the full path.
   std::filesystem::path write(std::string_view relative, std::string_view bytes) const {
-    auto full = m_path / std::filesystem::path(std::string(relative));
+    auto full = m_path / platform::pathFromUtf8(relative);
     std::filesystem::create_directories(full.parent_path());
     std::ofstream out(full, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out)
-      throw std::runtime_error("cannot write " + full.string());
+      throw std::runtime_error("cannot write " + platform::utf8(full));
     return full;
   }
 
@@ -56,8 +57,10 @@ inline std::vector<std::string> filesBelow(const std::filesystem::path& folder) 
   std::error_code ec;
   for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
        it != std::filesystem::recursive_directory_iterator(); ++it)
-    if (!it->is_directory() || it->is_symlink())
-      out.push_back(std::filesystem::relative(it->path(), folder).generic_string());
+    if (!it->is_directory() || it->is_symlink()) {
+      const auto name = std::filesystem::relative(it->path(), folder).generic_u8string();
+      out.emplace_back(name.begin(), name.end());
+    }
   std::sort(out.begin(), out.end());
   return out;
 }
@@ -66,7 +69,7 @@ inline std::vector<std::string> filesBelow(const std::filesystem::path& folder) 
 inline std::map<std::string, std::string> contents(const std::filesystem::path& folder) {
   std::map<std::string, std::string> out;
   for (const auto& f : filesBelow(folder))
-    out[f] = slurp(folder / f);
+    out[f] = slurp(folder / platform::pathFromUtf8(f));
   return out;
 }
 

@@ -26,7 +26,7 @@ void makeFolder(const std::filesystem::path& root) {
   std::error_code ec;
   std::filesystem::create_directory(root, ec);
   if (ec)
-    platform::throwFileError(ec.value(), "cannot create the folder", root.string());
+    platform::throwFileError(ec.value(), "cannot create the folder", root);
 }
 
 std::string folderAndFile(std::string_view entryPath) {
@@ -157,9 +157,9 @@ std::size_t extractSelection(CommandContext& context, const std::vector<std::siz
   auto& shell = context.shell;
   auto& window = shell.window();
   const auto& archive = context.session.archive;
-  const auto root =
-      std::filesystem::path(context.state().folders.extractedFiles) / archive.fileName;
-  platform::MappedFile file(archive.path);
+  const auto root = platform::pathFromUtf8(context.state().folders.extractedFiles) /
+                    platform::pathFromUtf8(archive.fileName);
+  platform::MappedFile file(platform::pathFromUtf8(archive.path));
   extract::ExtractOptions options;
   auto keep = askAboutChangedFiles(context, file.bytes(), selection, root);
   if (!keep)

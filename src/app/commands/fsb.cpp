@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 // The first sample's name field, up to its first NUL (all 30 bytes when there is none);
 // "" for a bank too short to hold the whole field. Throws when the bank cannot be read.
 std::string firstSampleName(const std::string& bankPath) {
-  std::ifstream bank(bankPath, std::ios::binary);
+  std::ifstream bank(platform::pathFromUtf8(bankPath), std::ios::binary);
   if (!bank)
     platform::throwFileError(errno, "cannot open", bankPath);
   std::string field(fsb::kNameBytes, '\0');
@@ -39,8 +39,9 @@ std::string firstSampleName(const std::string& bankPath) {
 void deleteFirstSampleFile(const std::string& sounds, const std::string& name) {
   if (name.empty() || name == "." || name == ".." || name.find_first_of("/\\") != std::string::npos)
     return;
-  const fs::path target = fs::path(sounds) / name;
-  if (target.parent_path() != fs::path(sounds))
+  const fs::path folder = platform::pathFromUtf8(sounds);
+  const fs::path target = folder / platform::pathFromUtf8(name);
+  if (target.parent_path() != folder)
     return;
   std::error_code ec;
   const auto status = fs::symlink_status(target, ec);
@@ -51,8 +52,8 @@ void deleteFirstSampleFile(const std::string& sounds, const std::string& name) {
 std::set<std::string> filesIn(const std::string& folder) {
   std::set<std::string> names;
   std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(folder, ec))
-    names.insert(entry.path().filename().string());
+  for (const auto& entry : fs::directory_iterator(platform::pathFromUtf8(folder), ec))
+    names.insert(platform::utf8(entry.path().filename()));
   return names;
 }
 
@@ -104,7 +105,7 @@ void conversionFailed(CommandContext& context, const Converted& run) {
   std::string why;
   std::error_code ignored;
   if (run.code == -1)
-    why = fs::exists(run.converter, ignored)
+    why = fs::exists(platform::pathFromUtf8(run.converter), ignored)
               ? "The converter at " + run.converter + " could not be started.\r\n"
               : "The converter was not found at " + run.converter + ".\r\n";
   window.messageBox(Icon::None, "Conversion error (" + std::to_string(run.code) + ").\r\n" + why +

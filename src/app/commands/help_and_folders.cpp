@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "platform/files.h"
 #include "util/cp1252.h"
 #include "util/file_io.h"
 
@@ -16,7 +17,7 @@ void showHelp(CommandContext& context, std::string_view file) {
     if (folder.empty())
       continue;
     try {
-      text = util::readWholeFile(std::filesystem::path(folder) / file);
+      text = util::readWholeFile(platform::pathFromUtf8(folder) / platform::pathFromUtf8(file));
       break;
     } catch (...) {
       // Not there; a help text found nowhere leaves the pane empty.
@@ -55,8 +56,10 @@ void butOpenFolder_Click(CommandContext& context) {
   const auto& extracted = context.state().folders.extractedFiles;
   const auto& name = context.session.archive.fileName;
   std::error_code ec;
-  if (!name.empty() && std::filesystem::is_directory(extracted + "/" + name, ec))
-    openFolder(context, extracted + "/" + name);
+  const std::string folder =
+      platform::utf8(platform::pathFromUtf8(extracted) / platform::pathFromUtf8(name));
+  if (!name.empty() && std::filesystem::is_directory(platform::pathFromUtf8(folder), ec))
+    openFolder(context, folder);
   else
     openFolder(context, extracted);
 }

@@ -5,6 +5,7 @@
 
 #include "mpak/file_list_item.h"
 #include "mpak/library_toc.h"
+#include "platform/files.h"
 #include "platform/mapped_file.h"
 #include "util/counted.h"
 #include "util/cp1252.h"
@@ -27,7 +28,7 @@ constexpr int kRepaintEvery = 100;
 // included (the load reports that as it always has).
 std::string refusal(const std::string& path) {
   try {
-    const platform::MappedFile file(path);
+    const platform::MappedFile file(platform::pathFromUtf8(path));
     const std::string notArchive = mpak::notAnMpakArchive(file.bytes());
     if (notArchive.empty())
       return {};
@@ -163,7 +164,7 @@ void loadArchive(CommandContext& context) {
   auto& window = shell.window();
   auto& archive = context.session.archive;
   clearForLoad(context);
-  platform::MappedFile file(archive.path);
+  platform::MappedFile file(platform::pathFromUtf8(archive.path));
   logPositions(context, mpak::readArchiveHeader(file.bytes()));
 
   BusyPointer busy(window);
@@ -177,7 +178,8 @@ void loadArchive(CommandContext& context) {
   window.yield();
 
   fillList(shell, index);
-  util::writeFileIfAbsent(shell.state().folders.library + "/" + archive.fileName + ".toc",
+  util::writeFileIfAbsent(platform::pathFromUtf8(shell.state().folders.library) /
+                              platform::pathFromUtf8(archive.fileName + ".toc"),
                           mpak::libraryTocText(index.entries));
   if (const auto warning = damageWarning(index); !warning.empty()) {
     shell.appendLog(warning);
@@ -196,7 +198,9 @@ void butSelectMPAKfile_Click(CommandContext& context) {
 
 void openArchive(CommandContext& context, const std::string& path) {
   runTrapped(context.shell, "SelectMPAKfile error.", [&] {
-    beginArchive(context, std::filesystem::absolute(path).lexically_normal().string());
+    beginArchive(
+        context,
+        platform::utf8(std::filesystem::absolute(platform::pathFromUtf8(path)).lexically_normal()));
   });
 }
 

@@ -1,6 +1,7 @@
 #include "app/commands/model.h"
 
 #include "model/texture_scan.h"
+#include "platform/files.h"
 #include "platform/mapped_file.h"
 #include "util/cp1252.h"
 #include "util/error_text.h"
@@ -23,7 +24,7 @@ void GetModelGraphics(CommandContext& context) {
   platform::MappedFile file;
   std::string failure;
   try {
-    file = platform::MappedFile(path);
+    file = platform::MappedFile(platform::pathFromUtf8(path));
     if (file.size() > model::kMaxModelBytes)
       failure = std::to_string(file.size()) + " bytes is more than a model may hold (2 GiB)";
   } catch (...) {

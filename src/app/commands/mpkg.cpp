@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "mpkg/package.h"
+#include "platform/files.h"
 
 namespace app {
 
@@ -18,7 +19,7 @@ void processMPKG(CommandContext& context) {
   auto& shell = context.shell;
   auto& window = shell.window();
   const std::filesystem::path target =
-      std::filesystem::path(shell.state().folders.temp) / kUnpackedPackage;
+      platform::pathFromUtf8(shell.state().folders.temp) / kUnpackedPackage;
   auto unpack = [&] {
     context.clearView(true);
     window.repaint("Form1");
@@ -30,9 +31,9 @@ void processMPKG(CommandContext& context) {
     std::uint64_t written = 0;
     {
       BusyPointer busy(window);
-      written = mpkg::unpackPackage(package, target, shell.progress());
+      written = mpkg::unpackPackage(platform::pathFromUtf8(package), target, shell.progress());
     }
-    shell.appendLog(std::to_string(written) + " bytes written to " + target.string() + ".");
+    shell.appendLog(std::to_string(written) + " bytes written to " + platform::utf8(target) + ".");
     shell.ShowLog();
     window.yield();
   };

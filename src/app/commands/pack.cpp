@@ -6,6 +6,7 @@
 #include "extract/compare.h"
 #include "mpak/library_toc.h"
 #include "pack/assembler.h"
+#include "platform/files.h"
 #include "platform/mapped_file.h"
 #include "util/error_text.h"
 #include "util/file_io.h"
@@ -36,7 +37,7 @@ std::optional<std::vector<std::string>> changedSinceExtraction(CommandContext& c
   if (!archive.loaded() || archive.fileName != context.session.packFolder())
     return std::nullopt;
   try {
-    const platform::MappedFile file(archive.path);
+    const platform::MappedFile file(platform::pathFromUtf8(archive.path));
     const auto index = mpak::readArchiveIndex(file.bytes());
     const auto diff = extract::diffFolder(file.bytes(), index, root);
     std::vector<std::string> lines;
@@ -54,15 +55,15 @@ std::optional<std::vector<std::string>> changedSinceExtraction(CommandContext& c
 // The folder to pack: the one chosen in the browser (a bare name lies in ExtractedFiles).
 fs::path packedFolder(const CommandContext& context) {
   const auto& session = context.session;
-  const fs::path extracted = context.shell.state().folders.extractedFiles;
-  return (extracted / session.packFolderPath).lexically_normal();
+  const fs::path extracted = platform::pathFromUtf8(context.shell.state().folders.extractedFiles);
+  return (extracted / platform::pathFromUtf8(session.packFolderPath)).lexically_normal();
 }
 
 // True when `root` is not ExtractedFiles/<the name chosen>, however spelled; folders that
 // do not exist are compared by their normalised paths.
 bool packedElsewhere(const CommandContext& context, const fs::path& root) {
-  const auto designed = fs::path(context.shell.state().folders.extractedFiles) /
-                        util::trimSpaces(context.session.packFolder());
+  const auto designed = platform::pathFromUtf8(context.shell.state().folders.extractedFiles) /
+                        platform::pathFromUtf8(util::trimSpaces(context.session.packFolder()));
   std::error_code ec;
   const bool same = fs::equivalent(root, designed, ec);
   return ec ? root.lexically_normal() != designed.lexically_normal() : !same;
@@ -75,7 +76,8 @@ struct Counters {
 
 // NewMPAKs keeps one build back: the archive a pack replaces becomes NAME.previous.
 fs::path previousBuild(const fs::path& target) {
-  return target.parent_path() / (target.filename().string() + ".previous");
+  return target.parent_path() /
+         platform::pathFromUtf8(platform::utf8(target.filename()) + ".previous");
 }
 
 // Plans and writes the archive; the counters follow the work so that a failure reports
@@ -154,7 +156,7 @@ std::optional<fs::path> checkedFolder(CommandContext& context) {
   const std::string name(util::trimSpaces(selected));
   window.messageBox(Icon::Information,
                     packedElsewhere(context, root)
-                        ? root.string() + " folder does not exist."
+                        ? platform::utf8(root) + " folder does not exist."
                         : "\\" + name + " folder does not exist in \\ExtractedFiles folder.");
   return std::nullopt;
 }
@@ -171,9 +173,9 @@ std::optional<mpak::LibraryTable> readTable(CommandContext& context, const fs::p
     window.setLogPane("", true);
     context.state().logText.clear();
     if (packedElsewhere(context, root))
-      shell.appendLog("Folder packed: " + root.string());
-    const auto library =
-        fs::path(context.state().folders.library) / (context.session.packFolder() + ".toc");
+      shell.appendLog("Folder packed: " + platform::utf8(root));
+    const auto library = platform::pathFromUtf8(context.state().folders.library) /
+                         platform::pathFromUtf8(context.session.packFolder() + ".toc");
     std::error_code ec;
     if (!fs::exists(library, ec)) {
       window.setBusy(false);
@@ -233,7 +235,9 @@ void butPackMPAK_Click(CommandContext& context) {
   {
     BusyPointer busy(context.window());
     packed = runTrapped(context.shell, "PackIt error.", [&] {
-      PackIt(context, *root, *table, fs::path(state.folders.newMpaks) / selected, counters);
+      PackIt(context, *root, *table,
+             platform::pathFromUtf8(state.folders.newMpaks) / platform::pathFromUtf8(selected),
+             counters);
     });
   }
   logCounters(context.shell, counters, selected, packed);

@@ -65,6 +65,25 @@ void tally(ExtractSummary& summary, const EntryReport& report) {
     summary.resized.push_back(report);
 }
 
+// Where names that differ only in letter case are one file, the first entry of such a path
+// is written and the others are refused by name, never written over it.
+class CaseClashes {
+ public:
+  // Why the entry at `path` (Windows-1252) is refused; "" when it is not.
+  std::string check(std::string_view path) {
+    if (!platform::namesIgnoreCase())
+      return {};
+    auto [first, isFirst] = m_firstOfFolded.emplace(util::foldCaseCp1252(path), path);
+    if (isFirst || first->second == path)
+      return {};
+    return "on this system it is the same file as " + util::cp1252ToUtf8(first->second) +
+           ", which is kept";
+  }
+
+ private:
+  std::unordered_map<std::string, std::string_view> m_firstOfFolded;
+};
+
 void notWritten(EntryReport& report, EntryOutcome outcome, std::string_view why) {
   report.outcome = outcome;
   report.reason = why;
@@ -82,35 +101,25 @@ ExtractSummary extractEntries(std::span<const std::uint8_t> archive,
   // A page of the archive that vanished under us (the file was truncated) reads as zeros:
   // nothing read after that is written.
   const platform::MappingWatch mapping;
-
   // The paths are checked up front, so refused and existing files cost no inflating.
   std::vector<EntryPath> paths(selection.size());
   // Why an entry is left alone: "" when it is to be written.
   std::vector<std::string_view> leftAlone(selection.size());
 
-  // Where names that differ only in letter case are one file, the first entry of such a
-  // path is written and the others are refused by name, never written over it.
-  std::unordered_map<std::string, std::string_view> firstOfFolded;
+  CaseClashes clashes;
   auto skip = [&](std::size_t position) {
     const auto& entryPath = index.entries[selection[position]].path;
     auto& path = paths[position] = checkEntryPath(entryPath);
+    if (path.safe())
+      path.unsafeReason = clashes.check(entryPath);
     if (!path.safe())
       return true;
-    if (platform::namesIgnoreCase()) {
-      auto [first, isFirst] = firstOfFolded.emplace(util::foldCaseCp1252(entryPath), entryPath);
-      if (!isFirst && first->second != entryPath) {
-        path.unsafeReason = "on this system it is the same file as " +
-                            util::cp1252ToUtf8(first->second) + ", which is kept";
-        return true;
-      }
-    }
     if (options.keep.count(selection[position]))
       leftAlone[position] = kKeptReason;
     else if (!options.overwrite && writer.exists(path.names))
       leftAlone[position] = kExistsReason;
     return !leftAlone[position].empty();
   };
-
   auto consume = [&](std::size_t position, EntryData& data) {
     EntryReport report;
     report.entryIndex = selection[position];

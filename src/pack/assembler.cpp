@@ -128,10 +128,7 @@ PackResult assemble(const std::filesystem::path& root, const Plan& plan, mpak::S
                     const PackOptions& options, const PackObserver& observer,
                     util::Progress& progress) {
   mpak::ArchiveWriter writer(sink, layoutOf(plan), options.maxEntries);
-  platform::Folder rootFolder;
-  if (int err = platform::Folder::open(root, rootFolder))
-    throw PackError("cannot read the folder " + platform::utf8(root) + ": " +
-                    platform::errorText(err));
+  const platform::Folder rootFolder = openRootFolder(root);
 
   const std::size_t total = plan.entries.size();
   progress.begin(total);

@@ -55,13 +55,17 @@ void walk(const platform::Folder& folder, const std::string& prefix, FolderScan&
 
 }  // namespace
 
-FolderScan scanFolder(const std::filesystem::path& root) {
+platform::Folder openRootFolder(const std::filesystem::path& root) {
   platform::Folder folder;
   if (int err = platform::Folder::open(root, folder))
     throw PackError("cannot read the folder " + platform::utf8(root) + ": " +
                     platform::errorText(err));
+  return folder;
+}
+
+FolderScan scanFolder(const std::filesystem::path& root) {
   FolderScan scan;
-  walk(folder, "", scan);
+  walk(openRootFolder(root), "", scan);
   return scan;
 }
 

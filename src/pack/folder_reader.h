@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
+
 namespace pack {
 
 // A pack that cannot go on; the text names the file, line or count and what is wrong.
@@ -38,5 +40,8 @@ struct FolderScan {
 
 // Throws PackError naming the folder when the root or a folder below it cannot be read.
 FolderScan scanFolder(const std::filesystem::path& root);
+
+// The folder at `root`, open; throws PackError naming it when it cannot be read.
+platform::Folder openRootFolder(const std::filesystem::path& root);
 
 }  // namespace pack

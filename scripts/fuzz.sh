@@ -23,8 +23,16 @@ else
 fi
 # Undefined behaviour stops the run like a crash does, instead of a line in the log.
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz --target "${targets[@]/#/fuzz_}"
+# The targets come from the optimised fuzz build, or from TARNWICK_FUZZ_BUILD (the test
+# command uses the sanitizer build it has just built, which holds them too).
+bin=${TARNWICK_FUZZ_BUILD:-build/fuzz}/bin
+if [[ -z ${TARNWICK_FUZZ_BUILD:-} ]]; then
+  cmake --preset fuzz >/dev/null
+  cmake --build --preset fuzz --target "${targets[@]/#/fuzz_}"
+else
+  cmake --build "$TARNWICK_FUZZ_BUILD" --target "${targets[@]/#/fuzz_}"
+fi
+mkdir -p build/fuzz
 # One target: its run, its summary lines, and its log's end when it failed.
 fuzz_one() {
   local name=$1 max_len=65536 status=0 start
@@ -34,7 +42,7 @@ fuzz_one() {
   local work=$work_root/$name log=build/fuzz/$name.log
   mkdir -p "$work"
   start=$(date +%s)
-  build/fuzz/bin/fuzz_"$name" "${limit[@]}" -max_len=$max_len -timeout=10 \
+  "$bin/fuzz_$name" "${limit[@]}" -max_len=$max_len -timeout=10 \
     -artifact_prefix=build/fuzz/"$name"- "$work" fuzz/corpus/"$name" >"$log" 2>&1 || status=$?
   {
     echo "== fuzz_$name: ${limit[0]}, inputs up to $max_len bytes"

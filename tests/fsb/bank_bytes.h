@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -21,13 +20,6 @@ namespace fsb_tests {
 namespace fs = std::filesystem;
 using namespace fsb;
 using testing_support::le;
-
-inline std::string randomBytes(std::size_t count, std::mt19937& random, unsigned below = 256) {
-  std::string out;
-  for (std::size_t i = 0; i < count; ++i)
-    out += static_cast<char>(random() % below);
-  return out;
-}
 
 struct RawSample {
   std::string name{};  // cut or NUL-padded to the 30-byte field

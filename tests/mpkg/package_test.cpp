@@ -56,11 +56,7 @@ TEST(Package, UnpacksToTheFileItWasMadeFromRefusesDamageAndStopsWhenAsked) {
     mpkg::inflateBody(read, package.size(), "p", sink, util::Progress::none(), piece);
     EXPECT_EQ(toString(sink.bytes()), content) << piece;
   }
-  std::string noise(3 << 20, '\0');
-  std::uint32_t x = 1;
-  for (auto& c : noise)
-    c = static_cast<char>((x = x * 1103515245 + 12345) >> 24);
-  const auto big = dir.write("big.mpkg", packageOf(noise));
+  const auto big = dir.write("big.mpkg", packageOf(noise(3 << 20)));
   CancelAfter progress(1);
   const auto size = fs::file_size(big);
   EXPECT_EQ(

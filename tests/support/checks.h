@@ -1,4 +1,5 @@
-// What most test files use: the usual headers, `fs`, `Strings`, `Files`, thrown(), EXPECT_HAS.
+// What most test files use: the usual headers, `fs`, `Strings`, `Files`, thrown(), noise(),
+// EXPECT_HAS.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -27,6 +28,18 @@ std::string thrown(Call&& call) {
     return e.what();
   }
   return "";
+}
+
+// `count` bytes below `below` from `random`: data that does not compress.
+inline std::string randomBytes(std::size_t count, std::mt19937& random, unsigned below = 256) {
+  std::string out(count, '\0');
+  for (auto& c : out)
+    c = static_cast<char>(random() % below);
+  return out;
+}
+inline std::string noise(std::size_t count, unsigned seed = 7) {
+  std::mt19937 random(seed);
+  return randomBytes(count, random);
 }
 
 }  // namespace testing_support

@@ -87,7 +87,7 @@ TEST_F(Cli, EndsWithItsExitCodeAndSaysWhatAndWhere) {
        "forced.toc"},
       {"extract archives/ui.mpak -o old.toc", 7,
        "tarnwick-cli: old.toc is not a folder; choose another output folder with -o DIR\n"},
-      {"extract ui.mpak", 7, "ui.mpak is a file, so the entries cannot go into a folder"},
+      {"extract archives/ui.mpak", 7, "tarnwick-cli: ui.mpak is a file, so the entries cannot"},
       {"extract cut.mpak -o out", 2, "cut.mpak: header: TOC block size"},
       {"extract archives/ui.mpak -o out readme.txt *.none", 1, "no entry matches '*.none'"},
       {"verify archives/ui.mpak", 0, "archives/ui.mpak: 4 entries checked, 0 bad\n"},

@@ -21,23 +21,6 @@
 
 namespace {
 
-// Answers the next file chooser or folder browser the window opens: `path` typed into
-// the file name box, as a user would.
-void answerDialog(gui::Form1& window, const std::string& path) {
-  auto* timer = new QTimer(&window);
-  QObject::connect(timer, &QTimer::timeout, [timer, path] {
-    for (auto* top : QApplication::topLevelWidgets())
-      if (auto* dialog = qobject_cast<QFileDialog*>(top); dialog && dialog->isVisible()) {
-        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(path));
-        QMetaObject::invokeMethod(dialog, "accept");
-        timer->stop();
-        timer->deleteLater();
-        return;
-      }
-  });
-  timer->start(50);
-}
-
 // The file chooser or folder browser the window has open, or nothing.
 QFileDialog* openChooser() {
   for (auto* top : QApplication::topLevelWidgets())
@@ -46,10 +29,8 @@ QFileDialog* openChooser() {
   return nullptr;
 }
 
-// Pastes `path` into the next chooser's file name box and presses Enter, as a user does:
-// again every 200 ms while the chooser stays open (the completion list comes up late on a
-// busy machine), and after 20 s cancels it, so a chooser that will not take the name fails
-// the test instead of hanging it. `seen` receives what the box held when it came up.
+// Pastes `path` into the next chooser's name box and presses Enter, every 200 ms while it stays
+// open; cancels it after 20 s, failing instead of hanging. `seen`: what the box held at first.
 void typeIntoChooser(gui::Form1& window, const std::string& path, QString* seen = nullptr) {
   auto* timer = new QTimer(&window);
   auto enters = std::make_shared<int>(0);
@@ -202,7 +183,7 @@ class Form1Test : public QObject {
     click(window, "butMassExtract");
     QVERIFY(window.logPane().ends_with("files extracted.\r\nExtraction complete.\r\n"));
     const auto root = started.home.path() / "ExtractedFiles" / "sample.mpak";
-    answerDialog(window, root.string());
+    typeIntoChooser(window, root.string());
     click(window, "butSelectMPAKFolder");
     QCOMPARE(window.text("Label13"), std::string("sample.mpak"));
     click(window, "butPackMPAK");

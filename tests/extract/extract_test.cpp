@@ -1,5 +1,4 @@
-// Extraction gives back what the writer stored, in order and within its memory bound; damaged,
-// hostile, changing or linked archives fail alone and never write outside the root.
+// Extraction gives back what was stored; damaged, hostile or changing archives fail alone, inside.
 #include <chrono>
 #include <thread>
 
@@ -87,16 +86,11 @@ TEST(ExtractCommandRefusal, NoArchiveOrNothingSelectedSaysSoAndTouchesNothing) {
   }
 }
 
-// Data whose size field is wrong (99999: more than it gives; 5: far less; 100 for noise larger
-// than the first guess and the first retry) is written whole with a warning; damaged data is
-// logged with its reason, never written, and never stops the other entries.
+// Wrong sizes (99999, 5, 100 for noise past the first guess and retry) warn; damage fails alone.
 TEST_F(ExtractCommand, SelectedEntriesReplaceEarlierFilesResizedOnesWarnAndDamagedOnesFailAlone) {
-  std::string text(2000, '\0'), noise(3 << 20, '\0');
+  std::string text(2000, '\0'), noise = testing_support::noise(3 << 20);
   for (std::size_t i = 0; i < text.size(); ++i)
     text[i] = "abcdefgh\r\n"[i % 10];
-  std::uint32_t x = 7;
-  for (auto& c : noise)
-    c = static_cast<char>((x = x * 1103515245 + 12345) >> 24);
   auto large = compressed("m/large.txt", text), small = compressed("small.txt", text),
        big = compressed("big.bin", noise), notDeflate = compressed("bad.bin", "content"),
        pastEnd = stored("far.bin", "content");
@@ -159,8 +153,7 @@ TEST_F(ExtractCommand, SelectedEntriesReplaceEarlierFilesResizedOnesWarnAndDamag
   EXPECT_FALSE(window.busy);
 }
 
-// Links and temporaries of interrupted runs are not the user's files; the window's pack of
-// the loaded archive's folder lists the changes first.
+// Links and temporaries are not the user's files; the window's pack lists the changes first.
 TEST_F(ExtractCommand, AFolderComparedWithItsArchiveNamesWhatWasAddedRemovedAndModified) {
   if (!testing_support::canMakeLinks())
     GTEST_SKIP() << "this system or user cannot make symbolic links";
@@ -194,8 +187,7 @@ TEST_F(ExtractCommand, AFolderComparedWithItsArchiveNamesWhatWasAddedRemovedAndM
                       "  removed  gone.txt\nTable lines that name no file: 1\n"));
 }
 
-// Extracting again over edited files asks once: keep them (the default), replace them or
-// cancel. With nothing edited it asks nothing and logs as the first time.
+// Over edited files one question: keep (the default), replace or cancel; unedited, no question.
 TEST_F(ExtractCommand, FilesChangedSinceExtractionAreKeptReplacedOrLeftAfterOneQuestion) {
   std::vector<RawEntry> entries = {compressed("scripts/init.lua", "print('hello')"),
                                    stored("font.dat", "glyphs"), compressed("a.txt", "abc")};
@@ -246,8 +238,7 @@ TEST_F(ExtractCommand, FilesChangedSinceExtractionAreKeptReplacedOrLeftAfterOneQ
   EXPECT_EQ(window.questions.size(), 3u);
 }
 
-// Asked to stop, extraction ends before the next entry: the entries before it are written
-// whole, nothing after it and no temporary file.
+// The entries before the cancel are whole, nothing after it and no temporary file is written.
 TEST_F(ExtractCommand, ACancelStopsBeforeTheNextEntry) {
   load("ui.mpak", {compressed("a.txt", "aaa"), stored("b/c.txt", "ccc"), compressed("d.txt", "d"),
                    stored("e.txt", "e"), compressed("f.txt", "f")});
@@ -286,8 +277,7 @@ TEST_F(ExtractCommand, AFileIsChangedOnlyWhenNoSelectedEntryOfItsPathHoldsIt) {
   EXPECT_EQ(changed(all), (std::vector<std::size_t>{0, 1}));
 }
 
-// Text that compresses and noise that does not, empty and large files, up to three folders
-// deep; copies 0 to 3 (0 comes back empty), every 10th entry in the STOC; 1 and 2 threads.
+// Text and noise, empty and large, 0 to 3 copies, some in the STOC; with 1 and 2 threads.
 TEST(RoundTrip, ThousandsOfWrittenEntriesComeBackByteForByte) {
   std::mt19937 rng(20240611);
   std::vector<mpak::BuiltEntry> entries;
@@ -360,9 +350,7 @@ TEST(Pipeline, InflatedBytesInFlightStayWithinTheBound) {
   }
 }
 
-// An archive truncated by another program mid-extraction: no crash (the pages past the new end
-// would raise SIGBUS), and either every file whole from data already read, or the extraction
-// stopped with nothing wrong written.
+// Truncated mid-extraction (SIGBUS past the end): every file whole, or a stop with nothing wrong.
 TEST(ChangingArchive, ATruncationWhileReadingNeverCrashesOrWritesWhatWasNotThere) {
   if (!testing_support::canShortenMappedFiles())
     GTEST_SKIP() << "this system does not shorten a file while it is mapped";
@@ -393,8 +381,7 @@ TEST(ChangingArchive, ATruncationWhileReadingNeverCrashesOrWritesWhatWasNotThere
   EXPECT_GT(platform::mappedPagesReplaced(), replacedBefore);
 }
 
-// Every seed of every fuzz target passes through the same code in the normal test run, and
-// an archive seed, extracted whole, writes nothing outside the root.
+// Every fuzz seed runs through its target's code; archive seeds extract nothing outside the root.
 TEST(HostileArchive, FuzzSeedsNeverCrashOrEscape) {
   int files = 0, read = 0;
   auto extractAll = [&read](const std::string& bytes) {

@@ -1,5 +1,4 @@
-// What every command shares (traps, the chooser's folder, help texts, folder openers), start-up's
-// folders and cleared window, and Form_Resize's layout rules.
+// What the commands share (traps, choosers, help, folder openers), start-up and the layout rules.
 #include <stdexcept>
 
 #include "app/commands/help_and_folders.h"
@@ -55,8 +54,7 @@ TEST_F(ShellFixture, ChooserOpensInTheRememberedFolderAndStoresTheNewOne) {
     EXPECT_EQ(app::rememberedFolderOf(path), folder) << path;
 }
 
-// Help texts replace the pane (caret at the start) and leave the log alone; the folder openers
-// open their folder or say which they could not.
+// Help replaces the pane (caret at the start), not the log; openers say which folder failed.
 TEST_F(ShellFixture, HelpTextsReplaceThePaneAndFolderOpenersOpenTheirFolderOrSaySo) {
   home.write("packing_files.txt", "PACKING\r\nFeld \xFC\r\n");
   window.log = state.logText = "the log\r\n";

@@ -1,5 +1,4 @@
-// The tarnwick-cli verbs, run in process in a fresh current folder: output, files, exit codes and
-// messages; damaged inputs never crash a verb, write outside the folder or fail without saying why.
+// The tarnwick-cli verbs in process: output, files, exit codes, messages, and damaged inputs.
 #include <sstream>
 
 #include "../fsb/bank_bytes.h"
@@ -297,8 +296,7 @@ TEST_F(Cli, RoundTripAndDiffSayWhatWouldBeLostAndWhatChanged) {
             "[\"textures/font.dds\"], \"unreadable\": [], \"unchanged\": 2}\n");
 }
 
-// 500 damaged copies of each input through every verb: the fuzzers search the parsers in
-// depth; this checks what the verbs make of damage (exit codes, messages, nothing outside).
+// Damaged copies of each input through every verb: exit codes, messages, nothing outside.
 constexpr int kDamagesPerFile = 500;
 
 // Bytes flipped, cut short, or a 16- or 32-bit field spliced with an extreme or random value.

@@ -440,8 +440,7 @@ TEST(UnsafePath, EveryUnsafeFormIsRefusedLoggedAndLandsNowhere) {
     ProgramFolder p;
     for (auto at = path.find('T'); at != std::string::npos; at = path.find('T', at + tok.size()))
       path.replace(at, 1, tok);
-    // Near misses that are safe: dots that are not "." or "..", and (where the system's
-    // names may hold ":") a drive letter that does not start the path.
+    // Safe near misses: dots that are not "." or "..", a drive letter not at the start.
     const std::string nearMiss = platform::nameProblem("C:x").empty() ? "C:x" : "Cx";
     p.load("ui.mpak",
            {stored("..a/b..c/...d", "b"), compressed(path, tok), stored("a\\" + nearMiss, "a")},

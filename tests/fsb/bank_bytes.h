@@ -109,8 +109,7 @@ inline std::pair<std::string, std::string> convertOne(const RawBank& bank, const
   return {Sandbox::nameOf(result, 0), box.output(result, 0)};
 }
 
-// A PCM WAV file: "RIFF", the size of the rest, "WAVE", a 16-byte fmt chunk and the data
-// chunk, padded to an even size.
+// A PCM WAV file: "RIFF", the size of the rest, "WAVE", a 16-byte fmt chunk, the data padded even.
 inline std::string wavFile(std::uint32_t channels, std::uint32_t rate, std::uint32_t bits,
                            const std::string& data) {
   const std::string body = "WAVEfmt " + le(16, 4) + le(1, 2) + le(channels, 2) + le(rate, 4) +
@@ -120,16 +119,14 @@ inline std::string wavFile(std::uint32_t channels, std::uint32_t rate, std::uint
   return "RIFF" + le(body.size(), 4) + body;
 }
 
-// One channel of an IMA ADPCM block: the header's sample and step index, then the codes in
-// play order, one hex digit each (up to 64; missing ones are 0).
+// One channel of an IMA ADPCM block: first sample, step index, up to 64 hex codes in play order.
 struct ImaChannel {
   std::int16_t first = 0;
   std::uint8_t index = 0;
   std::string codes{};
 };
 
-// A 36-byte block per channel as banks hold it: each channel's 4-byte header (sample, step
-// index, 0), then the channels' codes in alternating 4-byte runs of 8, low nibble first.
+// 36 bytes a channel: the 4-byte headers, then each channel's codes in turn by 8, low nibble first.
 inline std::string imaBlock(const std::vector<ImaChannel>& channels) {
   std::string out;
   for (const ImaChannel& c : channels)

@@ -1,5 +1,4 @@
-// Banks are read by each header's own size and refused whole when they do not fit; every sample
-// becomes a playable file with exactly its audio, named to stay in the folder and replace nothing.
+// Banks read by each header's size or refused whole; each sample a file of exactly its audio.
 #include "app/commands/fsb.h"
 #include "bank_bytes.h"
 #include "platform/mapped_file.h"
@@ -130,11 +129,10 @@ TEST(Convert, PcmBecomesLittleEndianInterleavedWavWithUnsigned8Bits) {
   }
 }
 
-// Worked out by hand from the definition of IMA ADPCM: each code adds (step >> 3), + step for
-// bit 2, + step >> 1 for bit 1, + step >> 2 for bit 0, subtracted with bit 3, the sample kept
-// within 16 bits; the index then moves by -1, -1, -1, -1, 2, 4, 6, 8 for the code's three low
-// bits, kept within 0 to 88. The steps met: index 0: 7, 2: 9, 6: 13, 12: 23, 20: 50, 22: 60,
-// 29: 118, 30: 130, 40: 337, 44: 494, 49: 796, 50: 876, 51: 963, 52: 1060, 87: 29794, 88: 32767.
+// Worked out by hand: a code adds step >> 3, + step (bit 2), + step >> 1, + step >> 2, negated by
+// bit 3, within 16 bits; the index moves -1 x4, 2, 4, 6, 8 by the low bits, within 0 to 88. Steps:
+// 0: 7, 2: 9, 6: 13, 12: 23, 20: 50, 22: 60, 29: 118, 30: 130, 40: 337, 44: 494, 49: 796,
+// 50: 876, 51: 963, 52: 1060, 87: 29794, 88: 32767.
 TEST(Convert, ImaAdpcmCodesDecodeToTheSamplesTheDefinitionGives) {
   const struct Row {
     const char* what;
@@ -169,8 +167,7 @@ TEST(Convert, ImaAdpcmCodesDecodeToTheSamplesTheDefinitionGives) {
   }
 }
 
-// At index 0 (step 7) the codes 0-3 move the sample by 0, 1, 3, 4, the codes 8-B by as much
-// down, and the index stays 0: blocks of such codes are worked out by adding.
+// At index 0 (step 7) codes 0-3 add 0, 1, 3, 4, codes 8-B as much down, the index stays 0.
 TEST(Convert, ImaAdpcmBlocksAreDecodedToExactlyTheBanksFramesOf16BitPcm) {
   const std::pair<char, int> moves[] = {{'0', 0}, {'1', 1},  {'2', 3},  {'3', 4},
                                         {'8', 0}, {'9', -1}, {'A', -3}, {'B', -4}};
@@ -267,14 +264,11 @@ TEST(Convert, NamesStayInTheFolderGetAnExtensionWhenTheyHaveNoneAndReplaceNothin
     EXPECT_TRUE(file == "music.fsb" || fs::path(file).parent_path() == "a/out") << file;
 }
 
-// A bank truncated by another program between two samples: the sample read from the pages
-// that are gone is not written (it would be zeros), the conversion stops saying why, and what
-// was written before stays whole. Asked to stop, the conversion ends before the next sample.
+// A bank cut between samples: the zeros are not written; samples written before stay whole.
 TEST(Convert, ATruncatedBankOrACancelStopsBeforeTheNextSampleAndKeepsTheSamplesWritten) {
   if (!testing_support::canShortenMappedFiles())
     GTEST_SKIP() << "this system does not shorten a file while it is mapped";
-  std::mt19937 random(7);
-  const std::string first = randomBytes(8192, random), second = randomBytes(256 << 10, random);
+  const std::string first = noise(8192), second = noise(256 << 10, 8);
   Sandbox box(buildBank(
       {}, {{"first", first, 4096, 0, 1, 22050}, {"second", second, 128 << 10, 0, 1, 22050}}));
   struct TruncateAfterFirst : util::Progress {
@@ -299,8 +293,7 @@ TEST(Convert, ATruncatedBankOrACancelStopsBeforeTheNextSampleAndKeepsTheSamplesW
   EXPECT_EQ(filesBelow(three.folder), Strings{"one.wav"});
 }
 
-// A converter that records its arguments, adds new.wav to the -d folder, says "bad bank"
-// on its standard error and exits with `code`.
+// Records its arguments, adds new.wav to the -d folder, says "bad bank" and exits with `code`.
 std::string fakeConverter(const TempDir& dir, int code) {
   const auto path = dir.write("tools/fake converter",
                               "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$(dirname \"$0\")/args\"\n"
@@ -327,8 +320,7 @@ struct Converting : CommandHarness {
   }
 };
 
-// Success lists the new files and passes paths as single arguments; a failure empties the pane
-// and says why: the converter's exit code and words, a missing converter, a missing bank.
+// Paths pass as single arguments; a failure (exit code, no converter, no bank) empties the pane.
 TEST(ConvertFsbCommand, SuccessListsTheNewFilesAndFailuresEmptyThePaneAndSayWhy) {
   Converting h;
   h.convert(bankNamed("tone"));

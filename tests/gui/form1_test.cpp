@@ -1,5 +1,4 @@
-// The real window: controls, title, resizing, the buttons' jobs on the sample archive and the
-// other buttons, choosers that start empty and leave nothing behind, one command at a time.
+// The real window: controls, resizing, the buttons' jobs, empty choosers, one command at a time.
 #include <QAbstractItemView>
 #include <QClipboard>
 #include <QCompleter>
@@ -54,9 +53,7 @@ void typeIntoChooser(gui::Form1& window, const std::string& path, QString* seen 
     auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
     if (*enters == 0 && seen)
       *seen = edit->text();
-    // The name is pasted (Ctrl+V), one input event: typed key by key on a slow machine,
-    // the completion list rewrites the half-typed name under the keys. When an Enter took
-    // something else and changed the box, the name is pasted again, as a user would.
+    // Pasted as one event (typed, the completion list rewrites it); again if an Enter changed it.
     if (edit->text() != QString::fromStdString(path)) {
       QApplication::clipboard()->setText(QString::fromStdString(path));
       edit->setFocus();
@@ -64,7 +61,7 @@ void typeIntoChooser(gui::Form1& window, const std::string& path, QString* seen 
       QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
     }
     ++*enters;
-    // An open completion list is closed first (Escape in it), as a user would.
+    // An open completion list is closed first (Escape in it).
     if (auto* completer = edit->completer(); completer && completer->popup()->isVisible())
       QTest::keyClick(completer->popup(), Qt::Key_Escape);
     QTest::keyClick(edit, Qt::Key_Return);
@@ -120,8 +117,7 @@ class Form1Test : public QObject {
     QVERIFY2(m_messages.isEmpty(), qPrintable("unexpected message: " + m_messages.join(" | ")));
   }
 
-  // Captions and places (twips from the window's top left, through the option frame for the
-  // controls inside it), written out here rather than read from the table that built the window.
+  // Captions and places in twips from the window's top left, written out, not read from the table.
   void controlsShowTheirCaptionsAtTheirPlaces() {
     StartedWindow started;
     auto& window = started.window;
@@ -169,8 +165,7 @@ class Form1Test : public QObject {
     QVERIFY(window.frameGeometry().height() >= window.toPixels(8460) - 1);
   }
 
-  // Packed unedited, the extracted folder gives the sample archive back byte for byte. Extracting
-  // again over an edited file asks: Escape cancels, Enter keeps the edit.
+  // Extracted and packed back, the sample archive is the same bytes; over an edit, one question.
   void theSampleArchiveOpensExtractsAndPacksBackThroughTheButtons() {
     StartedWindow started;
     auto& window = started.window;
@@ -231,9 +226,7 @@ class Form1Test : public QObject {
                                         QString::fromStdString(home.str() + "/ExtractedFiles")}));
   }
 
-  // The model and package buttons do their jobs, and every use of a chooser starts with an empty
-  // name box and leaves no window behind (a completion list left on screen swallowed the next
-  // click; a name carried over made Enter in the next chooser open the file chosen before).
+  // Model and package buttons; each chooser starts empty and leaves no completion list on screen.
   void choosersStartEmptyAndLeaveNothingBehind() {
     StartedWindow started;
     auto& window = started.window;

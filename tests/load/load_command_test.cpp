@@ -1,5 +1,4 @@
-// Opening an archive: the exact pane, list items, labels and library table; the 10001-entry limit;
-// failures end in the trap with nothing listed and no table written.
+// Opening an archive: pane, items, labels, library table, the 10001 limit, failures in the trap.
 #include "app/commands/load.h"
 
 #include "mpak/library_toc.h"
@@ -110,8 +109,7 @@ TEST_F(LoadFixture, TenThousandAndOneEntriesOrStocIndicesLoadOneMoreFails) {
   expectFailed("stoc.mpak", "\r\n\r\nSubscript out of range");
 }
 
-// A cut header fails before the pane shows the positions, a bad record after; each failure
-// clears the archive loaded before.
+// A cut header fails before the positions are shown, a bad record after; both clear the archive.
 TEST_F(LoadFixture, DamagedArchivesEndInTheTrapWithNothingListed) {
   const std::vector<RawEntry> two = {{.path = "a/b.txt", .stored = "hello"},
                                      {.path = "c.dds", .stored = "abc"}};
@@ -129,8 +127,7 @@ TEST_F(LoadFixture, DamagedArchivesEndInTheTrapWithNothingListed) {
   }
 }
 
-// A file of another kind is named as such before anything else is said, and the archive
-// loaded before stays with its list, log, catalogue and label.
+// A file of another kind is named as such first; the archive loaded before stays as it was.
 TEST_F(LoadFixture, AFileThatIsNoArchiveIsRefusedAndTheLoadedArchiveStays) {
   open(archive("good.mpak", buildArchiveBytes({{.path = "a/b.txt", .stored = "hello"}})));
   const auto items = window.items;
@@ -157,8 +154,7 @@ TEST_F(LoadFixture, AFileThatIsNoArchiveIsRefusedAndTheLoadedArchiveStays) {
   }
 }
 
-// An archive cut short, or whose entries point past its end, lists as it reads and says
-// after the load log how many entries cannot be extracted.
+// Entries past the end (cut short or far offsets) are listed, then counted after the load log.
 TEST_F(LoadFixture, EntriesPastTheEndOfTheFileAreWarnedAboutAfterTheLoadLog) {
   const std::vector<RawEntry> three = {{.path = "a.txt", .stored = "hello"},
                                        {.path = "b.txt", .stored = "abc"},

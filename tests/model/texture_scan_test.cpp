@@ -1,5 +1,4 @@
-// The model report lists every ".tga" name that follows a NUL, once, in order of first
-// appearance, with the exact lines the window shows; the scan always ends.
+// Each ".tga" name after a NUL, once, in order, as the window shows it; the scan always ends.
 #include "model/texture_scan.h"
 #include "app/commands/model.h"
 #include "support/archive_builder.h"

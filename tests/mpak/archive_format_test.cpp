@@ -1,5 +1,4 @@
-// The writer's worked bytes and limits, atomic file writes, the reader on hand-laid and damaged
-// bytes, library table rules and Windows-1252 paths.
+// Writer bytes and limits, atomic writes, reading odd and damaged bytes, tables, Windows-1252.
 #include "mpak/archive.h"
 #include "mpak/archive_writer.h"
 #include "mpak/library_toc.h"
@@ -16,9 +15,8 @@ using namespace testing_support;
 TEST(ArchiveFormat, WorkedBytesAndPathsOfUpTo255Bytes) {
   EXPECT_EQ(toString(mpak::buildArchive({})),
             std::string("MPAK\x04\0\0\0\x04\0\0\0\0\0\0\0TOC\0STOCRAWD", 28));
-  // Header (T + 4 = 30, S + 4 = 4, 1 entry, 0 STOC), "TOC\0", the 26-byte record at 20
-  // (length 18, sizes 10 and 10, flag 0, path 7, "a/b.txt\0", 1 copy, offset 4), then
-  // "STOC" with no records, "RAWD" and the data.
+  // Header (30, 4, 1 entry, 0 STOC), "TOC\0", the record (length 18, sizes 10 and 10, flag 0,
+  // path 7, "a/b.txt\0", 1 copy, offset 4), "STOC", "RAWD" and the data.
   EXPECT_EQ(toString(mpak::buildArchive({{"a/b.txt", toBytes("0123456789"), 10, false, 1, false}})),
             std::string("MPAK\x1E\0\0\0\x04\0\0\0\x01\0\0\0TOC\0"
                         "\x12\0\x0A\0\0\0\x0A\0\0\0\0\x07"
@@ -41,8 +39,7 @@ TEST(ArchiveFormat, WorkedBytesAndPathsOfUpTo255Bytes) {
   EXPECT_EQ(sink.position(), 0u);
 }
 
-// Budgets that fail in the header, the TOC, the data and the final rewrite of the TOC; the
-// last one is enough.
+// Budgets that fail in the header, the TOC, the data and the TOC's rewrite; the last is enough.
 TEST(FileSink, AFailedWriteKeepsThePreviousFileAndLeavesNoTemporary) {
   const std::vector<mpak::BuiltEntry> entries = {
       {"a/b.txt", toBytes("hello"), 5, false, 2, true},

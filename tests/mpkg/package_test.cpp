@@ -1,5 +1,4 @@
-// A package unpacks to the file it was made from, byte for byte; a damaged one ends in a
-// message naming what is wrong, with no mpkg.dat left to be taken for a result.
+// A package unpacks byte for byte; a damaged one says what is wrong and leaves no mpkg.dat.
 #include <zlib.h>
 
 #include <algorithm>
@@ -26,8 +25,7 @@ std::string packageOf(const std::string& content) {
   return out;
 }
 
-// Read and inflated in pieces of any size, down to one byte, the output is the same. Asked to
-// stop, unpacking ends before the next piece: no output and no temporary file.
+// Pieces of any size give the same output; a cancel stops before the next, leaving nothing.
 TEST(Package, UnpacksToTheFileItWasMadeFromRefusesDamageAndStopsWhenAsked) {
   TempDir dir;
   std::string content;

@@ -1,7 +1,4 @@
-// An extracted folder packs back to its archive's entries; the first table line naming a file
-// decides; only the user's files are packed; a failed pack leaves the previous archive; the
-// format's limits hold at their edges; the window's pack commands log and say what they must.
-
+// Packing back, the table's say, only the user's files, failures that keep the previous archive.
 #include <fstream>
 
 #include "app/commands/pack.h"
@@ -135,8 +132,7 @@ TEST(PackFolder, LinksSpecialFilesAndTemporariesAreReportedNotPacked) {
   EXPECT_EQ(skipped, expected);
 }
 
-// A file gone between the walk and the read, a cancel after three entries: each leaves the
-// previous archive and nothing else.
+// A file gone between walk and read, or a cancel: only the previous archive is left.
 TEST(PackAtomicity, AFailedPackLeavesThePreviousArchiveAndNoTemporaryFile) {
   TempDir dir;
   for (int i = 0; i < 20; ++i)
@@ -209,13 +205,11 @@ TEST(FormatLimits, DataPastTwoGibibytesReadsAndPastFourIsRefused) {
   const platform::MappedFile file(path);
   const auto index = mpak::readArchiveIndex(file.bytes());
   EXPECT_EQ(extract::verifyArchive(file.bytes(), index).badEntries, 0u);
-  fs::create_directory(dir.path() / "out");
-  EXPECT_EQ(
-      extract::extractEntries(file.bytes(), index, extract::everyEntry(index), dir.path() / "out")
-          .written,
-      2u);
-  EXPECT_EQ(slurp(dir.path() / "out/a.txt"), data[0]);
-  EXPECT_EQ(slurp(dir.path() / "out/b.txt"), data[1]);
+  const auto out = dir.path() / "out";
+  fs::create_directory(out);
+  EXPECT_EQ(extract::extractEntries(file.bytes(), index, extract::everyEntry(index), out).written,
+            2u);
+  EXPECT_EQ(contents(out), (Files{{"a.txt", data[0]}, {"b.txt", data[1]}}));
 
   // Four stored files of 1.5 GiB cannot all start below 4 GiB: refused before reading.
   pack::FolderScan scan;
@@ -235,8 +229,7 @@ struct PackFixture : ::testing::Test, CommandHarness {
   void pack() { app::butPackMPAK_Click(context); }
 };
 
-// The folder chosen is the folder packed, also outside ExtractedFiles (it used to pack
-// ExtractedFiles/<its name> instead); its name still picks the table and the archive.
+// The folder chosen is packed, not ExtractedFiles/<its name>; its name picks table and archive.
 TEST_F(PackFixture, PacksTheChosenFolderWhereverItLiesAsTheTableSaysWithTheExactLog) {
   home.write("ExtractedFiles/ui.mpak/b.txt", "bee");
   home.write("ExtractedFiles/ui.mpak/sub/a.dds", "texture");
@@ -326,8 +319,7 @@ TEST_F(PackFixture, InputChecksSayWhatIsMissingAndPackNothing) {
   EXPECT_TRUE(fs::is_empty(home.path() / "NewMPAKs"));
 }
 
-// NewMPAKs keeps one build back: a pack that replaces an archive keeps it as NAME.previous
-// and says so; the first pack and a failed one (which names the line) leave .previous alone.
+// A replaced archive is kept as NAME.previous; the first pack and a failed one leave it alone.
 TEST_F(PackFixture, ThePreviousBuildIsKeptOneStepBackAndAFailedPackKeepsBoth) {
   home.write("ExtractedFiles/ui.mpak/a.txt", "first");
   home.write("Library/ui.mpak.toc", "00 1 0 a.txt");

@@ -29,8 +29,7 @@ using namespace testing_support;
 
 constexpr rlim_t kLimit = 1 << 20;
 
-// Eight entries of 16 MiB each that deflate to almost nothing: writing one takes long
-// enough for a signal to land in the middle of it.
+// Eight 16 MiB entries that deflate to almost nothing: long enough to write for a signal to land.
 std::string bigArchive() {
   std::vector entries(8, compressed("", std::string(16 << 20, 'z')));
   for (std::size_t i = 0; i < entries.size(); ++i)
@@ -52,8 +51,7 @@ struct Ran {
   bool operator==(const Ran&) const = default;
 };
 
-// Starts `args` (the program first) in `dir` with its output in out.txt and err.txt there,
-// under the file-size limit when `limited`.
+// Starts `args` in `dir`, output in out.txt and err.txt there, under the size limit if `limited`.
 pid_t start(Strings args, const fs::path& dir, bool limited = false) {
   const pid_t child = fork();
   if (child == 0) {
@@ -80,8 +78,7 @@ Ran cli(const fs::path& dir, Strings args, bool limited = false) {
           slurp(dir / "err.txt")};
 }
 
-// Starts `args` in `dir`, sends `signal` as soon as a temporary file is created in `watched`,
-// and returns the wait status. Fails the test when no temporary file appears.
+// Runs `args` in `dir`, sends `signal` when a temporary file appears in `watched` (else fails).
 int killWhileWriting(const Strings& args, const fs::path& dir, const fs::path& watched,
                      int signal) {
   fs::create_directories(watched);
@@ -133,8 +130,7 @@ TEST(TemporaryFiles, TheWindowLeavesNoneWhenTerminatedDuringAnExtraction) {
 }
 #endif
 
-// Temporaries another run left behind (made by another process, so named with another pid)
-// are neither packed nor taken for added files; files whose names merely look like one are.
+// Temporaries another process left are neither packed nor added files; lookalikes are both.
 TEST(TemporaryFiles, OnesLeftByAnotherRunAreNotTakenForTheUsersFiles) {
   TempDir dir;
   const Strings lookalikes = {".a.tw-0.tmp", ".a.tw1-.tmp", ".a.tw1x-0.tmp", ".tw1-0.tmp.bak",
@@ -254,8 +250,7 @@ TEST_F(FailingDisk, TheWindowEndsInTheTrapAndKeepsWhatWasThere) {
   EXPECT_EQ(temporariesBelow(h.home.path()), Strings{});
 }
 
-// An ExtractedFiles the window may not write to is reported with the cause (the folder for
-// the archive cannot be made), not with what opening the missing folder would say.
+// A read-only ExtractedFiles is reported as the cause, not as the missing folder it leads to.
 TEST_F(FailingDisk, AnExtractedFilesFolderThatCannotBeWrittenIsNamedWithTheCause) {
   CommandHarness h;
   SmallDisk readOnly(h.home.path() / "ExtractedFiles", "size=1m,ro");
@@ -271,8 +266,7 @@ TEST_F(FailingDisk, AnExtractedFilesFolderThatCannotBeWrittenIsNamedWithTheCause
                                            ": Read-only file system");
 }
 
-// A sample the converter cannot write is named with its final file, not with the temporary
-// it was being written under.
+// A sample that cannot be written is named by its final file, not by its temporary.
 TEST_F(FailingDisk, ASoundThatCannotBeWrittenIsNamedByItsSampleAndFile) {
   CommandHarness h;
   SmallDisk readOnly(h.home.path() / "Sounds", "size=1m,ro");

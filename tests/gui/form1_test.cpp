@@ -5,7 +5,6 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
@@ -209,25 +208,8 @@ class Form1Test : public QObject {
              window.logPane().c_str());
   }
 
-  void theHelpAndFolderButtonsDoTheirJobs() {
-    StartedWindow started;
-    auto& window = started.window;
-    const auto& home = started.home;
-    home.write("packing_files.txt", "How to pack.\r\n");
-    click(window, "butFilePackerQuestion");
-    QCOMPARE(window.logPane(), std::string("How to pack.\r\n"));
-    FileManager files;
-    QDesktopServices::setUrlHandler("file", &files, "open");
-    for (const char* button : {"butOpenSoundsFolder", "butOpenNewMPAKsFolder", "butOpenFolder"})
-      click(window, button);
-    QDesktopServices::unsetUrlHandler("file");
-    QCOMPARE(files.opened, QStringList({QString::fromStdString(home.str() + "/Sounds"),
-                                        QString::fromStdString(home.str() + "/NewMPAKs"),
-                                        QString::fromStdString(home.str() + "/ExtractedFiles")}));
-  }
-
-  // Model and package buttons; each chooser starts empty and leaves no completion list on screen.
-  void choosersStartEmptyAndLeaveNothingBehind() {
+  // Model, package, help and folder buttons; choosers start empty and leave nothing on screen.
+  void theOtherButtonsDoTheirJobsAndChoosersStartEmptyAndLeaveNothingBehind() {
     StartedWindow started;
     auto& window = started.window;
     const auto& home = started.home;
@@ -259,6 +241,18 @@ class Form1Test : public QObject {
     click(window, "butSelectMPAKFolder");
     QCOMPARE(seen, QString());
     QCOMPARE(window.text("Label13"), std::string("ExtractedFiles"));
+
+    home.write("packing_files.txt", "How to pack.\r\n");
+    click(window, "butFilePackerQuestion");
+    QCOMPARE(window.logPane(), std::string("How to pack.\r\n"));
+    FileManager files;
+    QDesktopServices::setUrlHandler("file", &files, "open");
+    for (const char* button : {"butOpenSoundsFolder", "butOpenNewMPAKsFolder", "butOpenFolder"})
+      click(window, button);
+    QDesktopServices::unsetUrlHandler("file");
+    QCOMPARE(files.opened, QStringList({QString::fromStdString(home.str() + "/Sounds"),
+                                        QString::fromStdString(home.str() + "/NewMPAKs"),
+                                        QString::fromStdString(home.str() + "/ExtractedFiles")}));
   }
 
   void clicksDuringACommandStartNothing() {

@@ -1,11 +1,5 @@
-// The system-facing rules, run by the Linux build and, under Wine, by the Windows build:
-// the same expectations hold wherever the platform says the same about its file systems.
-#include <gtest/gtest.h>
-
+// System rules, run on Linux and under Wine: the same wherever the platform says the same.
 #include <algorithm>
-#include <filesystem>
-#include <string>
-#include <vector>
 
 #include "extract/extractor.h"
 #include "mpak/archive.h"
@@ -13,13 +7,12 @@
 #include "platform/mapped_file.h"
 #include "platform/temporary.h"
 #include "support/archive_builder.h"
+#include "support/checks.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using testing_support::buildArchiveBytes;
-using testing_support::stored;
+using namespace testing_support;
 
 TEST(WindowsNames, DevicesStreamsAndDroppedEndsAreRefusedAndOrdinaryNamesPass) {
   for (const char* name :
@@ -35,16 +28,16 @@ TEST(WindowsNames, DevicesStreamsAndDroppedEndsAreRefusedAndOrdinaryNamesPass) {
 // Extracts `entries` into a fresh folder; the reports of the entries not written.
 std::vector<extract::EntryReport> extractInto(const fs::path& root,
                                               const std::vector<std::string>& paths) {
-  std::vector<testing_support::RawEntry> entries;
+  std::vector<RawEntry> entries;
   for (const auto& path : paths)
     entries.push_back(stored(path, "content of " + path));
-  const auto bytes = testing_support::toBytes(buildArchiveBytes(entries));
+  const auto bytes = toBytes(buildArchiveBytes(entries));
   const auto index = mpak::readArchiveIndex(bytes);
   return extract::extractEntries(bytes, index, extract::everyEntry(index), root).problems;
 }
 
 TEST(SystemNames, EntriesThisSystemCannotHoldAreRefusedByNameAndNothingElseIs) {
-  testing_support::TempDir dir;
+  TempDir dir;
   const std::vector<std::string> paths = {"maps\\CON\\a.txt",      "maps\\aux.txt",
                                           "x\\a.txt:hidden",       "dot.",
                                           "Caf\xE9\\na\xEFve.lua", "plain.lua"};
@@ -53,7 +46,7 @@ TEST(SystemNames, EntriesThisSystemCannotHoldAreRefusedByNameAndNothingElseIs) {
   for (const auto& p : problems) {
     EXPECT_EQ(p.outcome, extract::EntryOutcome::Refused);
     refused.push_back(paths[p.entryIndex]);
-    EXPECT_NE(p.reason.find("the name"), std::string::npos) << p.reason;
+    EXPECT_HAS(p.reason, "the name");
   }
   // What this system refuses is exactly what its platform says it cannot hold.
   std::vector<std::string> expected;
@@ -61,33 +54,29 @@ TEST(SystemNames, EntriesThisSystemCannotHoldAreRefusedByNameAndNothingElseIs) {
     if (!platform::nameProblem(path).empty())
       expected.push_back(paths[expected.size()]);
   EXPECT_EQ(refused, expected);
-  EXPECT_EQ(
-      testing_support::slurp(dir.path() / platform::pathFromUtf8("Caf\xC3\xA9/na\xC3\xAFve.lua")),
-      "content of Caf\xE9\\na\xEFve.lua");
-  EXPECT_EQ(testing_support::slurp(dir.path() / "plain.lua"), "content of plain.lua");
+  EXPECT_EQ(slurp(dir.path() / platform::pathFromUtf8("Caf\xC3\xA9/na\xC3\xAFve.lua")),
+            "content of Caf\xE9\\na\xEFve.lua");
+  EXPECT_EQ(slurp(dir.path() / "plain.lua"), "content of plain.lua");
 }
 
 TEST(SystemNames, PathsDifferingOnlyInCaseKeepTheFirstWhereTheSystemIgnoresCase) {
-  testing_support::TempDir dir;
+  TempDir dir;
   const auto problems =
       extractInto(dir.path(), {"Data\\Menu.lua", "data\\menu.LUA", "data\\x.lua"});
   if (platform::namesIgnoreCase()) {
     ASSERT_EQ(problems.size(), 1u);
     EXPECT_EQ(problems[0].entryIndex, 1u);
-    EXPECT_NE(problems[0].reason.find("Data\\Menu.lua"), std::string::npos) << problems[0].reason;
-    EXPECT_EQ(testing_support::slurp(dir.path() / "Data" / "Menu.lua"),
-              "content of Data\\Menu.lua");
+    EXPECT_HAS(problems[0].reason, "Data\\Menu.lua");
+    EXPECT_EQ(slurp(dir.path() / "Data" / "Menu.lua"), "content of Data\\Menu.lua");
   } else {
     EXPECT_TRUE(problems.empty());
-    EXPECT_EQ(testing_support::slurp(dir.path() / "data" / "menu.LUA"),
-              "content of data\\menu.LUA");
+    EXPECT_EQ(slurp(dir.path() / "data" / "menu.LUA"), "content of data\\menu.LUA");
   }
 }
 
 TEST(SystemNames, PathsLongerThanTheOldWindowsLimitAreWrittenAndRead) {
-  testing_support::TempDir dir;
-  // A root 240 characters deep, made through the platform's own folders, and an entry
-  // path of 180 more below it.
+  TempDir dir;
+  // A root 240 characters deep made through the platform's folders, an entry path of 180 more.
   platform::Folder folder;
   ASSERT_EQ(platform::Folder::open(dir.path(), folder), 0);
   fs::path root = dir.path();
@@ -111,22 +100,22 @@ TEST(SystemNames, PathsLongerThanTheOldWindowsLimitAreWrittenAndRead) {
 
 // Links: UnsafePath.PlantedLinkIsNotFollowed (extract) and PackFolder (pack).
 TEST(Folders, RenamesDoNotReplaceUnlessAskedAndAFileIsNoFolder) {
-  testing_support::TempDir dir;
+  TempDir dir;
   platform::Folder root;
   ASSERT_EQ(platform::Folder::open(dir.path(), root), 0);
   dir.write("a.txt", "a");
   dir.write("b.txt", "b");
   EXPECT_EQ(root.rename("a.txt", "b.txt", false), EEXIST);
-  EXPECT_EQ(testing_support::slurp(dir.path() / "b.txt"), "b");
+  EXPECT_EQ(slurp(dir.path() / "b.txt"), "b");
   EXPECT_EQ(root.rename("a.txt", "b.txt", true), 0);
-  EXPECT_EQ(testing_support::slurp(dir.path() / "b.txt"), "a");
+  EXPECT_EQ(slurp(dir.path() / "b.txt"), "a");
   EXPECT_EQ(root.kindOf("a.txt"), platform::Kind::Missing);
   platform::Folder notFolder;
   EXPECT_EQ(root.openFolder("b.txt", true, notFolder), ENOTDIR);
 }
 
 TEST(Temporaries, EveryLiveTemporaryGoesWhenTheProcessIsInterrupted) {
-  testing_support::TempDir dir;
+  TempDir dir;
   platform::Folder folder;
   ASSERT_EQ(platform::Folder::open(dir.path(), folder), 0);
   const std::string name = platform::temporaryName("entry.lua");
@@ -134,7 +123,7 @@ TEST(Temporaries, EveryLiveTemporaryGoesWhenTheProcessIsInterrupted) {
   platform::TemporaryFile guard(folder, name);
   platform::File file;
   ASSERT_EQ(folder.createFile(name, file), 0);
-  ASSERT_EQ(file.writeAt(0, testing_support::toBytes("half")), 0);
+  ASSERT_EQ(file.writeAt(0, toBytes("half")), 0);
   // What an interrupt does before the process ends: the file still open goes too.
   platform::removeLiveTemporaries();
   file.close();

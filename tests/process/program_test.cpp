@@ -1,6 +1,5 @@
 // The programs as processes: exit codes, no progress off a terminal, no temporary file left by a
 // signal or a failing disk (a size limit, a full or read-only file system), earlier archives kept.
-#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/inotify.h>
@@ -11,7 +10,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <random>
 
 #include "app/commands/extract.h"
 #include "app/commands/fsb.h"

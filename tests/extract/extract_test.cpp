@@ -16,7 +16,6 @@
 #include "support/archive_builder.h"
 #include "support/checks.h"
 #include "support/command_harness.h"
-#include "support/doubles.h"
 #include "support/system.h"
 #include "util/deflate.h"
 

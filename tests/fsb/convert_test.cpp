@@ -4,7 +4,6 @@
 #include "platform/mapped_file.h"
 #include "support/checks.h"
 #include "support/command_harness.h"
-#include "support/doubles.h"
 #include "support/system.h"
 
 namespace fsb_tests {

@@ -8,7 +8,6 @@
 #include "support/archive_builder.h"
 #include "support/checks.h"
 #include "support/command_harness.h"
-#include "support/doubles.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // What most test files use: the usual headers, `fs`, `Strings`, `Files`, thrown(), noise(),
-// EXPECT_HAS.
+// CancelAfter, EXPECT_HAS.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,6 +12,8 @@
 #include <set>
 #include <string>
 #include <vector>
+
+#include "util/progress.h"
 
 namespace testing_support {
 
@@ -41,6 +43,24 @@ inline std::string noise(std::size_t count, unsigned seed = 7) {
   std::mt19937 random(seed);
   return randomBytes(count, random);
 }
+
+// A progress that asks the engine to stop once it has seen `steps` steps; records what it hears.
+class CancelAfter : public util::Progress {
+ public:
+  explicit CancelAfter(std::uint64_t steps) : m_steps(steps) {}
+  void begin(std::uint64_t count) override { total = count; }
+  void step(std::uint64_t done, std::string_view name) override {
+    dones.push_back(done);
+    names.emplace_back(name);
+  }
+  bool cancelled() override { return dones.size() >= m_steps; }
+  std::uint64_t total = 0;
+  std::vector<std::uint64_t> dones;
+  std::vector<std::string> names;
+
+ private:
+  std::uint64_t m_steps;
+};
 
 }  // namespace testing_support
 

@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "gui/form1.h"
-#include "support/fake_window.h"
+#include "support/command_harness.h"
 #include "support/temp_dir.h"
 
 namespace {

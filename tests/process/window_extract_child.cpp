@@ -6,7 +6,7 @@
 
 #include "gui/form1.h"
 #include "platform/temporary.h"
-#include "support/fake_window.h"
+#include "support/command_harness.h"
 
 int main(int argc, char** argv) {
   if (argc != 3)

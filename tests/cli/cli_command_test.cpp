@@ -123,7 +123,6 @@ TEST_F(Cli, ListPrintsTheWindowsItemsEveryFieldAsJsonAndWarnsOfDamageThatSparesT
                        "0000008F 00000090 00000002 00000002 00 2 0 caf\xC3\xA9.txt\n"
                        "00000085 00000084 00000000 00000000 00 0 0 none\n",
                        ""}));
-
   // Records of 34 and 27 bytes, a 17-byte STOC record: STOC at 81, RAWD at 102.
   dir.write("j.mpak",
             buildArchiveBytes(

@@ -203,7 +203,6 @@ TEST_F(ExtractCommand, FilesChangedSinceExtractionAreKeptReplacedOrLeftAfterOneQ
   home.write("ExtractedFiles/ui.mpak/a.txt", "xyz");  // same size, other bytes
   for (int i = 0; i < 6; ++i)
     home.write("ExtractedFiles/ui.mpak/more/" + std::to_string(i) + ".txt", "mine");
-
   // Cancel (or closing the box) changes nothing, on disk or in the log.
   window.log = state.logText = "kept log";
   extract();
@@ -215,7 +214,6 @@ TEST_F(ExtractCommand, FilesChangedSinceExtractionAreKeptReplacedOrLeftAfterOneQ
   EXPECT_EQ(window.offeredAnswers, (Strings{"Keep my changes", "Replace them", "Cancel"}));
   EXPECT_EQ(window.log, "kept log");
   EXPECT_EQ(slurp(root() / "a.txt"), "xyz");
-
   // Keep: the edits stay, everything else is extracted, the kept files are counted.
   window.answers.push_back(0);
   window.selected = {0, 1, 2};
@@ -228,7 +226,6 @@ TEST_F(ExtractCommand, FilesChangedSinceExtractionAreKeptReplacedOrLeftAfterOneQ
                      "Kept: changed since extraction.\n0 files unzipped.\n1 files extracted.\n"
                      "2 files kept (changed since extraction).\nExtraction complete.\n"));
   EXPECT_EQ(window.messages, Messages{});
-
   // Replace: the archive's content comes back.
   window.answers.push_back(1);
   extract();

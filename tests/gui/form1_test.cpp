@@ -231,7 +231,6 @@ class Form1Test : public QObject {
     click(window, "butDecompressMPKG");
     QCOMPARE(seen, QString());
     QCOMPARE(testing_support::slurp(home.path() / "Temp" / "mpkg.dat"), std::string("hello"));
-
     // The folder browser too starts empty after a file was typed.
     typeIntoChooser(window, (home.path() / "ExtractedFiles").string(), &seen);
     click(window, "butSelectMPAKFolder");

@@ -125,7 +125,6 @@ TEST(ArchiveReader, HandLaidOddArchiveLoadsWithTheLaidOutValuesAndDataRangesAreJ
   EXPECT_EQ(index.stoc[1].tocIndex, 65535u);
   EXPECT_EQ(index.stoc[1].path, "far");
   EXPECT_EQ(index.entries[1].stocRecord, 0);
-
   // A file ending with "RAWD" and the last entry's 8 bytes: offsets 4 to 11 are data.
   index = mpak::readArchiveIndex(toBytes(buildArchiveBytes(
       {{.path = "out", .copies = 2, .storedSizeField = 2, .dataOffsets = {{4, 11}}},

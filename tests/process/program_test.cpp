@@ -220,7 +220,6 @@ TEST_F(FailingDisk, TheWindowEndsInTheTrapAndKeepsWhatWasThere) {
   fs::copy(dir.path() / "tree", h.home.path() / "ExtractedFiles/other.mpak");
   const auto newArchive = h.home.write("NewMPAKs/other.mpak", "the previous archive");
   h.home.write("Library/other.mpak.toc", "--\r\n\r\n00 1 1 big.bin\r\n01 1 1 small.txt");
-
   // The limit holds for this process only while the commands run.
   rlimit saved{};
   getrlimit(RLIMIT_FSIZE, &saved);

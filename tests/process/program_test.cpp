@@ -247,37 +247,29 @@ TEST_F(FailingDisk, TheWindowEndsInTheTrapAndKeepsWhatWasThere) {
   EXPECT_EQ(temporariesBelow(h.home.path()), Strings{});
 }
 
-// A read-only ExtractedFiles is reported as the cause, not as the missing folder it leads to.
-TEST_F(FailingDisk, AnExtractedFilesFolderThatCannotBeWrittenIsNamedWithTheCause) {
+// Read-only ExtractedFiles and Sounds are named as the cause, a sample by its final file.
+TEST_F(FailingDisk, ReadOnlyFoldersOfTheWindowAreNamedWithTheCauseAndTheFinalFile) {
   CommandHarness h;
-  SmallDisk readOnly(h.home.path() / "ExtractedFiles", "size=1m,ro");
-  if (!readOnly.mounted)
+  SmallDisk extracted(h.home.path() / "ExtractedFiles", "size=1m,ro");
+  SmallDisk sounds(h.home.path() / "Sounds", "size=1m,ro");
+  if (!extracted.mounted || !sounds.mounted)
     GTEST_SKIP() << "no permission to mount a small file system here";
   h.window.fileAnswers.push_back(archive.string());
   app::butSelectMPAKfile_Click(h.context);
   h.window.selectAll();
   app::butMassExtract_Click(h.context);
-  ASSERT_EQ(h.window.messages.size(), 1u);
-  EXPECT_EQ(h.window.messages[0].text, "Extract error.\r\n\r\ncannot create the folder " +
-                                           (readOnly.path / "big.mpak").string() +
-                                           ": Read-only file system");
-}
-
-// A sample that cannot be written is named by its final file, not by its temporary.
-TEST_F(FailingDisk, ASoundThatCannotBeWrittenIsNamedByItsSampleAndFile) {
-  CommandHarness h;
-  SmallDisk readOnly(h.home.path() / "Sounds", "size=1m,ro");
-  if (!readOnly.mounted)
-    GTEST_SKIP() << "no permission to mount a small file system here";
   h.state.converterPath = TARNWICK_FSBEXT;
   const auto bank =
       fsb_tests::buildBank({}, {{.name = "menu_open", .data = "abcd", .frames = 2, .mode = 0x10}});
   h.session.bankPath = h.home.write("bank.fsb", bank).string();
   app::processFSB(h.context);
-  ASSERT_EQ(h.window.messages.size(), 1u);
-  const auto& text = h.window.messages[0].text;
+  ASSERT_EQ(h.window.messages.size(), 2u);
+  EXPECT_EQ(h.window.messages[0].text, "Extract error.\r\n\r\ncannot create the folder " +
+                                           (extracted.path / "big.mpak").string() +
+                                           ": Read-only file system");
+  const auto& text = h.window.messages[1].text;
   EXPECT_HAS(text, "sample 0 (menu_open.wav): cannot create " +
-                       (readOnly.path / "menu_open.wav").string() + ": Read-only file system");
+                       (sounds.path / "menu_open.wav").string() + ": Read-only file system");
   EXPECT_EQ(text.find(".tmp"), std::string::npos) << text;
 }
 

@@ -15,17 +15,10 @@
 
 #include "gui/form1.h"
 #include "support/command_harness.h"
-#include "support/temp_dir.h"
 
 namespace {
 
-// The file chooser or folder browser the window has open, or nothing.
-QFileDialog* openChooser() {
-  for (auto* top : QApplication::topLevelWidgets())
-    if (auto* dialog = qobject_cast<QFileDialog*>(top); dialog && dialog->isVisible())
-      return dialog;
-  return nullptr;
-}
+using namespace testing_support;
 
 // Pastes `path` into the next chooser's name box and presses Enter, every 200 ms while it stays
 // open; cancels it after 20 s, failing instead of hanging. `seen`: what the box held at first.
@@ -35,7 +28,10 @@ void typeIntoChooser(gui::Form1& window, const std::string& path, QString* seen 
   // The chooser this call types into; a later one belongs to the next call.
   auto mine = std::make_shared<QPointer<QFileDialog>>();
   QObject::connect(timer, &QTimer::timeout, [timer, path, seen, enters, mine] {
-    auto* dialog = openChooser();
+    QFileDialog* dialog = nullptr;  // the chooser or browser open, if any
+    for (auto* top : QApplication::topLevelWidgets())
+      if (auto* shown = qobject_cast<QFileDialog*>(top); shown && shown->isVisible() && !dialog)
+        dialog = shown;
     if (!dialog && *enters == 0)
       return;
     if (*enters == 0)
@@ -83,8 +79,8 @@ class FileManager : public QObject {
 
 // The real window, started in a fresh program folder.
 struct StartedWindow {
-  testing_support::TempDir home;
-  testing_support::FakeSettings settings;
+  TempDir home;
+  FakeSettings settings;
   gui::Form1 window{settings};
   StartedWindow() {
     if (!window.start(home.str()))
@@ -179,10 +175,10 @@ class Form1Test : public QObject {
     click(window, "butPackMPAK");
     QVERIFY2(window.logPane().ends_with("STOC entries processed: 2\r\n.MPAK pack complete.\r\n"),
              window.logPane().c_str());
-    QCOMPARE(testing_support::slurp(started.home.path() / "NewMPAKs" / "sample.mpak"),
-             testing_support::slurp(TARNWICK_SAMPLE_ARCHIVE));
+    QCOMPARE(slurp(started.home.path() / "NewMPAKs" / "sample.mpak"),
+             slurp(TARNWICK_SAMPLE_ARCHIVE));
 
-    const auto edited = root / testing_support::filesBelow(root).front();
+    const auto edited = root / filesBelow(root).front();
     std::ofstream(edited, std::ios::binary) << "edited";
     for (const auto key : {Qt::Key_Escape, Qt::Key_Return}) {
       m_timer.stop();
@@ -197,7 +193,7 @@ class Form1Test : public QObject {
       m_timer.start();
       QVERIFY2(asked.contains("1 file you changed since extraction would be replaced"),
                qPrintable(asked));
-      QCOMPARE(testing_support::slurp(edited), std::string("edited"));
+      QCOMPARE(slurp(edited), std::string("edited"));
     }
     QVERIFY2(window.logPane().ends_with("1 files kept (changed since extraction).\r\nExtraction "
                                         "complete.\r\n"),
@@ -230,7 +226,7 @@ class Form1Test : public QObject {
     typeIntoChooser(window, package.string(), &seen);
     click(window, "butDecompressMPKG");
     QCOMPARE(seen, QString());
-    QCOMPARE(testing_support::slurp(home.path() / "Temp" / "mpkg.dat"), std::string("hello"));
+    QCOMPARE(slurp(home.path() / "Temp" / "mpkg.dat"), std::string("hello"));
     // The folder browser too starts empty after a file was typed.
     typeIntoChooser(window, (home.path() / "ExtractedFiles").string(), &seen);
     click(window, "butSelectMPAKFolder");

@@ -25,12 +25,10 @@ struct CliResult {
 CliResult runArgs(const std::vector<std::string>& args) {
   std::ostringstream out, err;
   cli::Io io{out, err, false};
-  const int code = cli::runCli(args, io);
-  return {code, out.str(), err.str()};
+  return {cli::runCli(args, io), out.str(), err.str()};  // in this order
 }
 
-class Cli : public ::testing::Test {
- protected:
+struct Cli : ::testing::Test {
   Cli() {
     fs::current_path(dir.path());
     dir.write("archives/ui.mpak",

@@ -23,8 +23,7 @@ namespace {
 
 using namespace testing_support;
 
-class ProgramFolder : public CommandHarness {
- public:
+struct ProgramFolder : CommandHarness {
   // Writes archives/<name> and loads it as the load command does; selects `items`.
   void load(const std::string& name, const std::vector<RawEntry>& entries,
             std::initializer_list<int> items = {}) {

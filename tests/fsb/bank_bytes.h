@@ -77,7 +77,6 @@ struct Sandbox {
   testing_support::TempDir dir;
   fs::path folder = dir.path() / "a" / "out";
   fs::path bank;
-
   explicit Sandbox(const std::string& bytes, const std::string& name = "bank.fsb")
       : bank(dir.write(name, bytes)) {
     fs::create_directories(folder);

@@ -41,9 +41,8 @@ TEST(SystemNames, EntriesThisSystemCannotHoldAreRefusedByNameAndNothingElseIs) {
   const std::vector<std::string> paths = {"maps\\CON\\a.txt",      "maps\\aux.txt",
                                           "x\\a.txt:hidden",       "dot.",
                                           "Caf\xE9\\na\xEFve.lua", "plain.lua"};
-  const auto problems = extractInto(dir.path(), paths);
   std::vector<std::string> refused;
-  for (const auto& p : problems) {
+  for (const auto& p : extractInto(dir.path(), paths)) {
     EXPECT_EQ(p.outcome, extract::EntryOutcome::Refused);
     refused.push_back(paths[p.entryIndex]);
     EXPECT_HAS(p.reason, "the name");

@@ -1,5 +1,4 @@
-// Sound banks laid out byte by byte from the format's public facts, independently of
-// fsb::readBank; the WAV file a player reads; IMA ADPCM blocks laid out from their codes.
+// Sound banks, WAV files and IMA ADPCM blocks laid out byte by byte, not by the code under test.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -20,8 +20,7 @@ namespace {
 
 using namespace testing_support;
 
-// Pastes `path` into the next chooser's name box and presses Enter, every 200 ms while it stays
-// open; cancels it after 20 s, failing instead of hanging. `seen`: what the box held at first.
+// Pastes `path` in the next chooser, Enter every 200 ms, cancels after 20 s; `seen`: first text.
 void typeIntoChooser(gui::Form1& window, const std::string& path, QString* seen = nullptr) {
   auto* timer = new QTimer(&window);
   auto enters = std::make_shared<int>(0);
@@ -112,8 +111,7 @@ class Form1Test : public QObject {
     QVERIFY2(m_messages.isEmpty(), qPrintable("unexpected message: " + m_messages.join(" | ")));
   }
 
-  // Captions and places in twips from the window's top left, written out, not read from the table;
-  // resized, the layout rules hold.
+  // Captions and places in twips, written out rather than read from the table; then resizing.
   void controlsShowTheirCaptionsAtTheirPlacesAndFollowResizing() {
     StartedWindow started;
     auto& window = started.window;

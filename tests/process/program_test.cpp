@@ -1,5 +1,4 @@
-// The programs as processes: exit codes, no progress off a terminal, no temporary file left by a
-// signal or a failing disk (a size limit, a full or read-only file system), earlier archives kept.
+// The programs as processes: exit codes, no temporaries left by signals or failing disks.
 #include <poll.h>
 #include <signal.h>
 #include <sys/inotify.h>

@@ -1,5 +1,4 @@
-// The real window started as the program starts it, in the program folder HOME: it opens
-// ARCHIVE, selects every entry and clicks "Extract Selected File(s)", then ends.
+// The real window, started in HOME as the program starts it, extracts all of ARCHIVE and ends.
 //   window_extract_child HOME ARCHIVE
 #include <QApplication>
 #include <QPushButton>

@@ -1,6 +1,5 @@
-// Lays out MPAK archive bytes by hand, independently of mpak::ArchiveWriter, so readers
-// are tested against bytes our writer did not make. Every field can be overridden to
-// build odd or damaged archives. Data offsets count from the "RAWD" tag (first byte: 4).
+// MPAK bytes laid out by hand, not by mpak::ArchiveWriter; any field can be overridden to build
+// odd or damaged archives. Data offsets count from the "RAWD" tag (first byte: 4).
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,4 @@
-// What most test files use: the usual headers, `fs`, `Strings`, `Files`, thrown(), noise(),
-// CancelAfter, EXPECT_HAS.
+// What most tests use: the usual headers, fs, Strings, Files, thrown(), noise(), CancelAfter.
 #pragma once
 
 #include <gtest/gtest.h>

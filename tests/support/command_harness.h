@@ -1,5 +1,4 @@
-// The recording fake window and settings, and what a window command works with in tests: a
-// started program folder, the window and settings, and the state the commands share.
+// The recording window and settings, and the started program folder a window command works in.
 #pragma once
 
 #include <deque>

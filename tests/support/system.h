@@ -1,5 +1,4 @@
-// What tests ask of the system beyond the platform layer: one implementation per system
-// (system/posix.cpp, system/windows.cpp), chosen by the build.
+// What tests ask of the system beyond the platform layer, in system/posix.cpp or windows.cpp.
 #pragma once
 
 #include <filesystem>

@@ -323,8 +323,8 @@ struct Converting : CommandHarness {
 TEST(ConvertFsbCommand, SuccessListsTheNewFilesAndFailuresEmptyThePaneAndSayWhy) {
   Converting h;
   h.convert(bankNamed("tone"));
-  EXPECT_EQ(h.window.log, crlf({"Earlier line", "Converting: my bank.fsb", "new.wav",
-                                "Operation complete.", ""}));
+  EXPECT_EQ(h.window.log, crlfText("Earlier line\nConverting: my bank.fsb\nnew.wav\n"
+                                   "Operation complete.\n\n"));
   EXPECT_EQ(h.window.messages, Messages{});
   EXPECT_TRUE(h.window.items.empty());
   EXPECT_EQ(h.window.text("Label2"), "0 Items");
@@ -335,7 +335,7 @@ TEST(ConvertFsbCommand, SuccessListsTheNewFilesAndFailuresEmptyThePaneAndSayWhy)
   const auto before = h.state.logText;
   h.convert(bankNamed("tone"), 3);
   EXPECT_EQ(h.window.log, "");
-  EXPECT_EQ(h.state.logText, before + crlf({"Converting: my bank.fsb"}));
+  EXPECT_EQ(h.state.logText, before + crlfText("Converting: my bank.fsb\n"));
   h.state.converterPath = (h.home.path() / "no-such-converter").string();
   app::processFSB(h.context);
   EXPECT_EQ(
@@ -386,8 +386,8 @@ TEST(ConvertFsbCommand, TheRealConverterWritesEverySample) {
   h.session.bankPath = h.home.write("b.fsb", bank).string();
   h.home.write("Sounds/one.wav", "kept");
   app::processFSB(h.context);
-  EXPECT_EQ(h.window.log, crlf({"Earlier line", "Converting: b.fsb", "one_1.wav", "two.raw",
-                                "Operation complete.", ""}));
+  EXPECT_EQ(h.window.log, crlfText("Earlier line\nConverting: b.fsb\none_1.wav\ntwo.raw\n"
+                                   "Operation complete.\n\n"));
   EXPECT_EQ(slurp(h.sounds() / "one.wav"), "kept");
   EXPECT_EQ(slurp(h.sounds() / "two.raw"), "vv");
 }

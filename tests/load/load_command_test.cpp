@@ -54,10 +54,9 @@ TEST_F(LoadFixture, PositionLinesItemsLabelsStocLinesAndTableAndWhatIsKeptAcross
   EXPECT_EQ(library("empty.mpak"), mpak::libraryTocText({}));
 
   auto entries = numberedEntries(43);
-  entries[0] = {.path = "data/maps/m01.bin",
-                .stored = std::string(0xD4, 'm'),
-                .unpackedSize = 0x200,
-                .flag = 1};
+  entries[0] = stored("data/maps/m01.bin", std::string(0xD4, 'm'));
+  entries[0].unpackedSize = 0x200;
+  entries[0].flag = 1;
   entries[1].path = "caf\xE9.txt";
   entries[7].inStoc = entries[42].inStoc = true;
   entries[42].copies = 2;
@@ -166,13 +165,11 @@ TEST_F(LoadFixture, EntriesPastTheEndOfTheFileAreWarnedAboutAfterTheLoadLog) {
   open(archive("cut.mpak", cut));
   ASSERT_EQ(window.messages, Messages{});
   EXPECT_EQ(window.items.size(), 3u);
-  EXPECT_TRUE(
-      window.log.ends_with("STOC Data:\r\n002 c.txt\r\nWarning: 2 entries point past the "
-                           "end of the file (" +
-                           std::to_string(cut.size()) +
-                           " bytes); the archive is cut short or damaged and extracting "
-                           "them will fail.\r\n"))
-      << window.log;
+  const std::string warning = "Warning: 2 entries point past the end of the file (" +
+                              std::to_string(cut.size()) +
+                              " bytes); the archive is cut short or damaged and extracting them "
+                              "will fail.\r\n";
+  EXPECT_TRUE(window.log.ends_with("STOC Data:\r\n002 c.txt\r\n" + warning)) << window.log;
   EXPECT_EQ(state.logText, window.log);
   auto far = three;
   far[0].dataOffsets = std::vector<std::uint32_t>{0x7FFFFFF0};

@@ -43,8 +43,8 @@ TEST(ModelCommand, ReportsTheNamesOfTheChosenModel) {
   app::butGetModelGraphics_Click(h.context);
   EXPECT_EQ(h.window.chooserCalls.at(0).title, "Select File [.mmod]");
   EXPECT_EQ(h.window.chooserCalls.at(0).filter, ".mmod type files (*.mmod)|*.mmod");
-  EXPECT_EQ(h.window.log, crlf({"GRAPHICS FOR MODEL: ship.mmod", "", "hull.tga", "deck.tga", "",
-                                "Operation complete."}));
+  EXPECT_EQ(h.window.log, crlfText("GRAPHICS FOR MODEL: ship.mmod\n\nhull.tga\ndeck.tga\n\n"
+                                   "Operation complete.\n"));
   EXPECT_EQ(h.window.text("Text1"), "");
   EXPECT_FALSE(h.window.busy);
   h.session.modelPath = h.home.str() + "/models/gone.mmod";

@@ -240,13 +240,13 @@ TEST_F(PackFixture, PacksTheChosenFolderWhereverItLiesAsTheTableSaysWithTheExact
   pack();
   EXPECT_EQ(window.messages, Messages{});
   EXPECT_EQ(window.log,
-            crlf({"Zipping 1: b.txt.3.1.1.cmp", "Zipping 2: new.lua.7.1.1.cmp",
-                  "Copying 3: sub+a.dds.7.2.0.unc", "Packing 1/3: sub+a.dds.7.2.0.unc",
-                  "Packing 2/3: b.txt.3.1.1.cmp", "Packing 3/3: new.lua.7.1.1.cmp",
-                  "Table lines that name no file: 1", "  01 1 0 old.bin",
-                  "Files no table line names (packed compressed, 1 copy, in the STOC): 1",
-                  "  new.lua", "2 files zipped.", "3 files packed.", "TOC entries processed: 3",
-                  "STOC entries processed: 2", ".MPAK pack complete."}));
+            crlfText("Zipping 1: b.txt.3.1.1.cmp\nZipping 2: new.lua.7.1.1.cmp\n"
+                     "Copying 3: sub+a.dds.7.2.0.unc\nPacking 1/3: sub+a.dds.7.2.0.unc\n"
+                     "Packing 2/3: b.txt.3.1.1.cmp\nPacking 3/3: new.lua.7.1.1.cmp\n"
+                     "Table lines that name no file: 1\n  01 1 0 old.bin\n"
+                     "Files no table line names (packed compressed, 1 copy, in the STOC): 1\n"
+                     "  new.lua\n2 files zipped.\n3 files packed.\nTOC entries processed: 3\n"
+                     "STOC entries processed: 2\n.MPAK pack complete.\n"));
   const auto built = toBytes(slurp(home.path() / "NewMPAKs/ui.mpak"));
   EXPECT_TRUE(mpak::libraryTocText(mpak::readArchiveIndex(built).entries)
                   .ends_with("\r\n\r\n00 2 0 sub\\a.dds\r\n01 1 1 b.txt\r\n01 1 1 new.lua"));
@@ -338,9 +338,9 @@ TEST_F(PackFixture, ThePreviousBuildIsKeptOneStepBackAndAFailedPackKeepsBoth) {
             (Messages{{app::Icon::Exclamation,
                        "PackIt error.\r\n\r\nlibrary table line 1 (\"01 -1 0 a.txt\"): copies "
                        "\"-1\" is not a whole number from 0 to 32767"}}));
-  EXPECT_EQ(window.log, crlf({"0 files zipped.", "0 files packed.", "TOC entries processed: 0",
-                              "STOC entries processed: 0", "STOC table was not created.",
-                              "Pack operation aborted due to error."}));
+  EXPECT_EQ(window.log, crlfText("0 files zipped.\n0 files packed.\nTOC entries processed: 0\n"
+                                 "STOC entries processed: 0\nSTOC table was not created.\n"
+                                 "Pack operation aborted due to error.\n"));
   EXPECT_EQ(slurp(built), builds[2]);
   EXPECT_EQ(slurp(previous), builds[1]);
   EXPECT_EQ(filesBelow(home.path() / "NewMPAKs"), (Strings{"ui.mpak", "ui.mpak.previous"}));

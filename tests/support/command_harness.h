@@ -140,14 +140,6 @@ struct CommandHarness {
   CommandHarness() { app::Startup(window, state, home.str()); }
 };
 
-// The log pane's text for these lines.
-inline std::string crlf(const std::vector<std::string>& lines) {
-  std::string out;
-  for (const auto& line : lines)
-    out += line + "\r\n";
-  return out;
-}
-
 // The log pane's text for `lines`, each "\n" in it a line end.
 inline std::string crlfText(std::string_view lines) {
   std::string out;

@@ -82,10 +82,8 @@ TEST_F(ShellFixture, HelpTextsReplaceThePaneAndFolderOpenersOpenTheirFolderOrSay
   EXPECT_EQ(window.messages, Messages{});
   window.fileManagerWorks = false;
   app::butOpenSoundsFolder_Click(context);
-  EXPECT_EQ(
-      window.messages,
-      (Messages{{app::Icon::Information,
-                 "No file manager could be started to open the folder " + in("Sounds") + "."}}));
+  const std::string refused = "No file manager could be started to open the folder " + in("Sounds");
+  EXPECT_EQ(window.messages, (Messages{{app::Icon::Information, refused + "."}}));
 }
 
 // A folder that cannot be made is passed over; Temp's sub-folders and other folders' files stay.

@@ -22,12 +22,6 @@ struct CliResult {
   }
 };
 
-CliResult runArgs(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  cli::Io io{out, err, false};
-  return {cli::runCli(args, io), out.str(), err.str()};  // in this order
-}
-
 struct Cli : ::testing::Test {
   Cli() {
     fs::current_path(dir.path());
@@ -44,7 +38,9 @@ struct Cli : ::testing::Test {
     std::istringstream in(words);
     for (std::string word; in >> word;)
       args.push_back(word);
-    return runArgs(args);
+    std::ostringstream out, err;
+    cli::Io io{out, err, false};
+    return {cli::runCli(args, io), out.str(), err.str()};  // in this order
   }
   const fs::path previous = fs::current_path();
   TempDir dir;
@@ -327,11 +323,10 @@ TEST_F(Cli, DamagedInputsNeverCrashHangOrWriteOutsideTheFolderAndEveryFailureSay
   std::string model = "MMOD";
   for (const char* name : {"skin.tga", "eyes.tga", "skin.tga", "a\\b\\c.tga"})
     model += std::string(40, '\x01') + '\0' + name;
-  const std::pair<std::string, std::vector<Strings>> inputs[] = {
-      {slurp(TARNWICK_SAMPLE_ARCHIVE),
-       {{"list", "in"}, {"verify", "in"}, {"extract", "in", "-o", "out", "-q"}}},
-      {std::string(bank.begin(), bank.end()), {{"sounds", "in"}, {"sounds", "in", "-o", "out"}}},
-      {model, {{"textures", "in", "--archive", "sample"}}}};
+  const std::pair<std::string, Strings> inputs[] = {
+      {slurp(TARNWICK_SAMPLE_ARCHIVE), {"list in", "verify in", "extract in -o out -q"}},
+      {std::string(bank.begin(), bank.end()), {"sounds in", "sounds in -o out"}},
+      {model, {"textures in --archive sample"}}};
   fs::copy_file(TARNWICK_SAMPLE_ARCHIVE, dir.path() / "sample");
   std::mt19937 random(20261206);
   std::size_t runs = 0, failures = 0;
@@ -339,13 +334,13 @@ TEST_F(Cli, DamagedInputsNeverCrashHangOrWriteOutsideTheFolderAndEveryFailureSay
     for (int n = 0; n < kDamagesPerFile; ++n) {
       dir.write("in", damaged(good, random));
       for (const auto& args : commands) {
-        const auto [code, out, err] = runArgs(args);
+        const auto [code, out, err] = run(args);
         ++runs;
         failures += code != 0;
-        ASSERT_TRUE(code == 0 || code == 1 || code == 2) << args[0] << " gave " << code;
+        ASSERT_TRUE(code == 0 || code == 1 || code == 2) << args << " gave " << code;
         // A failure says so on stderr; warnings (exit 1) may be verify's report on stdout.
-        ASSERT_TRUE(code != 2 || err.starts_with("tarnwick-cli: ")) << args[0] << err;
-        ASSERT_TRUE(code != 1 || !(err + out).empty()) << args[0];
+        ASSERT_TRUE(code != 2 || err.starts_with("tarnwick-cli: ")) << args << err;
+        ASSERT_TRUE(code != 1 || !(err + out).empty()) << args;
       }
       fs::remove_all("out");  // and nothing else but what was there
       ASSERT_EQ(filesBelow("."), (Strings{"archives/ui.mpak", "in", "sample"}));

@@ -119,13 +119,12 @@ TEST(PackFolder, LinksSpecialFilesAndTemporariesAreReportedNotPacked) {
   auto scan = pack::scanFolder(dir.path() / "tree");
   ASSERT_EQ(scan.files.size(), 1u);
   EXPECT_EQ(scan.files[0].relative, "real.txt");
-  std::map<std::string, std::string> skipped;
+  Files skipped;  // the first four letters of each path: why
   for (const auto& s : scan.skipped)
     skipped[s.relative.substr(0, 4)] = s.why;
-  std::map<std::string, std::string> expected{
-      {"key.", "a symbolic link"},
-      {"link", "a linked folder, not entered"},
-      {"sub/", "a temporary file left by an interrupted run"}};
+  Files expected{{"key.", "a symbolic link"},
+                 {"link", "a linked folder, not entered"},
+                 {"sub/", "a temporary file left by an interrupted run"}};
   if (pipe)
     expected["pipe"] = "not a regular file";
   EXPECT_EQ(skipped, expected);

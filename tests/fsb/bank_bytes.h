@@ -1,16 +1,13 @@
 // Sound banks, WAV files and IMA ADPCM blocks laid out byte by byte, not by the code under test.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <cstdint>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "fsb/convert.h"
 #include "platform/files.h"
 #include "support/archive_builder.h"
+#include "support/checks.h"
 #include "support/temp_dir.h"
 
 namespace fsb_tests {
@@ -22,8 +19,7 @@ using testing_support::le;
 struct RawSample {
   std::string name{};  // cut or NUL-padded to the 30-byte field
   std::string data{};
-  std::uint32_t frames = 0;
-  std::uint32_t mode = 0;
+  std::uint32_t frames = 0, mode = 0;
   std::uint16_t channels = 1;
   std::int32_t rate = 44100;
   std::size_t extra = 0;                                  // header bytes after the fixed fields
@@ -33,11 +29,10 @@ struct RawSample {
 
 struct RawBank {
   std::string id = "FSB3";  // "FSB4" gets the 48-byte bank header
-  std::uint32_t version = 0x30001;
-  std::uint32_t flags = 0;
-  std::optional<std::uint32_t> countField = std::nullopt;
-  std::optional<std::uint32_t> headerBytesField = std::nullopt;  // shdrsize
-  std::optional<std::uint32_t> dataBytesField = std::nullopt;    // datasize
+  std::uint32_t version = 0x30001, flags = 0;
+  // The sample count, shdrsize and datasize fields; default: as laid out.
+  std::optional<std::uint32_t> countField = std::nullopt, headerBytesField = std::nullopt,
+                               dataBytesField = std::nullopt;
   std::string trailing{};
 };
 

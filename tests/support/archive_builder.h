@@ -35,21 +35,17 @@ struct RawStoc {
 };
 
 struct RawHeader {  // tags stay 4 bytes long
-  std::string fileTag = "MPAK";
-  std::string tocTag = std::string("TOC\0", 4);
-  std::string stocTag = "STOC";
-  std::string rawdTag = "RAWD";
-  std::optional<std::uint32_t> tocBlockSize = std::nullopt;   // default T + 4
-  std::optional<std::uint32_t> stocBlockSize = std::nullopt;  // default S + 4
-  std::optional<std::uint16_t> entryCount = std::nullopt;
-  std::optional<std::uint16_t> stocCount = std::nullopt;
+  std::string fileTag = "MPAK", tocTag = std::string("TOC\0", 4), stocTag = "STOC",
+              rawdTag = "RAWD";
+  // Defaults: T + 4 and S + 4, the numbers of records laid out.
+  std::optional<std::uint32_t> tocBlockSize = std::nullopt, stocBlockSize = std::nullopt;
+  std::optional<std::uint16_t> entryCount = std::nullopt, stocCount = std::nullopt;
 };
 
 struct BuiltArchive {
   std::string bytes;
-  std::uint64_t stocPosition = 0;            // at the "STOC" tag as laid out
-  std::uint64_t rawdPosition = 0;            // at the "RAWD" tag as laid out
-  std::vector<std::uint64_t> recordOffsets;  // of each TOC record
+  std::uint64_t stocPosition = 0, rawdPosition = 0;  // at the "STOC" and "RAWD" tags
+  std::vector<std::uint64_t> recordOffsets;          // of each TOC record
 };
 
 inline std::vector<std::uint8_t> toBytes(std::string_view text) {

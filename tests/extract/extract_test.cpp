@@ -463,9 +463,8 @@ TEST(UnsafePath, PlantedLinkIsNotFollowed) {
   fs::create_directories(root);
   fs::create_directories(outside);
   fs::create_directory_symlink(outside, root / "a");
-  auto bytes =
-      toBytes(buildArchiveBytes({stored("a/x.txt", "escaped"), stored("b/y.txt", "fine")}));
-  auto summary = extract::extractEntries(bytes, mpak::readArchiveIndex(bytes),
+  auto data = toBytes(buildArchiveBytes({stored("a/x.txt", "escaped"), stored("b/y.txt", "fine")}));
+  auto summary = extract::extractEntries(data, mpak::readArchiveIndex(data),
                                          std::vector<std::size_t>{0, 1}, root);
   EXPECT_TRUE(fs::is_empty(outside));
   EXPECT_EQ(slurp(root / "b" / "y.txt"), "fine");

@@ -14,8 +14,7 @@ using namespace testing_support;
 struct SinkFull {};  // what a FailingSink throws
 
 // Passes bytes on until a write would pass its byte budget, then throws SinkFull, like a full disk.
-class FailingSink : public mpak::Sink {
- public:
+struct FailingSink : mpak::Sink {
   FailingSink(mpak::Sink& inner, std::uint64_t budget) : m_inner(inner), m_budget(budget) {}
   void write(std::span<const std::uint8_t> bytes) override { m_inner.write(spend(bytes)); }
   void writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {

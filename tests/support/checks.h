@@ -44,8 +44,7 @@ inline std::string noise(std::size_t count, unsigned seed = 7) {
 }
 
 // A progress that asks the engine to stop once it has seen `steps` steps; records what it hears.
-class CancelAfter : public util::Progress {
- public:
+struct CancelAfter : util::Progress {
   explicit CancelAfter(std::uint64_t steps) : m_steps(steps) {}
   void begin(std::uint64_t count) override { total = count; }
   void step(std::uint64_t done, std::string_view name) override {

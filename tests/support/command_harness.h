@@ -29,8 +29,7 @@ inline void PrintTo(const MessageRecord& m, std::ostream* out) {
 }
 
 // Records controls, list, log pane, messages and choosers; dialogs return pre-set answers.
-class FakeWindow : public app::Window {
- public:
+struct FakeWindow : app::Window {
   void setText(std::string_view control, const std::string& text) override {
     texts[std::string(control)] = text;
   }
@@ -115,8 +114,7 @@ class FakeWindow : public app::Window {
   }
 };
 
-class FakeSettings : public app::Settings {
- public:
+struct FakeSettings : app::Settings {
   std::string get(const std::string& app, const std::string& section, const std::string& key,
                   const std::string& fallback) override {
     auto it = values.find(app + "/" + section + "/" + key);

@@ -16,8 +16,7 @@
 
 namespace testing_support {
 
-class TempDir {
- public:
+struct TempDir {
   TempDir() : m_path(platform::makeTemporaryFolder("tarnwick-test-")) {}
   ~TempDir() {
     std::error_code ec;

@@ -45,7 +45,6 @@ Strings temporariesBelow(const fs::path& folder) {
 struct Ran {
   int code;
   std::string out, err;
-  bool operator==(const Ran&) const = default;
 };
 
 // Starts `args` in `dir`, output in out.txt and err.txt there, under the size limit if `limited`.
@@ -151,7 +150,8 @@ TEST(TemporaryFiles, OnesLeftByAnotherRunAreNotTakenForTheUsersFiles) {
   for (const auto& name : {".x.dds.tw" + pid + "-", ".tw" + pid + "-"})
     EXPECT_HAS(r.err, "tree: not packed: " + name);
   r = cli(dir.path(), {"extract", "new.mpak", "-o", "out"});
-  EXPECT_EQ(r, (Ran{0, "Extracted 7 of 7 entries to out\n", ""})) << r.err;  // no progress
+  EXPECT_EQ(std::tie(r.code, r.out, r.err),  // no progress when stderr is not a terminal
+            std::tuple(0, std::string("Extracted 7 of 7 entries to out\n"), std::string()));
   EXPECT_EQ(filesBelow(dir.path() / "out"), lookalikes);
   leftBehind(dir.path() / "out");
   EXPECT_EQ(cli(dir.path(), {"diff", "new.mpak", "out"}).out,

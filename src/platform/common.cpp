@@ -3,8 +3,10 @@
 #include <cerrno>
 #include <cstring>
 #include <system_error>
+#include <utility>
 
 #include "platform/files.h"
+#include "platform/mapped_file.h"
 #include "platform/temporary.h"
 
 namespace platform {
@@ -109,6 +111,25 @@ File& File::operator=(File&& other) noexcept {
 
 File::~File() {
   close();
+}
+
+MappedFile::~MappedFile() {
+  release();
+}
+
+MappedFile::MappedFile(MappedFile&& other) noexcept
+    : m_data(std::exchange(other.m_data, nullptr)),
+      m_size(std::exchange(other.m_size, 0)),
+      m_slot(std::exchange(other.m_slot, -1)) {}
+
+MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
+  if (this != &other) {
+    release();
+    m_data = std::exchange(other.m_data, nullptr);
+    m_size = std::exchange(other.m_size, 0);
+    m_slot = std::exchange(other.m_slot, -1);
+  }
+  return *this;
 }
 
 Folder::Folder(Folder&& other) noexcept

@@ -109,25 +109,6 @@ MappedFile::MappedFile(const std::filesystem::path& path) {
   ::close(fd);
 }
 
-MappedFile::~MappedFile() {
-  release();
-}
-
-MappedFile::MappedFile(MappedFile&& other) noexcept
-    : m_data(std::exchange(other.m_data, nullptr)),
-      m_size(std::exchange(other.m_size, 0)),
-      m_slot(std::exchange(other.m_slot, -1)) {}
-
-MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
-  if (this != &other) {
-    release();
-    m_data = std::exchange(other.m_data, nullptr);
-    m_size = std::exchange(other.m_size, 0);
-    m_slot = std::exchange(other.m_slot, -1);
-  }
-  return *this;
-}
-
 void MappedFile::release() noexcept {
   if (m_slot >= 0)
     g_mappings[m_slot].state.store(0, std::memory_order_release);

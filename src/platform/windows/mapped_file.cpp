@@ -131,25 +131,6 @@ MappedFile::MappedFile(const std::filesystem::path& path) {
   ::CloseHandle(file);
 }
 
-MappedFile::~MappedFile() {
-  release();
-}
-
-MappedFile::MappedFile(MappedFile&& other) noexcept
-    : m_data(std::exchange(other.m_data, nullptr)),
-      m_size(std::exchange(other.m_size, 0)),
-      m_slot(std::exchange(other.m_slot, -1)) {}
-
-MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
-  if (this != &other) {
-    release();
-    m_data = std::exchange(other.m_data, nullptr);
-    m_size = std::exchange(other.m_size, 0);
-    m_slot = std::exchange(other.m_slot, -1);
-  }
-  return *this;
-}
-
 void MappedFile::release() noexcept {
   bool zeros = false;
   if (m_slot >= 0) {

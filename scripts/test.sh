@@ -30,7 +30,7 @@ echo "== tests (asan + ubsan)"
 run_ctest asan
 
 echo "== fuzzing (bounded)"
-TARNWICK_FUZZ_BUILD=build/asan "$here/scripts/fuzz.sh" "${TARNWICK_FUZZ_SECONDS:-15}"
+TARNWICK_FUZZ_BUILD=build/asan "$here/scripts/fuzz.sh" "${TARNWICK_FUZZ_SECONDS:-10}"
 
 echo
 echo "tests: $passed passed, 0 failed"

@@ -7,6 +7,7 @@
 
 #include "platform/files.h"
 #include "platform/mapped_file.h"
+#include "platform/mapping_table.h"
 #include "platform/temporary.h"
 
 namespace platform {
@@ -111,6 +112,34 @@ File& File::operator=(File&& other) noexcept {
 
 File::~File() {
   close();
+}
+
+namespace mappings {
+
+Slot table[kSlots];
+std::atomic<std::uint64_t> replaced{0};
+
+int add(const void* start, std::size_t size) {
+  for (int i = 0; i < kSlots; ++i) {
+    int expected = 0;
+    if (table[i].state.compare_exchange_strong(expected, 1, std::memory_order_acquire)) {
+      table[i].start = reinterpret_cast<std::uintptr_t>(start);
+      table[i].size = size;
+      table[i].state.store(2, std::memory_order_release);
+      return i;
+    }
+  }
+  return -1;
+}
+
+void countReplaced() {
+  replaced.fetch_add(1, std::memory_order_seq_cst);
+}
+
+}  // namespace mappings
+
+std::uint64_t mappedPagesReplaced() noexcept {
+  return mappings::replaced.load(std::memory_order_seq_cst);
 }
 
 MappedFile::~MappedFile() {

@@ -7,22 +7,14 @@
 #include <utility>
 
 #include "platform/files.h"
+#include "platform/mapping_table.h"
 #include "platform/windows/windows_text.h"
 
 namespace platform {
 
 namespace {
 
-// The live mappings, in a fixed table the exception handler reads without locks. A slot is
-// free (0), being filled (1), live (2), being replaced (3) or replaced by zeros (4).
-constexpr int kMappingSlots = 64;
-struct MappingSlot {
-  std::atomic<int> state{0};
-  std::uintptr_t start = 0;
-  std::size_t size = 0;
-};
-MappingSlot g_mappings[kMappingSlots];
-std::atomic<std::uint64_t> g_replaced{0};
+// Beyond the table's states, a slot here is being replaced (3) or replaced by zeros (4).
 
 // A page of a mapped file that cannot be read (the file shrank, the network or the disk
 // went away) raises an in-page error. The whole view is given up for zeros at the same
@@ -35,7 +27,7 @@ LONG CALLBACK onPageFault(EXCEPTION_POINTERS* pointers) {
       record->NumberParameters < 2)
     return EXCEPTION_CONTINUE_SEARCH;
   const auto address = static_cast<std::uintptr_t>(record->ExceptionInformation[1]);
-  for (auto& slot : g_mappings) {
+  for (auto& slot : mappings::table) {
     int state = slot.state.load(std::memory_order_acquire);
     if (state < 2 || address < slot.start || address - slot.start >= slot.size)
       continue;
@@ -50,7 +42,7 @@ LONG CALLBACK onPageFault(EXCEPTION_POINTERS* pointers) {
         slot.state.store(0, std::memory_order_release);  // lost: the fault ends the process
         return EXCEPTION_CONTINUE_SEARCH;
       }
-      g_replaced.fetch_add(1, std::memory_order_seq_cst);
+      mappings::countReplaced();
       slot.state.store(4, std::memory_order_release);
       return EXCEPTION_CONTINUE_EXECUTION;
     }
@@ -67,28 +59,11 @@ void installFaultHandler() {
   std::call_once(once, [] { ::AddVectoredExceptionHandler(1, onPageFault); });
 }
 
-int registerMapping(const void* start, std::size_t size) {
-  for (int i = 0; i < kMappingSlots; ++i) {
-    int expected = 0;
-    if (g_mappings[i].state.compare_exchange_strong(expected, 1, std::memory_order_acquire)) {
-      g_mappings[i].start = reinterpret_cast<std::uintptr_t>(start);
-      g_mappings[i].size = size;
-      g_mappings[i].state.store(2, std::memory_order_release);
-      return i;
-    }
-  }
-  return -1;  // more live mappings than slots: this one goes unguarded
-}
-
 [[noreturn]] void fail(int err, const std::string& what) {
   throw std::system_error(err, std::generic_category(), what);
 }
 
 }  // namespace
-
-std::uint64_t mappedPagesReplaced() noexcept {
-  return g_replaced.load(std::memory_order_seq_cst);
-}
 
 MappedFile::MappedFile(const std::filesystem::path& path) {
   HANDLE file = ::CreateFileW(windows::longPath(path).c_str(), GENERIC_READ,
@@ -126,7 +101,7 @@ MappedFile::MappedFile(const std::filesystem::path& path) {
     m_data = static_cast<const std::uint8_t*>(view);
     m_size = static_cast<std::size_t>(size);
     installFaultHandler();
-    m_slot = registerMapping(view, m_size);
+    m_slot = mappings::add(view, m_size);
   }
   ::CloseHandle(file);
 }
@@ -134,8 +109,8 @@ MappedFile::MappedFile(const std::filesystem::path& path) {
 void MappedFile::release() noexcept {
   bool zeros = false;
   if (m_slot >= 0) {
-    zeros = g_mappings[m_slot].state.load(std::memory_order_acquire) == 4;
-    g_mappings[m_slot].state.store(0, std::memory_order_release);
+    zeros = mappings::table[m_slot].state.load(std::memory_order_acquire) == 4;
+    mappings::table[m_slot].state.store(0, std::memory_order_release);
   }
   m_slot = -1;
   if (m_data) {

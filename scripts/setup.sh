@@ -6,7 +6,8 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 preset=${1:-release}
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libdeflate-dev zlib1g-dev libcli11-dev
-          libgtest-dev clang libclang-rt-14-dev python3 xvfb xauth desktop-file-utils)
+          libgtest-dev clang libclang-rt-14-dev python3 xvfb xauth desktop-file-utils
+          qt6-multimedia-dev help2man dpkg-dev lintian appstream)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

@@ -24,6 +24,8 @@ run_ctest() {
 "$here/scripts/setup.sh" dev
 echo "== tests (dev)"
 run_ctest dev
+echo "== Debian package (lintian, appstreamcli)"
+"$here/scripts/check_package.sh" build/dev
 
 "$here/scripts/setup.sh" asan
 echo "== tests (asan + ubsan)"

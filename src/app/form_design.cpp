@@ -54,7 +54,17 @@ constexpr std::array kControls = {
     ControlDesign{"Image1", K::Image, "", "Frame1", 120, 6480, 480, 480},
 };
 
+constexpr std::array kAdded = {
+    ControlDesign{"Text2", K::TextBox, "Filter: text, * or ? (Ctrl+F)", "Form1", 2040, 120, 3600,
+                  255},
+    ControlDesign{"butCancel", K::Button, "Cancel", "Frame1", 2400, 6480, 1095, 375},
+};
+
 }  // namespace
+
+std::span<const ControlDesign> addedControls() {
+  return kAdded;
+}
 
 std::span<const ControlDesign> formDesign() {
   return kControls;
@@ -62,6 +72,9 @@ std::span<const ControlDesign> formDesign() {
 
 const ControlDesign* findControl(std::string_view name) {
   for (const auto& c : kControls)
+    if (c.name == name)
+      return &c;
+  for (const auto& c : kAdded)
     if (c.name == name)
       return &c;
   return nullptr;

@@ -37,4 +37,10 @@ inline constexpr int kDesignClientHeight = 7950;
 std::span<const ControlDesign> formDesign();
 const ControlDesign* findControl(std::string_view name);
 
+// Controls added to the designed window, in space the design leaves free; a front end
+// builds them beside formDesign()'s. The filter line Text2 (its caption is the hint shown
+// while it is empty) lies between Label1 and butSelectAll and is never moved; butCancel,
+// which stops the running command, lies below the sound group beside Image1.
+std::span<const ControlDesign> addedControls();
+
 }  // namespace app

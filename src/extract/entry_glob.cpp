@@ -70,12 +70,14 @@ std::string foldForGlob(std::string_view text, bool isUtf8) {
   return out;
 }
 
-EntryGlob::EntryGlob(std::string_view pattern) : m_text(pattern) {
+EntryGlob::EntryGlob(std::string_view pattern, Scope scope) : m_text(pattern) {
   const std::string p = foldForGlob(pattern, true);
   auto add = [&](char kind, char literal) {
     m_kinds.push_back(kind);
     m_literals.push_back(literal);
   };
+  if (scope == Scope::Anywhere)
+    add(kAny, '\0');
   for (std::size_t i = 0; i < p.size();) {
     if (p[i] == '*' && i + 1 < p.size() && p[i + 1] == '*') {
       while (i < p.size() && p[i] == '*')
@@ -97,6 +99,8 @@ EntryGlob::EntryGlob(std::string_view pattern) : m_text(pattern) {
       ++i;
     }
   }
+  if (scope == Scope::Anywhere)
+    add(kAny, '\0');
 }
 
 bool EntryGlob::matches(std::string_view cp1252Path) const {

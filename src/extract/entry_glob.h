@@ -4,7 +4,8 @@
 // separator, "**" any run including separators, and "**/" any number of whole folders
 // (none included: "**/*.dds" matches "a.dds" and "ui/menu/a.dds"). Everything else
 // matches itself. "\" and "/" are the same separator in patterns and paths, and letters
-// match regardless of case. The pattern must match the whole path.
+// match regardless of case. On the command line the pattern must match the whole path; the
+// window's filter line takes the same patterns but finds them anywhere in the path.
 #pragma once
 
 #include <string>
@@ -14,8 +15,10 @@ namespace extract {
 
 class EntryGlob {
  public:
-  // `pattern` is UTF-8 as typed on the command line.
-  explicit EntryGlob(std::string_view pattern);
+  enum class Scope { WholePath, Anywhere };
+
+  // `pattern` is UTF-8 as typed on the command line or into the filter line.
+  explicit EntryGlob(std::string_view pattern, Scope scope = Scope::WholePath);
 
   // `cp1252Path` is a catalogue path (Windows-1252 bytes).
   bool matches(std::string_view cp1252Path) const;

@@ -75,7 +75,9 @@ Form1::Form1(app::Settings& settings, QWidget* parent)
   if (m_dpi <= 0)
     m_dpi = 96;
   buildControls();
+  buildAddedControls();
   connectCommands();
+  connectKeys();
   m_frameTimer.setSingleShot(true);
   connect(&m_frameTimer, &QTimer::timeout, this, &Form1::paintDirty);
   resize(toPixels(app::kDesignClientWidth), toPixels(app::kDesignClientHeight));
@@ -191,6 +193,7 @@ void Form1::runCommand(const std::function<void(app::CommandContext&)>& command)
   if (m_running)
     return;
   m_running = true;
+  m_state.cancelRequested = false;
   setCommandsEnabled(false);
   try {
     command(m_context);
@@ -238,9 +241,16 @@ void Form1::setText(std::string_view name, const std::string& text) {
 }
 
 void Form1::applyText(QWidget* w, const QString& text) {
-  if (auto* label = qobject_cast<QLabel*>(w))
+  if (auto* label = qobject_cast<QLabel*>(w)) {
     label->setText(text);
-  else if (auto* button = qobject_cast<QAbstractButton*>(w))
+    // The item count keeps its designed box: "1234 of 4000 Items" is set smaller to fit.
+    if (w == control("Label2")) {
+      QFont f = font();
+      while (QFontMetrics(f).horizontalAdvance(text) > label->width() && f.pointSizeF() > 5)
+        f.setPointSizeF(f.pointSizeF() - 0.5);
+      label->setFont(f);
+    }
+  } else if (auto* button = qobject_cast<QAbstractButton*>(w))
     button->setText(text);
   else if (auto* line = qobject_cast<QLineEdit*>(w))
     line->setText(text);
@@ -461,6 +471,9 @@ void Form1::setCommandsEnabled(bool enabled) {
   for (const auto& row : app::commandTable())
     if (QWidget* w = control(row.button))
       w->setEnabled(enabled);
+  // The list must not change under a command; only Cancel works while one runs.
+  m_filter->setEnabled(enabled);
+  m_cancel->setEnabled(!enabled);
 }
 
 app::WindowState Form1::windowState() const {

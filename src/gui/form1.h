@@ -99,6 +99,14 @@ class Form1 : public QWidget, public app::Window, public app::LayoutPort {
 
  private:
   void buildControls();
+  // The filter line and the Cancel button (app::addedControls), the keys and their tooltips.
+  void buildAddedControls();
+  void connectKeys();
+  // F1: the "?" button of the group under the mouse (the file list counts as the
+  // extractor's); nothing elsewhere.
+  void helpUnderMouse();
+  // Escape: stops the running command; otherwise, in the filter line, clears it.
+  void escape();
   QWidget* makeControl(const app::ControlDesign& design, QWidget* parent);
   // While a command runs, the command buttons ignore clicks.
   void setCommandsEnabled(bool enabled);
@@ -126,6 +134,8 @@ class Form1 : public QWidget, public app::Window, public app::LayoutPort {
   QLineEdit* m_status = nullptr;
   QPlainTextEdit* m_logPane = nullptr;
   ProgressLabel* m_progress = nullptr;
+  QLineEdit* m_filter = nullptr;
+  QPushButton* m_cancel = nullptr;
   std::string m_logText;
   bool m_busy = false;
   bool m_running = false;

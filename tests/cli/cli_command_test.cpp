@@ -191,6 +191,18 @@ TEST(EntryGlob, MatchesWholePathsWithEitherSeparatorAndCaseIgnored) {
     EXPECT_FALSE(glob(c)) << c;
 }
 
+TEST(EntryGlob, TheFilterLineFindsThePatternAnywhereInThePath) {
+  auto holds = [](std::string_view c) {
+    return extract::EntryGlob(c.substr(0, c.find(' ')), extract::EntryGlob::Scope::Anywhere)
+        .matches(c.substr(c.find(' ') + 1));
+  };
+  for (const char* c : {"menu ui\\MENU\\b.dds", "/menu/ ui\\menu\\b.dds", "*.lua scripts\\a.lua",
+                        "a?.l x\\ab.lua", " any\\path"})
+    EXPECT_TRUE(holds(c)) << c;
+  for (const char* c : {"/menu menu\\b.dds", "s*init scripts\\x\\init.lua", "ab?.lua ab.lua"})
+    EXPECT_FALSE(holds(c)) << c;
+}
+
 // Letter case, separators and, for bare names, folders are ignored.
 TEST_F(Cli, TexturesMarksEachTexturePresentOrMissing) {
   const std::string z(1, '\0');

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -14,6 +15,7 @@
 #include <memory>
 
 #include "gui/form1.h"
+#include "support/archive_builder.h"
 #include "support/command_harness.h"
 
 namespace {
@@ -75,6 +77,19 @@ class FileManager : public QObject {
  public slots:
   void open(const QUrl& url) { opened << url.toLocalFile(); }
 };
+
+// A mod's archive: `each` scripts and `each` textures, compressed, and one stored text in
+// capitals and "\" folders.
+std::filesystem::path writeModArchive(const TempDir& home, int each) {
+  std::vector<RawEntry> entries;
+  for (int i = 0; i < each; ++i) {
+    entries.push_back(compressed("scripts/a" + std::to_string(i) + ".lua",
+                                 "print(" + std::to_string(i) + ")\n" + std::string(400, 'x')));
+    entries.push_back(compressed("textures/t" + std::to_string(i) + ".tga", std::string(900, 'T')));
+  }
+  entries.push_back(stored("Data\\Maps\\README.LUA", "-- maps\n"));
+  return home.write("in/mod.mpak", buildArchiveBytes(entries));
+}
 
 // The real window, started in a fresh program folder.
 struct StartedWindow {
@@ -242,6 +257,57 @@ class Form1Test : public QObject {
     QCOMPARE(files.opened, QStringList({QString::fromStdString(home.str() + "/Sounds"),
                                         QString::fromStdString(home.str() + "/NewMPAKs"),
                                         QString::fromStdString(home.str() + "/ExtractedFiles")}));
+  }
+
+  // The filter narrows the list as typed; Select All and Extract act on what it shows; keys.
+  void theFilterLineFindsEntriesAndTheKeysWork() {
+    StartedWindow started;
+    auto& window = started.window;
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    const auto archive = writeModArchive(started.home, 300);
+    typeIntoChooser(window, archive.string());
+    QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(window.text("Label2"), std::string("601 Items"));
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    auto* filter = window.findChild<QLineEdit*>("Text2");
+    QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(filter->hasFocus());
+    QTest::keyClicks(filter, "*.LUA");
+    QCOMPARE(window.text("Label2"), std::string("301 of 601 Items"));
+    QTest::keyClick(filter, Qt::Key_Escape);
+    QCOMPARE(filter->text(), QString());
+    QCOMPARE(window.text("Label2"), std::string("601 Items"));
+    QTest::keyClicks(filter, "maps/read");  // "/" finds "\", any case
+    QCOMPARE(window.itemCount(), 1);
+    filter->clear();
+    QTest::keyClicks(filter, "s\\a1?.lua");
+    QCOMPARE(window.text("Label2"), std::string("10 of 601 Items"));
+
+    auto* list = window.findChild<QListView*>("List1");
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(window.selectedCount(), 10);
+    QTest::keyClick(&window, Qt::Key_E, Qt::ControlModifier);
+    QVERIFY2(window.logPane().ends_with("10 files extracted.\r\nExtraction complete.\r\n"),
+             window.logPane().c_str());
+    const auto written = filesBelow(started.home.path() / "ExtractedFiles" / "mod.mpak");
+    QCOMPARE(written.size(), std::size_t{10});
+    for (const auto& name : written)
+      QVERIFY2(name.starts_with("scripts/a1") && name.ends_with(".lua"), name.c_str());
+    // An archive opened with the filter on shows what the filter finds in it.
+    window.openArchive(TARNWICK_SAMPLE_ARCHIVE);
+    QCOMPARE(window.text("Label2"), std::string("0 of 6 Items"));
+
+    started.home.write("packing_files.txt", "How to pack.\r\n");
+    auto* packer = window.findChild<QWidget*>("Shape2");
+    QTest::mouseMove(packer, packer->rect().center());
+    QTest::keyClick(&window, Qt::Key_F1);
+    QCOMPARE(window.logPane(), std::string("How to pack.\r\n"));
+    for (const char* button : {"butSelectMPAKfile", "butSelectAll", "butMassExtract"})
+      QVERIFY2(window.findChild<QWidget*>(button)->toolTip().contains("Ctrl+"), button);
   }
 
   void clicksDuringACommandStartNothing() {

@@ -4,6 +4,8 @@ namespace app {
 
 void CommandContext::forgetArchive() {
   session.archive = LoadedArchive{};
+  session.filter.on = false;
+  session.filter.shown.clear();
   window().setText("Label5", "");
 }
 

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/commands/filter.h"
 #include "app/shell.h"
 #include "mpak/archive.h"
 #include "util/text.h"
@@ -44,6 +45,8 @@ struct Session {
   std::string packagePath;
   // The sound bank last chosen for conversion.
   std::string bankPath;
+  // What the filter line holds and which entries List1 shows.
+  ListFilter filter;
 };
 
 struct CommandContext {

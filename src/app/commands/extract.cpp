@@ -72,7 +72,7 @@ std::optional<std::unordered_set<std::size_t>> askAboutChangedFiles(
 }
 
 // The checks before an extraction: an archive loaded (else the chooser opens) and items
-// selected. Returns the selection (item i of List1 is catalogue entry i), read once, or
+// selected. Returns the selection (the catalogue entries of the selected items), read once, or
 // nothing once it has said what is missing.
 std::optional<std::vector<std::size_t>> checkedSelection(CommandContext& context) {
   auto& window = context.window();
@@ -90,7 +90,7 @@ std::optional<std::vector<std::size_t>> checkedSelection(CommandContext& context
   std::vector<std::size_t> selection;
   for (int i = 0, count = window.itemCount(); i < count; ++i)
     if (window.isSelected(i))
-      selection.push_back(static_cast<std::size_t>(i));
+      selection.push_back(entryOfItem(context.session, static_cast<std::size_t>(i)));
   return selection;
 }
 

@@ -84,6 +84,7 @@ void clearForLoad(CommandContext& context) {
   window.repaint("Form1");
   window.yield();
   context.session.archive.catalogue = Catalogue{};
+  context.session.filter.on = false;
 }
 
 // The three block positions, straight into the pane and the log text.
@@ -186,6 +187,9 @@ void loadArchive(CommandContext& context) {
     shell.ShowLog();
   }
   archive.catalogue.index = std::move(index);
+  // A filter typed earlier applies to the new archive too.
+  if (!context.session.filter.text.empty())
+    filterList(context, context.session.filter.text);
 }
 
 }  // namespace

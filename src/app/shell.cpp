@@ -87,6 +87,34 @@ bool ShellProgress::cancelled() {
   return m_shell.state().cancelRequested;
 }
 
+void Shell::beginCommand() {
+  m_state.cancelRequested = false;
+  m_state.stopped.reset();
+}
+
+void Shell::endCommand() {
+  if (m_state.stopped) {
+    setStatus("");
+    appendLog(cancelledLine(*m_state.stopped));
+    ShowLog();
+  }
+  m_state.cancelRequested = false;
+  m_state.stopped.reset();
+}
+
+std::string cancelledLine(const AppState::Stop& stop) {
+  const std::string far = std::to_string(stop.done) + " of " + std::to_string(stop.total);
+  if (stop.operation == "Extract error.")
+    return "Extraction cancelled after " + far + " entries.";
+  if (stop.operation == "PackIt error.")
+    return "Pack cancelled after " + far + " files: no archive was written.";
+  if (stop.operation == "processMPKG error.")
+    return "Unpacking cancelled after " + far + " bytes read: nothing was written.";
+  if (stop.operation == "ProcessFSB error.")
+    return "Conversion cancelled after " + far + " sounds.";
+  return "Cancelled after " + far + " steps.";
+}
+
 void Shell::showTrap(std::string_view message, std::string_view description) {
   std::string text(message);
   text += "\r\n\r\n";

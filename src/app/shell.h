@@ -29,6 +29,13 @@ struct AppState {
   double progressFullWidth = 0;        // Label9's designed width in twips
   std::int32_t longestItemLength = 0;  // longest file-list item since start-up
   bool cancelRequested = false;        // the running command is to stop after its step
+  // Where the running command stopped when it was cancelled: the trap it ran in ("Extract
+  // error.") and how many of its steps it had finished.
+  struct Stop {
+    std::string operation;
+    std::uint64_t done = 0, total = 0;
+  };
+  std::optional<Stop> stopped;
 };
 
 // The program folder: $TARNWICK_HOME when set and not empty; for an installed program
@@ -87,6 +94,12 @@ class Shell {
   // What every engine call of a command reports its progress to.
   util::Progress& progress() { return m_progress; }
 
+  // What a front end calls around every command it runs: before it, no cancel asked for;
+  // after it, a command stopped by Cancel or Escape ends the log with the line that says
+  // so and how far it got (cancelledLine), and the pane shows it.
+  void beginCommand();
+  void endCommand();
+
  private:
   Window& m_window;
   AppState& m_state;
@@ -105,15 +118,25 @@ class BusyPointer {
   Window& m_window;
 };
 
+// The last log line of a command that was cancelled, by the trap it ran in:
+// "Extraction cancelled after 12 of 400 entries." and the like.
+std::string cancelledLine(const AppState::Stop& stop);
+
 // Runs `body` inside the error trap named `message` ("Extract error."): any exception
 // restores the default pointer, runs `cleanup` (what the command resets after a failure)
-// and shows the trap's message box. Returns true when the body ran to its end.
+// and shows the trap's message box. An engine stopped by a cancel is no failure: the
+// pointer is restored, where it stopped is kept for Shell::endCommand, and nothing is shown
+// or reset. Returns true when the body ran to its end.
 template <class Body, class Cleanup = void (*)()>
 bool runTrapped(
     Shell& shell, std::string_view message, Body&& body, Cleanup&& cleanup = [] {}) {
   try {
     body();
     return true;
+  } catch (const util::Cancelled& stop) {
+    shell.window().setBusy(false);
+    shell.state().stopped = AppState::Stop{std::string(message), stop.done(), stop.total()};
+    return false;
   } catch (...) {
     const auto description = util::describeException(std::current_exception());
     shell.window().setBusy(false);

@@ -193,10 +193,11 @@ void Form1::runCommand(const std::function<void(app::CommandContext&)>& command)
   if (m_running)
     return;
   m_running = true;
-  m_state.cancelRequested = false;
+  m_shell.beginCommand();
   setCommandsEnabled(false);
   try {
     command(m_context);
+    m_shell.endCommand();
   } catch (...) {
     // Commands trap their own failures; nothing may leave a slot.
   }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,6 +44,16 @@ std::filesystem::path makeTemporaryFolder(const std::string& prefix);
 // With `errorOutput` not empty, the program's standard error goes to that file (created or
 // emptied) instead of the caller's.
 int runAndWait(const std::vector<std::string>& argv, const std::filesystem::path& errorOutput = {});
+
+// What runAndWait returns when `keepWaiting` stopped the program.
+inline constexpr int kStoppedExitCode = -2;
+
+// runAndWait that asks `keepWaiting` about every 20 ms while the program runs (a window
+// processes its events there). When it answers false, the program is asked to end (on
+// POSIX systems SIGTERM, so it can remove its temporary files; on Windows it is
+// terminated) and, once it has ended, kStoppedExitCode is returned.
+int runAndWait(const std::vector<std::string>& argv, const std::filesystem::path& errorOutput,
+               const std::function<bool()>& keepWaiting);
 
 // Buffers allocated on worker threads and freed on another go back to the system instead
 // of growing a pool per thread (where the allocator can be told).

@@ -13,8 +13,11 @@
 #include <QtTest>
 #include <fstream>
 #include <memory>
+#include <random>
 
 #include "gui/form1.h"
+#include "platform/temporary.h"
+#include "sample_bank.h"
 #include "support/archive_builder.h"
 #include "support/command_harness.h"
 
@@ -89,6 +92,32 @@ std::filesystem::path writeModArchive(const TempDir& home, int each) {
   }
   entries.push_back(stored("Data\\Maps\\README.LUA", "-- maps\n"));
   return home.write("in/mod.mpak", buildArchiveBytes(entries));
+}
+
+// Runs `act` once, during a command's yields, as soon as `ready` holds.
+void once(gui::Form1& window, std::function<bool()> ready, std::function<void()> act) {
+  auto* timer = new QTimer(&window);
+  QObject::connect(timer, &QTimer::timeout, [timer, ready, act] {
+    if (!ready())
+      return;
+    timer->stop();
+    timer->deleteLater();
+    act();
+  });
+  timer->start(0);
+}
+
+// Every file below `folder` that is a temporary of an interrupted write.
+QStringList temporariesBelow(const std::filesystem::path& folder) {
+  QStringList found;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+    if (platform::isTemporaryName(entry.path().filename().string()))
+      found << QString::fromStdString(entry.path().string());
+  return found;
+}
+
+std::size_t filesIn(const std::filesystem::path& folder) {
+  return std::filesystem::exists(folder) ? filesBelow(folder).size() : 0;
 }
 
 // The real window, started in a fresh program folder.
@@ -308,6 +337,96 @@ class Form1Test : public QObject {
     QCOMPARE(window.logPane(), std::string("How to pack.\r\n"));
     for (const char* button : {"butSelectMPAKfile", "butSelectAll", "butMassExtract"})
       QVERIFY2(window.findChild<QWidget*>(button)->toolTip().contains("Ctrl+"), button);
+  }
+
+  // Extraction, pack, package and sound conversion stop at Escape or Cancel, leave nothing
+  // partial or temporary, and end their log with how far they got.
+  void longCommandsStopAtCancelOrEscapeAndLeaveNothingStray() {
+    StartedWindow started;
+    auto& window = started.window;
+    const auto& home = started.home.path();
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    window.openArchive(writeModArchive(started.home, 300).string());
+    const auto tree = home / "ExtractedFiles" / "mod.mpak";
+    click(window, "butSelectAll");
+    click(window, "butMassExtract");
+    QCOMPARE(filesIn(tree), std::size_t{601});
+    auto* cancel = window.findChild<QPushButton*>("butCancel");
+    QVERIFY(!cancel->isEnabled());
+    auto stopWith = [&](bool escape) {
+      QVERIFY(!window.findChild<QWidget*>("butPackMPAK")->isEnabled());
+      QVERIFY(cancel->isEnabled());
+      if (escape)
+        QTest::keyClick(&window, Qt::Key_Escape);
+      else
+        click(window, "butCancel");
+    };
+    auto lastLine = [&] {
+      const auto log = QString::fromStdString(window.logPane()).trimmed();
+      return log.mid(log.lastIndexOf('\n') + 1);
+    };
+
+    // A pack stopped half-way writes no archive: the earlier one stays.
+    started.home.write("NewMPAKs/mod.mpak", "the earlier archive");
+    typeIntoChooser(window, tree.string());
+    click(window, "butSelectMPAKFolder");
+    once(
+        window, [&] { return window.text("Text1").starts_with("Packing 200/"); },
+        [&] { stopWith(false); });
+    click(window, "butPackMPAK");
+    QVERIFY2(lastLine().startsWith("Pack cancelled after 20"), qPrintable(lastLine()));
+    QVERIFY(lastLine().endsWith(" of 601 files: no archive was written."));
+    QCOMPARE(slurp(home / "NewMPAKs" / "mod.mpak"), std::string("the earlier archive"));
+
+    // An extraction stopped by Escape keeps the entries it finished, whole.
+    std::filesystem::remove_all(tree);
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    once(
+        window, [&] { return filesIn(tree) >= 100; }, [&] { stopWith(true); });
+    click(window, "butMassExtract");
+    const QString extracted = lastLine();
+    QVERIFY2(extracted.startsWith("Extraction cancelled after ") &&
+                 extracted.endsWith(" of 601 entries."),
+             qPrintable(extracted));
+    QCOMPARE(QString::number(filesIn(tree)), extracted.section(' ', 3, 3));
+    QVERIFY(filesIn(tree) < 601);
+
+    // A package stopped after its first piece leaves no mpkg.dat.
+    std::string noise(8 << 20, '\0');
+    std::mt19937 random(7);
+    for (char& c : noise)
+      c = static_cast<char>(random());
+    const auto deflated = util::deflateRaw(toBytes(noise), 1);
+    const auto package = started.home.write("in/big.mpkg", "xx" + toString(deflated));
+    typeIntoChooser(window, package.string());
+    once(
+        window, [&] { return window.logPane().ends_with(package.string() + "\r\n"); },
+        [&] { stopWith(false); });
+    click(window, "butDecompressMPKG");
+    QVERIFY2(lastLine().startsWith("Unpacking cancelled after "), qPrintable(lastLine()));
+    QVERIFY(!std::filesystem::exists(home / "Temp" / "mpkg.dat"));
+
+    // The converter stopped after two sounds: what it finished stays, nothing half-made.
+    std::vector<samples::Tone> tones;
+    for (int i = 0; i < 30; ++i)
+      tones.push_back({.name = "tone" + std::to_string(i), .frames = 1u << 20});
+    const auto bank = samples::makeBank(tones);
+    const auto bankPath = started.home.write(
+        "in/big.fsb", std::string_view(reinterpret_cast<const char*>(bank.data()), bank.size()));
+    typeIntoChooser(window, bankPath.string());
+    once(
+        window, [&] { return filesIn(home / "Sounds") >= 2; }, [&] { stopWith(false); });
+    click(window, "butConvertFSB");
+    QVERIFY2(lastLine().startsWith("Conversion cancelled after ") &&
+                 lastLine().endsWith(" of 30 sounds."),
+             qPrintable(lastLine()));
+    QCOMPARE(QString::number(filesIn(home / "Sounds")), lastLine().section(' ', 3, 3));
+    QVERIFY(filesIn(home / "Sounds") < 30);
+    QCOMPARE(temporariesBelow(home), QStringList());
+    QVERIFY(!cancel->isEnabled() && window.findChild<QWidget*>("butPackMPAK")->isEnabled());
   }
 
   void clicksDuringACommandStartNothing() {

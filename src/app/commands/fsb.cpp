@@ -8,10 +8,12 @@
 
 #include "fsb/bank.h"
 #include "platform/files.h"
+#include "platform/mapped_file.h"
 #include "platform/process.h"
 #include "platform/temporary.h"
 #include "util/cp1252.h"
 #include "util/file_io.h"
+#include "util/progress.h"
 #include "util/text.h"
 
 namespace app {
@@ -90,9 +92,13 @@ Converted runConverter(CommandContext& context) {
   const bool captured = std::ofstream(errorFile).is_open();
   {
     BusyPointer busy(context.window());
+    // The window repaints while the converter runs, and Cancel or Escape stops it.
     run.code = platform::runAndWait(
         {run.converter, "-d", state.folders.sounds, "-a", context.session.bankPath},
-        captured ? errorFile : fs::path());
+        captured ? errorFile : fs::path(), [&] {
+          context.window().yield();
+          return !state.cancelRequested;
+        });
   }
   run.said = converterMessages(errorFile);
   return run;
@@ -110,6 +116,35 @@ void conversionFailed(CommandContext& context, const Converted& run) {
               : "The converter was not found at " + run.converter + ".\r\n";
   window.messageBox(Icon::None, "Conversion error (" + std::to_string(run.code) + ").\r\n" + why +
                                     run.said + "\r\nOperation terminated.\r\n");
+}
+
+// The number of samples in the bank; 0 when it cannot be read.
+std::uint64_t sampleCount(const std::string& bankPath) {
+  try {
+    const platform::MappedFile file(platform::pathFromUtf8(bankPath));
+    return fsb::readBank(file.bytes()).samples.size();
+  } catch (const std::exception&) {
+    return 0;
+  }
+}
+
+// A converter stopped by a cancel: the sounds it finished stay and are logged; what it
+// left half-written (a temporary file, where it could not remove its own) goes.
+[[noreturn]] void conversionStopped(CommandContext& context, const std::set<std::string>& before) {
+  const std::string& sounds = context.state().folders.sounds;
+  std::uint64_t written = 0;
+  for (const auto& name : filesIn(sounds)) {
+    if (before.count(name))
+      continue;
+    if (platform::isTemporaryName(name)) {
+      std::error_code ignored;
+      fs::remove(platform::pathFromUtf8(sounds) / platform::pathFromUtf8(name), ignored);
+    } else {
+      context.shell.appendLog(name);
+      ++written;
+    }
+  }
+  throw util::Cancelled(written, sampleCount(context.session.bankPath));
 }
 
 }  // namespace
@@ -142,6 +177,8 @@ void processFSB(CommandContext& context) {
     const auto before = filesIn(sounds);
     const Converted run = runConverter(context);
     window.yield();
+    if (run.code == platform::kStoppedExitCode)
+      conversionStopped(context, before);
     if (run.code != 0) {
       conversionFailed(context, run);
       return;

@@ -204,7 +204,9 @@ void logCounters(Shell& shell, const Counters& counters, const std::string& sele
     shell.appendLog("STOC table was not created.");
   if (counters.previousKept)
     shell.appendLog("The archive packed before is kept as NewMPAKs\\" + selected + ".previous.");
-  shell.appendLog(packed ? ".MPAK pack complete." : "Pack operation aborted due to error.");
+  // A cancelled pack ends with the line that says so (Shell::endCommand).
+  if (packed || !shell.state().stopped)
+    shell.appendLog(packed ? ".MPAK pack complete." : "Pack operation aborted due to error.");
   shell.ShowLog();
 }
 

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <malloc.h>
+#include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -9,6 +10,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <optional>
 #include <system_error>
 
 extern char** environ;
@@ -59,7 +61,10 @@ std::filesystem::path makeTemporaryFolder(const std::string& prefix) {
   return pattern;
 }
 
-int runAndWait(const std::vector<std::string>& argv, const std::filesystem::path& errorOutput) {
+namespace {
+
+// Starts the program as runAndWait says; -1 when it cannot be started.
+pid_t startProgram(const std::vector<std::string>& argv, const std::filesystem::path& errorOutput) {
   if (argv.empty() || argv[0].empty())
     return -1;
   std::vector<char*> args;
@@ -78,19 +83,55 @@ int runAndWait(const std::vector<std::string>& argv, const std::filesystem::path
   pid_t pid = 0;
   int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0)
-    return -1;
+  return rc == 0 ? pid : -1;
+}
 
+// waitpid without giving up on interrupts; the status, or none when it failed. With `poll`
+// it does not block: none while the program still runs.
+std::optional<int> waitFor(pid_t pid, bool poll) {
   int status = 0;
-  while (::waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR)
-      return -1;
+  for (;;) {
+    const pid_t done = ::waitpid(pid, &status, poll ? WNOHANG : 0);
+    if (done == pid)
+      return status;
+    if (done == 0 || errno != EINTR)
+      return std::nullopt;
   }
+}
+
+int exitCode(int status) {
   if (WIFEXITED(status))
     return WEXITSTATUS(status);
   if (WIFSIGNALED(status))
     return 128 + WTERMSIG(status);
   return -1;
+}
+
+}  // namespace
+
+int runAndWait(const std::vector<std::string>& argv, const std::filesystem::path& errorOutput) {
+  const pid_t pid = startProgram(argv, errorOutput);
+  if (pid < 0)
+    return -1;
+  const auto status = waitFor(pid, false);
+  return status ? exitCode(*status) : -1;
+}
+
+int runAndWait(const std::vector<std::string>& argv, const std::filesystem::path& errorOutput,
+               const std::function<bool()>& keepWaiting) {
+  const pid_t pid = startProgram(argv, errorOutput);
+  if (pid < 0)
+    return -1;
+  for (;;) {
+    if (const auto status = waitFor(pid, true))
+      return exitCode(*status);
+    if (!keepWaiting()) {
+      ::kill(pid, SIGTERM);
+      waitFor(pid, false);
+      return kStoppedExitCode;
+    }
+    ::usleep(20000);
+  }
 }
 
 void returnLargeBuffersToTheSystem() {

@@ -119,9 +119,14 @@ std::filesystem::path makeTemporaryFolder(const std::string& prefix) {
   }
 }
 
-int runAndWait(const std::vector<std::string>& argv, const std::filesystem::path& errorOutput) {
+namespace {
+
+// Starts the program as runAndWait says; the process handle, or nullptr when it cannot be
+// started.
+HANDLE startProgram(const std::vector<std::string>& argv,
+                    const std::filesystem::path& errorOutput) {
   if (argv.empty() || argv[0].empty())
-    return -1;
+    return nullptr;
   std::wstring line;
   for (const auto& arg : argv) {
     if (!line.empty())
@@ -151,13 +156,43 @@ int runAndWait(const std::vector<std::string>& argv, const std::filesystem::path
   if (!errorOutput.empty() && error != INVALID_HANDLE_VALUE)
     ::CloseHandle(error);
   if (!started)
-    return -1;
+    return nullptr;
   ::CloseHandle(process.hThread);
-  ::WaitForSingleObject(process.hProcess, INFINITE);
+  return process.hProcess;
+}
+
+// The exit code of an ended process, whose handle it closes.
+int exitCodeOf(HANDLE process) {
   DWORD code = 0;
-  const BOOL known = ::GetExitCodeProcess(process.hProcess, &code);
-  ::CloseHandle(process.hProcess);
+  const BOOL known = ::GetExitCodeProcess(process, &code);
+  ::CloseHandle(process);
   return known ? static_cast<int>(code) : -1;
+}
+
+}  // namespace
+
+int runAndWait(const std::vector<std::string>& argv, const std::filesystem::path& errorOutput) {
+  HANDLE process = startProgram(argv, errorOutput);
+  if (!process)
+    return -1;
+  ::WaitForSingleObject(process, INFINITE);
+  return exitCodeOf(process);
+}
+
+int runAndWait(const std::vector<std::string>& argv, const std::filesystem::path& errorOutput,
+               const std::function<bool()>& keepWaiting) {
+  HANDLE process = startProgram(argv, errorOutput);
+  if (!process)
+    return -1;
+  while (::WaitForSingleObject(process, 20) == WAIT_TIMEOUT) {
+    if (!keepWaiting()) {
+      ::TerminateProcess(process, 1);
+      ::WaitForSingleObject(process, INFINITE);
+      ::CloseHandle(process);
+      return kStoppedExitCode;
+    }
+  }
+  return exitCodeOf(process);
 }
 
 void returnLargeBuffersToTheSystem() {}

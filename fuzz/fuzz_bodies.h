@@ -12,6 +12,7 @@
 #include "fsb/bank.h"
 #include "fsb/convert.h"
 #include "model/texture_scan.h"
+#include "model/tga_image.h"
 #include "mpak/archive.h"
 #include "mpak/archive_writer.h"
 #include "mpak/file_list_item.h"
@@ -74,6 +75,17 @@ inline void exerciseModelScan(std::span<const std::uint8_t> data) {
     if (find.name.size() < 4 || find.dotOffset + 4 > data.size())
       __builtin_trap();
   (void)model::listTextures(finds);
+}
+
+// Reads a TGA image; a refused one throws model::TgaError. A read image has one pixel for
+// each of its width times height.
+inline void exerciseTgaImage(std::span<const std::uint8_t> data) {
+  try {
+    const model::TgaImage image = model::readTga(data);
+    if (image.pixels.size() != static_cast<std::size_t>(image.width) * image.height)
+      __builtin_trap();
+  } catch (const model::TgaError&) {
+  }
 }
 
 // Unpacks a package held in memory. A refused package throws mpkg::PackageError. The

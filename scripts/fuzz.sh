@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs them from their committed seeds.
 #   scripts/fuzz.sh [SECONDS]              each target for SECONDS (20 by default)
-#   scripts/fuzz.sh --runs N [TARGET...]   a campaign: N executions per target (all five
+#   scripts/fuzz.sh --runs N [TARGET...]   a campaign: N executions per target (all six
 #                                          by default), kept in build/fuzz/campaign/TARGET
 # A crash, leak or hang stops the target with its input saved as build/fuzz/TARGET-crash-*;
 # the script then fails.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
-all=(archive_reader library_toc model_scan package sound_bank)
+all=(archive_reader library_toc model_scan package sound_bank tga_image)
 if [[ ${1:-} == --runs ]]; then
   runs=${2:?--runs needs a number}
   shift 2

@@ -83,7 +83,12 @@ Form1::Form1(app::Settings& settings, QWidget* parent)
   resize(toPixels(app::kDesignClientWidth), toPixels(app::kDesignClientHeight));
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() {
+  if (!m_privateFolder.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(m_privateFolder, ignored);
+  }
+}
 
 int Form1::toPixels(double twips) const {
   return static_cast<int>(std::lround(twips * m_dpi / app::kTwipsPerInch));
@@ -542,6 +547,10 @@ void Form1::closeEvent(QCloseEvent* event) {
   // half-written is left behind.
   if (m_running) {
     platform::removeLiveTemporaries();
+    if (!m_privateFolder.empty()) {
+      std::error_code ignored;
+      std::filesystem::remove_all(m_privateFolder, ignored);
+    }
     std::_Exit(0);
   }
 }

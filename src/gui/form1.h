@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -107,6 +108,12 @@ class Form1 : public QWidget, public app::Window, public app::LayoutPort {
   void helpUnderMouse();
   // Escape: stops the running command; otherwise, in the filter line, clears it.
   void escape();
+  // Double-click or Enter on item `row` of List1: the entry in a viewer, or in the
+  // desktop's program for it through a private copy.
+  void openItem(int row);
+  // The folder for private copies and dragged entries, made at first use and removed
+  // with the window.
+  const std::filesystem::path& privateFolder();
   QWidget* makeControl(const app::ControlDesign& design, QWidget* parent);
   // While a command runs, the command buttons ignore clicks.
   void setCommandsEnabled(bool enabled);
@@ -134,6 +141,7 @@ class Form1 : public QWidget, public app::Window, public app::LayoutPort {
   QLineEdit* m_status = nullptr;
   QPlainTextEdit* m_logPane = nullptr;
   ProgressLabel* m_progress = nullptr;
+  std::filesystem::path m_privateFolder;
   QLineEdit* m_filter = nullptr;
   QPushButton* m_cancel = nullptr;
   std::string m_logText;

@@ -6,8 +6,19 @@
 #include <QPushButton>
 #include <QShortcut>
 
+#include <QDesktopServices>
+#include <QUrl>
+
 #include "app/commands/filter.h"
+#include "app/commands/open_entry.h"
+#include "gui/entry_viewers.h"
 #include "gui/form1.h"
+#include "model/tga_image.h"
+#include "platform/files.h"
+#include "platform/process.h"
+#include "util/cp1252.h"
+#include "util/error_text.h"
+#include "util/text.h"
 
 namespace gui {
 
@@ -15,6 +26,24 @@ namespace {
 
 QString q(std::string_view s) {
   return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// The picture in `bytes`; a null image when it is none. TGA files are read here (Qt reads
+// only those with the footer of version 2.0), the other formats by Qt.
+QImage imageOf(const QString& extension, const std::vector<std::uint8_t>& bytes) {
+  if (extension.compare("tga", Qt::CaseInsensitive) == 0) {
+    try {
+      const auto tga = model::readTga(bytes);
+      return QImage(reinterpret_cast<const uchar*>(tga.pixels.data()), tga.width, tga.height,
+                    QImage::Format_ARGB32)
+          .copy();
+    } catch (const model::TgaError&) {
+      return {};
+    }
+  }
+  QImage image;
+  image.loadFromData(bytes.data(), static_cast<int>(bytes.size()));
+  return image;
 }
 
 }  // namespace
@@ -42,6 +71,15 @@ void Form1::buildAddedControls() {
     if (!m_running)
       app::filterList(m_context, text.toStdString());
   });
+  connect(m_list, &QListView::doubleClicked, this,
+          [this](const QModelIndex& index) { openItem(index.row()); });
+  for (auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+    auto* enter = new QShortcut(QKeySequence(key), m_list, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(enter, &QShortcut::activated, this, [this] {
+      if (m_list->currentIndex().isValid())
+        openItem(m_list->currentIndex().row());
+    });
+  }
   connect(m_cancel, &QPushButton::clicked, this, [this] { m_state.cancelRequested = true; });
   m_cancel->setToolTip("Stops the running command after the file it is on (Escape)");
 }
@@ -110,6 +148,48 @@ void Form1::helpUnderMouse() {
         button->click();
       return;
     }
+  }
+}
+
+const std::filesystem::path& Form1::privateFolder() {
+  if (m_privateFolder.empty())
+    m_privateFolder = platform::makeTemporaryFolder("tarnwick-private-");
+  return m_privateFolder;
+}
+
+void Form1::openItem(int row) {
+  if (m_running || !m_session.archive.loaded() || row < 0)
+    return;
+  const std::size_t entry = app::entryOfItem(m_session, static_cast<std::size_t>(row));
+  const std::string& path = m_session.archive.catalogue.entries().at(entry).path;
+  const QString title = q(util::cp1252ToUtf8(path));
+  try {
+    auto bytes = app::entryContent(m_session.archive, entry);
+    switch (app::viewFor(path, bytes)) {
+      case app::EntryView::Text: {
+        const std::string text(bytes.begin(), bytes.end());
+        openTextViewer(this, title, q(util::cp1252ToUtf8(util::crLfToLf(text))));
+        return;
+      }
+      case app::EntryView::Image:
+        if (const QImage image = imageOf(title.section('.', -1), bytes); !image.isNull()) {
+          openImageViewer(this, title, image);
+          return;
+        }
+        break;  // not an image after all: the desktop's program may know it
+      case app::EntryView::SoundBank:
+        new SoundBankViewer(this, title, std::move(bytes), privateFolder());
+        return;
+      case app::EntryView::Other:
+        break;
+    }
+    const auto copy = app::writePrivateCopy(privateFolder(), util::cp1252ToUtf8(path), bytes);
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(q(platform::utf8(copy)))))
+      messageBox(app::Icon::Information,
+                 "No program on this desktop opens " + util::cp1252ToUtf8(path) + ".");
+  } catch (...) {
+    messageBox(app::Icon::Exclamation, "Cannot open " + util::cp1252ToUtf8(path) + ".\r\n\r\n" +
+                                           util::describeException(std::current_exception()));
   }
 }
 

@@ -405,7 +405,8 @@ TEST(HostileArchive, FuzzSeedsNeverCrashOrEscape) {
       {"library_toc", [](const std::string& s) { fuzzing::exerciseLibraryToc(s); }},
       {"model_scan", [](const std::string& s) { fuzzing::exerciseModelScan(toBytes(s)); }},
       {"package", [](const std::string& s) { fuzzing::exercisePackage(toBytes(s)); }},
-      {"sound_bank", [](const std::string& s) { fuzzing::exerciseSoundBank(toBytes(s)); }}};
+      {"sound_bank", [](const std::string& s) { fuzzing::exerciseSoundBank(toBytes(s)); }},
+      {"tga_image", [](const std::string& s) { fuzzing::exerciseTgaImage(toBytes(s)); }}};
   const auto corpus = fs::path(__FILE__).parent_path() / "../../fuzz/corpus";
   for (const auto& [target, body] : targets)
     for (const auto& seed : fs::directory_iterator(corpus / target)) {

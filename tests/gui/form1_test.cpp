@@ -5,16 +5,20 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QtTest>
 #include <fstream>
 #include <memory>
 #include <random>
 
+#include "gui/entry_viewers.h"
 #include "gui/form1.h"
 #include "platform/temporary.h"
 #include "sample_bank.h"
@@ -427,6 +431,86 @@ class Form1Test : public QObject {
     QVERIFY(filesIn(home / "Sounds") < 30);
     QCOMPARE(temporariesBelow(home), QStringList());
     QVERIFY(!cancel->isEnabled() && window.findChild<QWidget*>("butPackMPAK")->isEnabled());
+  }
+
+  // Enter or a double-click shows an entry: text, image, sound bank, or a private copy.
+  void openedEntriesShowInViewersAndNothingLandsInTheWorkingFolders() {
+    auto started = std::make_unique<StartedWindow>();
+    auto& window = started->window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // A 4 x 4 TGA, uncompressed true colour, every pixel red (blue, green, red).
+    std::string tga =
+        std::string("\0\0\x02", 3) + std::string(9, '\0') + std::string("\x04\0\x04\0\x18\0", 6);
+    for (int pixel = 0; pixel < 16; ++pixel)
+      tga += std::string("\0\0\xFF", 3);
+    const auto bank = samples::makeBank(samples::sampleTones());
+    const auto archive = started->home.write(
+        "in/view.mpak",
+        buildArchiveBytes({compressed("scripts/caf\xE9.lua", "-- caf\xE9\r\nreturn 1\r\n"),
+                           stored("textures/flag.TGA", tga),
+                           stored("sound/bank1.fsb", std::string(bank.begin(), bank.end())),
+                           compressed("data/blob.bin", std::string("\0\1\2binary", 9))}));
+    window.openArchive(archive.string());
+    const auto before = filesBelow(started->home.path());
+    auto* list = window.findChild<QListView*>("List1");
+    auto viewer = [&](const char* name) {
+      QWidget* found = nullptr;
+      for (auto* top : QApplication::topLevelWidgets())
+        if (top->objectName() == name && top->isVisible())
+          found = top;
+      return found;
+    };
+    auto openRow = [&](int row, bool enter) {
+      const auto index = list->model()->index(row, 0);
+      window.activateWindow();  // as a user goes back to the list after a viewer opened
+      QVERIFY(QTest::qWaitForWindowActive(&window));
+      list->setCurrentIndex(index);
+      if (enter)
+        QTest::keyClick(list, Qt::Key_Return);
+      else {  // a press, then the second press of a double-click
+        const QPoint at = list->visualRect(index).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+      }
+    };
+
+    openRow(0, false);
+    QWidget* text = viewer("textViewer");
+    QVERIFY(text);
+    QCOMPARE(text->findChild<QPlainTextEdit*>()->toPlainText(),
+             QString("-- caf\u00e9\nreturn 1\n"));
+    QVERIFY(text->windowTitle().startsWith("scripts\\caf\u00e9.lua"));
+    openRow(1, true);
+    QWidget* image = viewer("imageViewer");
+    QVERIFY(image);
+    const QImage shown = image->findChild<QLabel*>()->pixmap().toImage();
+    QCOMPARE(shown.size(), QSize(4, 4));
+    QCOMPARE(shown.pixelColor(0, 0), QColor(Qt::red));
+    openRow(2, true);
+    auto* sounds = qobject_cast<gui::SoundBankViewer*>(viewer("soundBankViewer"));
+    QVERIFY(sounds);
+    QCOMPARE(sounds->table()->rowCount(), 3);
+    QVERIFY(sounds->table()->item(0, 1)->text().startsWith("PCM16, 2 ch"));
+    QVERIFY(sounds->table()->item(0, 2)->text().endsWith(" s"));
+    if (!sounds->canPlay()) {
+      QVERIFY(sounds->status().contains("no audio output"));
+    } else {
+      sounds->play();
+      QVERIFY2(sounds->status().startsWith("Playing "), qPrintable(sounds->status()));
+    }
+
+    FileManager programs;
+    QDesktopServices::setUrlHandler("file", &programs, "open");
+    openRow(3, true);
+    QDesktopServices::unsetUrlHandler("file");
+    QCOMPARE(programs.opened.size(), 1);
+    const std::filesystem::path copy = programs.opened.front().toStdString();
+    QCOMPARE(copy.filename().string(), std::string("blob.bin"));
+    QCOMPARE(slurp(copy), std::string("\0\1\2binary", 9));
+    QCOMPARE(filesBelow(started->home.path()), before);
+    started.reset();
+    QVERIFY(!std::filesystem::exists(copy));
   }
 
   void clicksDuringACommandStartNothing() {

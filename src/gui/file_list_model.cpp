@@ -14,6 +14,16 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
   return {};
 }
 
+Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const {
+  return QAbstractListModel::flags(index) |
+         (index.isValid() ? Qt::ItemIsDragEnabled : Qt::NoItemFlags);
+}
+
+void FileListView::startDrag(Qt::DropActions) {
+  if (dragOut)
+    dragOut();
+}
+
 void FileListModel::append(const QStringList& items) {
   if (items.isEmpty())
     return;

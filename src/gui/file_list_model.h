@@ -5,8 +5,10 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QListView>
 #include <QStyledItemDelegate>
 #include <QVector>
+#include <functional>
 
 namespace gui {
 
@@ -16,11 +18,24 @@ class FileListModel : public QAbstractListModel {
   using QAbstractListModel::QAbstractListModel;
   int rowCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role) const override;
+  // Items can be dragged out (what a drag carries is the window's to make).
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
   void append(const QStringList& items);
   void clear();
 
  private:
   QVector<QString> m_items;
+};
+
+// The file list: a drag of selected items hands over to `dragOut`.
+class FileListView : public QListView {
+  Q_OBJECT
+ public:
+  using QListView::QListView;
+  std::function<void()> dragOut;
+
+ protected:
+  void startDrag(Qt::DropActions supportedActions) override;
 };
 
 class ExtentDelegate : public QStyledItemDelegate {

@@ -109,7 +109,9 @@ QWidget* Form1::makeControl(const app::ControlDesign& d, QWidget* parentWidget) 
     case app::ControlKind::CheckBox:
       return new QCheckBox(q(std::string(d.caption)), parentWidget);
     case app::ControlKind::ListBox:
-      m_list = new QListView(parentWidget);
+      m_list = new FileListView(parentWidget);
+      m_list->setDragEnabled(true);
+      m_list->setDragDropMode(QAbstractItemView::DragOnly);
       m_model = new FileListModel(m_list);
       m_delegate = new ExtentDelegate(m_list);
       m_list->setModel(m_model);

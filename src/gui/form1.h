@@ -21,6 +21,7 @@
 #include "app/window_port.h"
 
 class QListView;
+class QMimeData;
 class QLineEdit;
 class QPlainTextEdit;
 class QLabel;
@@ -30,6 +31,7 @@ class QPushButton;
 namespace gui {
 
 class FileListModel;
+class FileListView;
 class ExtentDelegate;
 class ProgressLabel;
 
@@ -53,6 +55,9 @@ class Form1 : public QWidget, public app::Window, public app::LayoutPort {
   int toPixels(double twips) const;
   double toTwips(int pixels) const;
   bool commandRunning() const { return m_running; }
+  // What runs a drag of files out of the list: by default a QDrag to the desktop; the
+  // tests put a file manager's part in its place.
+  std::function<void(QMimeData*)> runDrag;
   // A control's caption or text, and the log pane's whole text.
   std::string text(std::string_view control) const;
   std::string logPane() const;
@@ -114,6 +119,10 @@ class Form1 : public QWidget, public app::Window, public app::LayoutPort {
   // The folder for private copies and dragged entries, made at first use and removed
   // with the window.
   const std::filesystem::path& privateFolder();
+  // A drag of selected entries: they are extracted below the private folder (the window
+  // repainting, Escape stopping it), then handed to the drag as files; nothing is
+  // dragged when one cannot be written.
+  void dragEntriesOut();
   QWidget* makeControl(const app::ControlDesign& design, QWidget* parent);
   // While a command runs, the command buttons ignore clicks.
   void setCommandsEnabled(bool enabled);
@@ -135,7 +144,7 @@ class Form1 : public QWidget, public app::Window, public app::LayoutPort {
   app::Session m_session;
   app::CommandContext m_context{m_shell, m_settings, m_session};
   std::map<std::string, QWidget*, std::less<>> m_controls;
-  QListView* m_list = nullptr;
+  FileListView* m_list = nullptr;
   FileListModel* m_model = nullptr;
   ExtentDelegate* m_delegate = nullptr;
   QLineEdit* m_status = nullptr;

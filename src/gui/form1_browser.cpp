@@ -7,6 +7,8 @@
 #include <QShortcut>
 
 #include <QDesktopServices>
+#include <QDrag>
+#include <QMimeData>
 #include <QUrl>
 
 #include "app/commands/filter.h"
@@ -18,6 +20,7 @@
 #include "platform/process.h"
 #include "util/cp1252.h"
 #include "util/error_text.h"
+#include "util/progress.h"
 #include "util/text.h"
 
 namespace gui {
@@ -71,6 +74,7 @@ void Form1::buildAddedControls() {
     if (!m_running)
       app::filterList(m_context, text.toStdString());
   });
+  m_list->dragOut = [this] { dragEntriesOut(); };
   connect(m_list, &QListView::doubleClicked, this,
           [this](const QModelIndex& index) { openItem(index.row()); });
   for (auto key : {Qt::Key_Return, Qt::Key_Enter}) {
@@ -191,6 +195,48 @@ void Form1::openItem(int row) {
     messageBox(app::Icon::Exclamation, "Cannot open " + util::cp1252ToUtf8(path) + ".\r\n\r\n" +
                                            util::describeException(std::current_exception()));
   }
+}
+
+void Form1::dragEntriesOut() {
+  if (m_running || !m_session.archive.loaded())
+    return;
+  std::vector<std::size_t> entries;
+  for (int row = 0, rows = itemCount(); row < rows; ++row)
+    if (isSelected(row))
+      entries.push_back(app::entryOfItem(m_session, static_cast<std::size_t>(row)));
+  if (entries.empty())
+    return;
+  std::vector<std::filesystem::path> files;
+  m_running = true;
+  m_shell.beginCommand();
+  setCommandsEnabled(false);
+  try {
+    app::BusyPointer busy(*this);
+    files = app::extractForDrag(m_session.archive, entries, privateFolder(), m_shell.progress());
+  } catch (const util::Cancelled&) {
+  } catch (...) {
+    setBusy(false);
+    messageBox(app::Icon::Exclamation, "The entries cannot be dragged out.\r\n\r\n" +
+                                           util::describeException(std::current_exception()));
+  }
+  m_shell.setProgress(0);
+  setCommandsEnabled(true);
+  m_running = false;
+  if (files.empty())
+    return;
+  auto* mime = new QMimeData;
+  QList<QUrl> urls;
+  for (const auto& file : files)
+    urls << QUrl::fromLocalFile(q(platform::utf8(file)));
+  mime->setUrls(urls);
+  if (runDrag) {
+    runDrag(mime);
+    delete mime;
+    return;
+  }
+  auto* drag = new QDrag(m_list);
+  drag->setMimeData(mime);
+  drag->exec(Qt::CopyAction, Qt::CopyAction);
 }
 
 }  // namespace gui

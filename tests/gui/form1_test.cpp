@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -511,6 +512,62 @@ class Form1Test : public QObject {
     QCOMPARE(filesBelow(started->home.path()), before);
     started.reset();
     QVERIFY(!std::filesystem::exists(copy));
+  }
+
+  // Selected entries dragged onto a file manager land there whole; a damaged one stops it.
+  void draggedEntriesAreWrittenWholeOrNotAtAll() {
+    StartedWindow started;
+    auto& window = started.window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const auto archive = started.home.write(
+        "in/drag.mpak",
+        buildArchiveBytes({compressed("scripts/a.lua", "print('a')"), stored("b.txt", "bee"),
+                           compressed("scripts/c.lua", std::string(5000, 'c')),
+                           RawEntry{.path = "bad.bin", .stored = "\x07\xFF", .flag = 1}}));
+    window.openArchive(archive.string());
+    const auto target = started.home.path() / "desktop";
+    std::filesystem::create_directory(target);
+    QList<QUrl> dragged;
+    // The file manager's part of a drop: it copies what the drag names.
+    window.runDrag = [&](QMimeData* mime) {
+      dragged = mime->urls();
+      for (const auto& url : dragged)
+        std::filesystem::copy(url.toLocalFile().toStdString(),
+                              target / url.fileName().toStdString(),
+                              std::filesystem::copy_options::recursive);
+    };
+    auto* list = window.findChild<QListView*>("List1");
+    auto dragRows = [&](std::initializer_list<int> rows) {
+      list->clearSelection();
+      for (int row : rows)
+        list->selectionModel()->select(list->model()->index(row, 0), QItemSelectionModel::Select);
+      const QPoint from = list->visualRect(list->model()->index(*rows.begin(), 0)).center();
+      QTest::mousePress(list->viewport(), Qt::LeftButton, {}, from);
+      QTest::mouseMove(list->viewport(), from + QPoint(30, 15));  // the drag begins
+      QTest::mouseMove(list->viewport(), from + QPoint(60, 30));  // and leaves the list
+      QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, from + QPoint(60, 30));
+    };
+    dragRows({0, 1, 2});
+    QCOMPARE(dragged.size(), 2);  // the folder scripts and the file b.txt
+    using Files = std::map<std::string, std::string>;
+    QCOMPARE(contents(target), (Files{{"b.txt", "bee"},
+                                      {"scripts/a.lua", "print('a')"},
+                                      {"scripts/c.lua", std::string(5000, 'c')}}));
+    QVERIFY(filesBelow(started.home.path() / "ExtractedFiles").empty());
+
+    const auto privateFolder = std::filesystem::path(dragged.front().toLocalFile().toStdString())
+                                   .parent_path()
+                                   .parent_path();
+    dragged.clear();
+    dragRows({0, 3});
+    QCOMPARE(dragged.size(), 0);
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages.front().contains("bad.bin"), qPrintable(m_messages.front()));
+    m_messages.clear();
+    QCOMPARE(std::distance(std::filesystem::directory_iterator(privateFolder),
+                           std::filesystem::directory_iterator()),
+             1);
   }
 
   void clicksDuringACommandStartNothing() {

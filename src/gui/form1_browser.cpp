@@ -14,6 +14,7 @@
 #include "app/commands/filter.h"
 #include "app/commands/open_entry.h"
 #include "gui/entry_viewers.h"
+#include "gui/file_list_model.h"
 #include "gui/form1.h"
 #include "model/tga_image.h"
 #include "platform/files.h"
@@ -84,6 +85,13 @@ void Form1::buildAddedControls() {
         openItem(m_list->currentIndex().row());
     });
   }
+  // Enter in the filter line goes on to the list, at the first entry it shows.
+  connect(m_filter, &QLineEdit::returnPressed, this, [this] {
+    m_list->setFocus(Qt::TabFocusReason);
+    if (!m_list->currentIndex().isValid() && m_model->rowCount() > 0)
+      m_list->setCurrentIndex(m_model->index(0, 0));
+  });
+  setTabOrder(m_filter, m_list);
   connect(m_cancel, &QPushButton::clicked, this, [this] { m_state.cancelRequested = true; });
   m_cancel->setToolTip("Stops the running command after the file it is on (Escape)");
 }

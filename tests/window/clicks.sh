@@ -66,6 +66,29 @@ click() {
   xdotool mousemove --window "$window" "$x" "$y" click 1
 }
 
+# window_named PATTERN: the first visible window whose name matches PATTERN, waited for 30 s at most.
+window_named() {
+  local id
+  for _ in $(seq 150); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
+    [[ -n $id ]] && { echo "$id"; return 0; }
+    sleep 0.2
+  done
+  echo "no window named like \"$1\" came" >&2
+  return 1
+}
+
+# close WINDOW PID: closes the window as its close box does, and waits for its program to end.
+close() {
+  xdotool windowactivate --sync "$1" key --clearmodifiers alt+F4 2>/dev/null || true
+  for _ in $(seq 50); do
+    kill -0 "$2" 2>/dev/null || return 0
+    sleep 0.2
+  done
+  echo "the window did not close"
+  return 1
+}
+
 # exactly TEXT: a pattern for xdotool's --name that matches TEXT and nothing longer.
 exactly() {
   local text=$1 c out="^"
@@ -81,12 +104,12 @@ exactly() {
 choose() {
   local dialog pattern
   pattern=$(exactly "$1")
-  dialog=$(xdotool search --sync --onlyvisible --name "$pattern" | head -1)
+  dialog=$(window_named "$pattern")
   sleep 1
   printf '%s' "$2" | xclip -selection clipboard
   xdotool windowactivate --sync "$dialog" key --clearmodifiers ctrl+a ctrl+v Return
   for _ in $(seq 50); do
-    xdotool search --onlyvisible --name "$pattern" >/dev/null || return 0
+    xdotool search --onlyvisible --name "$pattern" >/dev/null 2>&1 || return 0
     sleep 0.2
   done
   echo "the chooser \"$1\" did not close"
@@ -97,7 +120,7 @@ choose() {
 log() {
   local window=$1 out=$2
   # Message boxes are titled "Tarnwick" alone; each one is answered with Enter.
-  while box=$(xdotool search --onlyvisible --name '^Tarnwick$' | head -1) && [[ -n $box ]]; do
+  while box=$(xdotool search --onlyvisible --name '^Tarnwick$' 2>/dev/null | head -1) && [[ -n $box ]]; do
     echo "message box" >>"$out.boxes"
     xdotool windowactivate --sync "$box" key Return
     sleep 0.5
@@ -119,16 +142,17 @@ scenario() {
   local out=$work/$side
   mkdir -p "$out"
   "$@" >/dev/null 2>&1 &
-  pids+=($!)
+  local pid=$!
+  pids+=("$pid")
   local window
-  window=$(xdotool search --sync --onlyvisible --name '^Tarnwick .' | head -1)
+  window=$(window_named '^Tarnwick .')
   sleep 2
   log "$window" "$out/01-start"
   click "$window" butSelectMPAKfile
   choose "Select File [.mpak]" "${prefix}sample.mpak"
   sleep 2
-  log "$window" "$out/02-open"
   [[ -n $shots ]] && import -window "$window" "$out/loaded.png"
+  log "$window" "$out/02-open"
   click "$window" butSelectAll
   click "$window" butMassExtract
   sleep 3
@@ -153,8 +177,11 @@ scenario() {
   click "$window" butPackMPAK
   sleep 3
   log "$window" "$out/08-pack"
-  xdotool windowclose "$window" 2>/dev/null || xdotool key --window "$window" alt+F4
-  sleep 1
+  # A second start with an archive hands it to the window already open, and ends.
+  "$@" "${prefix}sample.mpak" >/dev/null 2>&1
+  sleep 2
+  log "$window" "$out/09-second-start"
+  close "$window" "$pid"
 }
 
 lin_home=$work/lin-home
@@ -196,9 +223,48 @@ if ! cmp -s "$lin_home/NewMPAKs/sample.mpak" "$win_home/NewMPAKs/sample.mpak"; t
   failures=$((failures + 1))
 fi
 # A step whose log is empty on both sides proves nothing, but the start.
-for step in 02-open 03-extract 04-help 05-model 06-package 07-sounds 08-pack; do
+for step in 02-open 03-extract 04-help 05-model 06-package 07-sounds 08-pack 09-second-start; do
   [[ -s $work/lin/$step ]] || { echo "FAIL $step: the log pane was empty"; failures=$((failures + 1)); }
 done
+# The chooser's folder is remembered in the registry, under the application's key.
+remembered=$("$wine" reg query 'HKCU\Software\Tarnwick\Preferences' /v OpenFilePath 2>/dev/null |
+  tr -d '\r' | sed -n 's/.*REG_SZ *//p')
+if [[ $remembered != "${win_in%\\}" ]]; then
+  echo "FAIL the remembered folder is \"$remembered\", not \"${win_in%\\}\""
+  failures=$((failures + 1))
+fi
+
+# Closed in the middle of extracting 3000 files, the window leaves no temporary file.
+python3 - "$work/many" <<'PY'
+import os, random, sys
+r = random.Random(7)
+for i in range(3000):
+    folder = os.path.join(sys.argv[1], "d%02d" % (i % 30))
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "f%04d.bin" % i), "wb") as f:
+        f.write(r.randbytes(60000))
+PY
+"$lin_bin/tarnwick-cli" pack "$work/many" -o "$work/in/many.mpak" >/dev/null 2>&1
+rm -rf "$work/many" "$win_home/ExtractedFiles"
+TARNWICK_HOME=$(sed 's|/|\\|g' <<<"Z:$win_home") "$wine" "$win_bin/tarnwick.exe" "${win_in}many.mpak" \
+  >/dev/null 2>&1 &
+pid=$!
+pids+=("$pid")
+window=$(window_named '^Tarnwick .')
+sleep 3
+click "$window" butSelectAll
+click "$window" butMassExtract
+sleep 2
+close "$window" "$pid" || failures=$((failures + 1))
+written=$(find "$win_home/ExtractedFiles" -type f ! -name '*.tmp' | wc -l)
+left=$(find "$win_home" -name '*.tmp' | wc -l)
+if [[ $left != 0 || $written -ge 3000 || $written == 0 ]]; then
+  echo "FAIL closed mid-extraction: $written of 3000 files written, $left temporaries left"
+  failures=$((failures + 1))
+else
+  echo "closed mid-extraction after $written of 3000 files, no temporary left"
+fi
+
 if [[ -n $shots ]]; then
   mkdir -p "$shots"
   cp "$work/lin/loaded.png" "$shots/window.png"

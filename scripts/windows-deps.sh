@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up the cross build for 64-bit Windows (cmake/mingw-w64.cmake): installs the mingw-w64
-# compilers, Debian's zlib for mingw and Wine (only the packages missing), and builds into
+# compilers, Debian's zlib for mingw, Wine and what the window test drives it with (Xvfb,
+# openbox, xdotool, xclip, ImageMagick; only the packages missing), and builds into
 # the prefix (default build/windows-deps) what Debian does not ship for Windows:
 #   libdeflate   from its Debian source package, static, with a pkg-config file
 #   GoogleTest   gtest and gtest_main from /usr/src/googletest, with its CMake package files
@@ -34,7 +35,8 @@ installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok instal
 
 packages() {
   local wanted=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev mingw-w64-tools wine64 wine
-                dpkg-dev libcli11-dev googletest cmake ninja-build pkg-config make)
+                dpkg-dev libcli11-dev googletest cmake ninja-build pkg-config make
+                xvfb xauth openbox xdotool xclip imagemagick)
   local missing=() p
   for p in "${wanted[@]}"; do installed "$p" || missing+=("$p"); done
   [ ${#missing[@]} -eq 0 ] && return

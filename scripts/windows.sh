@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Windows programs: sets up the cross build (scripts/windows-deps.sh: mingw-w64, Wine
 # and the libraries built for Windows, all from Debian), cross-builds tarnwick-cli.exe and
-# fsbext.exe into build/windows, runs the engine, app and command-line tests under Wine,
-# checks the programs against the Linux build on the bundled sample, and leaves
+# fsbext.exe and the window tarnwick.exe into build/windows, runs the engine, app and
+# command-line tests under Wine, checks the programs against the Linux build on the bundled
+# sample, clicks through the window beside the Qt one (tests/window/clicks.sh), and leaves
 # build/windows/tarnwick-<version>-windows-x64.zip.
 #   scripts/windows.sh            everything
 #   scripts/windows.sh --no-test  build and zip only
@@ -43,7 +44,8 @@ package() {
   local zip="$build/tarnwick-$version-windows-x64.zip"
   rm -rf "$stage" "$zip"
   mkdir -p "$stage"
-  cp "$build/bin/tarnwick-cli.exe" "$build/bin/fsbext.exe" help/*.txt "$stage/"
+  cp "$build/bin/tarnwick.exe" "$build/bin/tarnwick-cli.exe" "$build/bin/fsbext.exe" help/*.txt \
+    "$stage/"
   x86_64-w64-mingw32-strip "$stage"/*.exe
   # Windows text files: CR LF line ends.
   sed 's/$/\r/' packaging/windows/README.txt >"$stage/README.txt"
@@ -54,4 +56,11 @@ step "zip" package
 # The programs as shipped (stripped, from the zip's folder) against the Linux build.
 if [[ $run_tests == 1 ]]; then
   step "same results as Linux" scripts/windows-compare.sh "$stage"
+  # The window from the zip's folder, clicked through beside the Qt window of the Linux build.
+  lin_bin=""
+  for candidate in build/dev/bin build/release/bin; do
+    [[ -x $candidate/tarnwick ]] && { lin_bin=$candidate; break; }
+  done
+  [[ -n $lin_bin ]] || { echo "no Linux window to compare with (scripts/setup.sh dev)"; exit 1; }
+  step "the window as a user clicks it" tests/window/clicks.sh "$lin_bin" "$stage"
 fi

@@ -6,6 +6,7 @@
 
 #include "platform/files.h"
 #include "platform/process.h"
+#include "platform/temporary.h"
 #include "util/text.h"
 #include "util/version.h"
 
@@ -20,6 +21,20 @@ std::string withoutTrailingSeparator(std::string text) {
   return text;
 }
 
+// True when a file can be made in `folder` (it is made and removed again).
+bool canWriteIn(const std::filesystem::path& folder) {
+  platform::Folder open;
+  if (platform::Folder::open(folder, open) != 0)
+    return false;
+  const std::string probe = platform::temporaryName("write-test");
+  platform::File file;
+  if (open.createFile(probe, file) != 0)
+    return false;
+  file.close();
+  open.remove(probe);
+  return true;
+}
+
 }  // namespace
 
 std::string programFolder() {
@@ -27,16 +42,19 @@ std::string programFolder() {
   if (auto home = platform::environment("TARNWICK_HOME"))
     return withoutTrailingSeparator(
         platform::utf8(fs::absolute(platform::pathFromUtf8(*home)).lexically_normal()));
-  // An installed program (its help texts in ../share/tarnwick) keeps its working folders
-  // in the user's data folder; any other keeps them beside the executable.
+  // An installed program (its help texts in ../share/tarnwick), or one unpacked where the
+  // user may not write, keeps its working folders in the user's own data folder; any other
+  // (a build, a portable unzip) keeps them beside the executable.
   const fs::path exe = platform::executableFolder();
   std::error_code ec;
-  if (!fs::exists(exe / ".." / "share" / "tarnwick" / "extracting_files.txt", ec) ||
-      fs::exists(exe / "extracting_files.txt", ec))
+  const bool installed =
+      fs::exists(exe / ".." / "share" / "tarnwick" / "extracting_files.txt", ec) &&
+      !fs::exists(exe / "extracting_files.txt", ec);
+  if (!installed && canWriteIn(exe))
     return withoutTrailingSeparator(platform::utf8(exe));
-  const fs::path data = platform::userDataFolder();
-  fs::create_directories(data / "tarnwick", ec);
-  return withoutTrailingSeparator(platform::utf8(data / "tarnwick"));
+  const fs::path data = platform::userProgramFolder();
+  fs::create_directories(data, ec);
+  return withoutTrailingSeparator(platform::utf8(data));
 }
 
 std::string installedHelpFolder() {

@@ -27,9 +27,11 @@ std::filesystem::path executableFolder();
 // The program `name` in `folder` as this system names programs ("fsbext", "fsbext.exe").
 std::filesystem::path programFile(const std::filesystem::path& folder, const std::string& name);
 
-// The user's folder for program data (XDG_DATA_HOME or ~/.local/share, or %LOCALAPPDATA%);
-// the system's temporary folder when neither can be told.
-std::filesystem::path userDataFolder();
+// This program's folder among the user's program data, named as the system's programs
+// name theirs: $XDG_DATA_HOME/tarnwick or ~/.local/share/tarnwick, or
+// %LOCALAPPDATA%\Tarnwick; below the system's temporary folder when none can be told.
+// Not made here.
+std::filesystem::path userProgramFolder();
 
 // A new, empty folder under the system's temporary folder whose name starts with
 // `prefix`. Throws std::system_error when it cannot be made.

@@ -44,12 +44,12 @@ std::filesystem::path programFile(const std::filesystem::path& folder, const std
   return folder / name;
 }
 
-std::filesystem::path userDataFolder() {
+std::filesystem::path userProgramFolder() {
   if (auto xdg = environment("XDG_DATA_HOME"))
-    return *xdg;
+    return std::filesystem::path(*xdg) / "tarnwick";
   if (auto home = environment("HOME"))
-    return std::filesystem::path(*home) / ".local" / "share";
-  return std::filesystem::temp_directory_path();
+    return std::filesystem::path(*home) / ".local" / "share" / "tarnwick";
+  return std::filesystem::temp_directory_path() / "tarnwick";
 }
 
 std::filesystem::path makeTemporaryFolder(const std::string& prefix) {

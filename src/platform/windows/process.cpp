@@ -99,10 +99,10 @@ std::filesystem::path programFile(const std::filesystem::path& folder, const std
   return folder / pathFromUtf8(name + ".exe");
 }
 
-std::filesystem::path userDataFolder() {
+std::filesystem::path userProgramFolder() {
   if (auto local = environment("LOCALAPPDATA"))
-    return pathFromUtf8(*local);
-  return std::filesystem::temp_directory_path();
+    return pathFromUtf8(*local) / "Tarnwick";
+  return std::filesystem::temp_directory_path() / "Tarnwick";
 }
 
 std::filesystem::path makeTemporaryFolder(const std::string& prefix) {

@@ -165,7 +165,7 @@ void Form1::helpUnderMouse() {
 
 const std::filesystem::path& Form1::privateFolder() {
   if (m_privateFolder.empty())
-    m_privateFolder = platform::makeTemporaryFolder("tarnwick-private-");
+    m_privateFolder = app::makePrivateFolder();
   return m_privateFolder;
 }
 

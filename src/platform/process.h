@@ -33,6 +33,10 @@ std::filesystem::path programFile(const std::filesystem::path& folder, const std
 // Not made here.
 std::filesystem::path userProgramFolder();
 
+// True while the process numbered `pid` runs (on this machine, as far as this user can
+// tell).
+bool processRunning(unsigned pid);
+
 // A new, empty folder under the system's temporary folder whose name starts with
 // `prefix`. Throws std::system_error when it cannot be made.
 std::filesystem::path makeTemporaryFolder(const std::string& prefix);

@@ -2,9 +2,11 @@
 #include <stdexcept>
 
 #include "app/commands/help_and_folders.h"
+#include "app/commands/open_entry.h"
 #include "app/form_design.h"
 #include "app/layout.h"
 #include "app/shell.h"
+#include "platform/temporary.h"
 #include "support/checks.h"
 #include "support/command_harness.h"
 #include "support/system.h"
@@ -192,3 +194,22 @@ TEST(Layout, PanesFillWindowsOfEverySizeTooSmallSnapsBackAndMinimizedIsLeftAlone
 }
 
 }  // namespace
+
+// A window ended by a kill cannot remove its private folder; the next window to make one
+// removes it, and keeps those of windows still running.
+TEST(PrivateFolder, FoldersOfEndedProcessesGoAndThoseOfRunningOnesStay) {
+  const fs::path temp = fs::temp_directory_path();
+  const fs::path ended = temp / "tarnwick-private-2147483000-left";
+  fs::create_directories(ended / "drag-1");
+  std::ofstream(ended / "drag-1" / "a.lua") << "left behind";
+  const fs::path first = app::makePrivateFolder();
+  EXPECT_FALSE(fs::exists(ended));
+  EXPECT_EQ(first.filename().string().rfind(
+                "tarnwick-private-" + std::to_string(platform::processId()) + "-", 0),
+            0u);
+  const fs::path second = app::makePrivateFolder();
+  EXPECT_TRUE(fs::is_directory(first));
+  EXPECT_NE(first, second);
+  fs::remove_all(first);
+  fs::remove_all(second);
+}

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <set>
 #include <stdexcept>
 #include <system_error>
@@ -13,6 +14,8 @@
 #include "fsb/convert.h"
 #include "platform/files.h"
 #include "platform/mapped_file.h"
+#include "platform/process.h"
+#include "platform/temporary.h"
 #include "util/cp1252.h"
 #include "util/cp1252_case.h"
 #include "util/file_io.h"
@@ -112,6 +115,24 @@ std::vector<std::uint8_t> playableSample(std::span<const std::uint8_t> bytes, st
     out.insert(out.end(), piece.begin(), piece.end());
   });
   return out;
+}
+
+fs::path makePrivateFolder() {
+  constexpr std::string_view prefix = "tarnwick-private-";
+  std::error_code ec;
+  for (const auto& item : fs::directory_iterator(fs::temp_directory_path(ec), ec)) {
+    const std::string name = platform::utf8(item.path().filename());
+    if (!name.starts_with(prefix))
+      continue;
+    unsigned long pid = 0;
+    const char* digits = name.c_str() + prefix.size();
+    char* end = nullptr;
+    pid = std::strtoul(digits, &end, 10);
+    if (end != digits && *end == '-' && !platform::processRunning(static_cast<unsigned>(pid)))
+      fs::remove_all(item.path(), ec);
+  }
+  return platform::makeTemporaryFolder(std::string(prefix) + std::to_string(platform::processId()) +
+                                       "-");
 }
 
 fs::path writePrivateCopy(const fs::path& privateFolder, std::string_view entryPath,

@@ -49,6 +49,11 @@ std::vector<SoundLine> soundLines(std::span<const std::uint8_t> bytes);
 std::vector<std::uint8_t> playableSample(std::span<const std::uint8_t> bytes, std::size_t index,
                                          std::string& extension);
 
+// A new private folder below the system's temporary folder, named after this process
+// ("tarnwick-private-<pid>-..."). The private folders of processes that no longer run (a
+// window ended by a kill signal cannot remove its own) are removed first.
+std::filesystem::path makePrivateFolder();
+
 // Writes `bytes` to a new folder below `privateFolder` under the file name of
 // `entryPath`, through a temporary name; returns the file's path.
 std::filesystem::path writePrivateCopy(const std::filesystem::path& privateFolder,

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <limits>
 #include <optional>
 #include <system_error>
 
@@ -50,6 +51,11 @@ std::filesystem::path userProgramFolder() {
   if (auto home = environment("HOME"))
     return std::filesystem::path(*home) / ".local" / "share" / "tarnwick";
   return std::filesystem::temp_directory_path() / "tarnwick";
+}
+
+bool processRunning(unsigned pid) {
+  return pid > 0 && pid <= static_cast<unsigned>(std::numeric_limits<pid_t>::max()) &&
+         (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
 }
 
 std::filesystem::path makeTemporaryFolder(const std::string& prefix) {

@@ -105,6 +105,16 @@ std::filesystem::path userProgramFolder() {
   return std::filesystem::temp_directory_path() / "Tarnwick";
 }
 
+bool processRunning(unsigned pid) {
+  HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (!process)
+    return ::GetLastError() == ERROR_ACCESS_DENIED;
+  DWORD code = 0;
+  const BOOL known = ::GetExitCodeProcess(process, &code);
+  ::CloseHandle(process);
+  return known && code == STILL_ACTIVE;
+}
+
 std::filesystem::path makeTemporaryFolder(const std::string& prefix) {
   const auto base = std::filesystem::temp_directory_path();
   for (unsigned attempt = 0;; ++attempt) {

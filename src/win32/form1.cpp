@@ -95,7 +95,7 @@ bool Form1::create(HINSTANCE instance, const std::string& programFolder,
   m_dpi = std::max(1, ::GetDeviceCaps(screen, LOGPIXELSY));
   ::ReleaseDC(nullptr, screen);
   m_font = designFont(m_dpi, 8, false);
-  m_captionFont = designFont(m_dpi, 7, false);
+  m_captionFont = designFont(m_dpi, 6, false);
   m_fixedFont = designFont(m_dpi, 9, true);
 
   RECT outer{0, 0, toPixels(app::kDesignClientWidth), toPixels(app::kDesignClientHeight)};

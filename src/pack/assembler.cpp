@@ -24,8 +24,16 @@ struct Slot {
   std::string error;                 // why the file could not be read
   std::atomic<std::size_t> held{0};  // bytes counted in flight for it
   bool done = false;                 // set by the pool
+  // Against a base: what became of the entry; when Kept, `kept` holds the base's stored
+  // bytes and `data` nothing.
+  Outcome outcome = Outcome::New;
+  std::span<const std::uint8_t> kept;
+  std::string why;  // Damaged: what is wrong with the base entry
 
-  std::span<const std::uint8_t> bytes() const { return {data.get(), size}; }
+  std::span<const std::uint8_t> bytes() const {
+    return outcome == Outcome::Kept ? kept : std::span<const std::uint8_t>{data.get(), size};
+  }
+  std::size_t heldBytes() const { return outcome == Outcome::Kept ? 0 : size; }
 };
 
 // Reads the whole file `relative` below the open folder `root` into the slot.
@@ -57,11 +65,31 @@ void readFile(const platform::Folder& root, const std::string& relative, std::ui
   }
 }
 
-// Reads (and compresses) one planned file into its slot.
-void load(const platform::Folder& root, const PlannedEntry& entry, int level, Slot& slot) {
+// True when the file read into `slot` takes its base entry's stored bytes as they are: the
+// same content under the same compressed flag.
+bool keepFromBase(const BaseArchive& base, const PlannedEntry& entry, Slot& slot) {
+  const auto index = static_cast<std::size_t>(entry.baseEntry);
+  slot.outcome = compareWithBase(base, index, slot.bytes(), slot.why);
+  const mpak::ArchiveEntry& e = base.index().entries[index];
+  if (slot.outcome == Outcome::Kept && e.isCompressed() != entry.compress)
+    slot.outcome = Outcome::Flipped;
+  if (slot.outcome != Outcome::Kept)
+    return false;
+  slot.kept = base.bytes().subspan(e.dataPosition, e.storedSize);
+  slot.data.reset();
+  slot.size = e.storedSize;
+  slot.unpacked = e.unpackedSize;
+  return true;
+}
+
+// Reads one planned file into its slot, then takes its base entry's bytes or compresses it.
+void load(const platform::Folder& root, const PlannedEntry& entry, const BaseArchive* base,
+          int level, Slot& slot) {
   try {
     readFile(root, entry.source, entry.size, slot);
     slot.unpacked = slot.size;
+    if (slot.error.empty() && base && entry.baseEntry >= 0 && keepFromBase(*base, entry, slot))
+      return;
     if (entry.compress && slot.error.empty()) {
       auto deflated = util::deflateRawUncleared(slot.bytes(), level);
       slot.data = std::move(deflated.bytes);
@@ -73,9 +101,11 @@ void load(const platform::Folder& root, const PlannedEntry& entry, int level, Sl
 }
 
 // Bytes a file counts while it is read ahead of the writer: twice its size while it is
-// compressed (its bytes and the DEFLATE output).
+// compared with its base entry (its bytes and the inflated entry) or compressed (its bytes
+// and the DEFLATE output).
 std::size_t heldWhileLoading(const PlannedEntry& entry) {
-  return static_cast<std::size_t>(entry.compress ? 2 * entry.size : entry.size);
+  return static_cast<std::size_t>(entry.compress || entry.baseEntry >= 0 ? 2 * entry.size
+                                                                         : entry.size);
 }
 
 // Hands the file loaded into `slot` to the writer, lets go of its bytes and counts it.
@@ -86,6 +116,9 @@ void addEntry(mpak::ArchiveWriter& writer, const PlannedEntry& entry, Slot& slot
   writer.addData(slot.bytes(), static_cast<std::uint32_t>(slot.unpacked), entry.compress);
   result.storedSizes.push_back(static_cast<std::uint32_t>(slot.size));
   result.unpackedSizes.push_back(static_cast<std::uint32_t>(slot.unpacked));
+  result.outcomes.push_back(slot.outcome);
+  if (slot.outcome == Outcome::Damaged)
+    result.damaged.emplace_back(result.entries, slot.why);
   slot.data.reset();
   result.compressed += entry.compress;
   result.stocEntries += entry.inStoc;
@@ -158,8 +191,8 @@ PackResult assemble(const std::filesystem::path& root, const Plan& plan, mpak::S
         inFlight += slot.held;
         const PlannedEntry& entry = plan.entries[next++];
         workers.submit(slot.done, [&, level = options.level] {
-          load(rootFolder, entry, level, slot);
-          const std::size_t kept = std::min<std::size_t>(slot.held, slot.size);
+          load(rootFolder, entry, plan.base, level, slot);
+          const std::size_t kept = std::min<std::size_t>(slot.held, slot.heldBytes());
           inFlight -= slot.held - kept;
           slot.held = kept;
         });
@@ -192,6 +225,10 @@ PackResult packArchive(const std::filesystem::path& root, const Plan& plan,
   PackResult result =
       assemble(root, plan, filtered ? *filtered : file, options, observer, progress);
   checkWritten(file.temporaryPath(), plan, result);
+  if (plan.base) {  // what was taken from the base was read as it is, and it may be replaced
+    plan.base->checkUnchanged();
+    plan.base->close();
+  }
   result.previousKept = file.commit(keepPrevious);
   return result;
 }

@@ -1,6 +1,7 @@
 #include "app/commands/pack.h"
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 
 #include "extract/compare.h"
@@ -80,6 +81,32 @@ fs::path previousBuild(const fs::path& target) {
          platform::pathFromUtf8(platform::utf8(target.filename()) + ".previous");
 }
 
+// When the folder being packed is the loaded archive's, that archive as the base of the
+// pack (matched to the plan); nothing otherwise, or when it cannot be read (said in the log).
+std::unique_ptr<pack::BaseArchive> loadedBase(CommandContext& context, pack::Plan& plan) {
+  const auto& archive = context.session.archive;
+  if (!archive.loaded() || archive.fileName != context.session.packFolder())
+    return nullptr;
+  try {
+    auto base = std::make_unique<pack::BaseArchive>(platform::pathFromUtf8(archive.path));
+    pack::matchBase(plan, *base);
+    return base;
+  } catch (const std::exception&) {
+    context.shell.appendLog(
+        "The loaded archive cannot be read, every file is compressed "
+        "again: " +
+        util::describeException(std::current_exception()));
+    return nullptr;
+  }
+}
+
+// The lines of a pack against the loaded archive: the counts, and each damaged entry.
+void logRepack(Shell& shell, const pack::RepackReport& report) {
+  shell.appendLog(report.summary());
+  for (const auto& damaged : report.damaged)
+    shell.appendLog("Damaged entry compressed again from the file: " + damaged);
+}
+
 // Plans and writes the archive; the counters follow the work so that a failure reports
 // how far it came. Throws what stopped it.
 void PackIt(CommandContext& context, const std::filesystem::path& root,
@@ -92,7 +119,7 @@ void PackIt(CommandContext& context, const std::filesystem::path& root,
   options.allStoc = window.isChecked("chkAddAllFilesToSTOC");
 
   const pack::FolderScan scan = pack::scanFolder(root);
-  const pack::Plan plan = pack::makePlan(scan, &table, options);
+  pack::Plan plan = pack::makePlan(scan, &table, options);
   for (std::size_t n = 0; n < plan.walkOrder.size(); ++n) {
     const auto& entry = plan.entries[plan.walkOrder[n]];
     auto line = (entry.compress ? "Zipping " : "Copying ") + std::to_string(n + 1) + ": " +
@@ -103,6 +130,7 @@ void PackIt(CommandContext& context, const std::filesystem::path& root,
   }
   window.yield();
   const auto changes = changedSinceExtraction(context, root);
+  const auto base = loadedBase(context, plan);
 
   // What the folder and the table say to each other comes right before the counters,
   // whether the pack succeeds or not.
@@ -126,15 +154,18 @@ void PackIt(CommandContext& context, const std::filesystem::path& root,
     counters.packed = n;
     counters.stoc += entry.inStoc;
   };
+  pack::PackResult result;
   try {
-    counters.previousKept = pack::packArchive(root, plan, target, options, report, {},
-                                              previousBuild(target), shell.progress())
-                                .previousKept;
+    result = pack::packArchive(root, plan, target, options, report, {}, previousBuild(target),
+                               shell.progress());
   } catch (...) {
     reconcile();
     throw;
   }
+  counters.previousKept = result.previousKept;
   reconcile();
+  if (base)
+    logRepack(shell, pack::repackReport(plan, result));
 }
 
 // The checks before a pack: a folder chosen (else the browser opens) that is there.

@@ -1,0 +1,84 @@
+// Packing against a base archive: a file whose content its base entry still holds, under
+// the same compressed flag, takes that entry's stored bytes as they are instead of being
+// compressed again, so an unedited tree packs back to the base byte for byte whichever
+// writer made it (as long as the base lays its data out in TOC order, each entry's copies
+// one after another, as baseLayoutDiffers says).
+//
+// The base is read through the same checks as any archive. An entry whose data runs past
+// the end of the file, does not inflate or has copies that differ is damaged: its file is
+// compressed again and the entry is reported, never copied.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "mpak/archive.h"
+#include "platform/mapped_file.h"
+
+namespace pack {
+
+struct Plan;
+
+class BaseArchive {
+ public:
+  // Maps the archive and reads its index; throws mpak::FormatError for an index that does
+  // not read, std::system_error naming the path when the file cannot be opened.
+  explicit BaseArchive(const std::filesystem::path& path);
+
+  const mpak::ArchiveIndex& index() const { return m_index; }
+  std::span<const std::uint8_t> bytes() const { return m_file.bytes(); }
+  // The first entry of `path` (any separators, letter case ignored), or -1.
+  int find(std::string_view path) const;
+  // Lets go of the file (so that it can be replaced); the index stays.
+  void close() { m_file = {}; }
+  // Throws platform::MappingChanged when the file changed while it was read.
+  void checkUnchanged() const { m_watch.check("base archive"); }
+
+ private:
+  platform::MappingWatch m_watch;
+  platform::MappedFile m_file;
+  mpak::ArchiveIndex m_index;
+  std::unordered_map<std::string, int> m_firstByPath;
+};
+
+// What became of a planned entry against the base.
+enum class Outcome : std::uint8_t {
+  New,      // no base entry of its path
+  Kept,     // the base entry's stored bytes, as they were
+  Changed,  // its content differs from the base entry's: compressed again
+  Flipped,  // same content, but the table flips the compressed flag: compressed again
+  Damaged,  // the base entry is damaged: compressed again from the file
+};
+
+// Names each planned entry's base entry (Plan::baseEntries) and the base entries no file
+// names any more (Plan::removed). The base must outlive the pack.
+void matchBase(Plan& plan, BaseArchive& base);
+
+// Compares the content `file` with base entry `entry`: Kept when it holds exactly those
+// bytes and its data is sound, Changed when it differs (without reading the base when the
+// sizes differ), Damaged with `why` set when the entry's data cannot be trusted. Sizes
+// are compared first; stored data is compared in place, compressed data inflated into a
+// buffer of the file's size; the compare stops at the first differing byte.
+Outcome compareWithBase(const BaseArchive& base, std::size_t entry,
+                        std::span<const std::uint8_t> file, std::string& why);
+
+// "" when the base lays its data out as this program's writer does (data in TOC order,
+// each entry's copies one after another, nothing between them, STOC records in TOC
+// order); otherwise what differs, for the report: such a base cannot come back byte for
+// byte, only entry for entry.
+std::string baseLayoutDiffers(const mpak::ArchiveIndex& index);
+
+// The counts and the paths (UTF-8, "\" separators) of a pack against a base.
+struct RepackReport {
+  std::vector<std::string> kept, again, added, removed;
+  std::vector<std::string> modified;  // of `again`: those whose content differs
+  std::vector<std::string> damaged;   // "path: why"
+  // "N entries kept as they were, M compressed again, K new, R removed"
+  std::string summary() const;
+};
+
+}  // namespace pack

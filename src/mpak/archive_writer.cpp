@@ -187,6 +187,11 @@ void FileSink::writeAll(std::uint64_t offset, std::span<const std::uint8_t> byte
 void FileSink::write(std::span<const std::uint8_t> bytes) {
   writeAll(m_position, bytes);
   m_position += bytes.size();
+  // The disk writes while the rest is made, so that commit() does not wait for it all.
+  if (m_position - m_writing >= kWriteAhead) {
+    m_file.startWriting(m_writing, m_position - m_writing);
+    m_writing = m_position;
+  }
 }
 
 void FileSink::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {

@@ -75,6 +75,8 @@ class FileSink : public Sink {
   platform::TemporaryFile m_temporary;
   platform::File m_file;
   std::uint64_t m_position = 0;
+  std::uint64_t m_writing = 0;  // the bytes before it are on their way to the disk
+  static constexpr std::uint64_t kWriteAhead = std::uint64_t{8} << 20;
 };
 
 // What the writer needs to know of an entry before any data is written.

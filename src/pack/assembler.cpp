@@ -65,31 +65,82 @@ void readFile(const platform::Folder& root, const std::string& relative, std::ui
   }
 }
 
-// True when the file read into `slot` takes its base entry's stored bytes as they are: the
-// same content under the same compressed flag.
-bool keepFromBase(const BaseArchive& base, const PlannedEntry& entry, Slot& slot) {
+// What a worker compares in: the base entry inflated (one byte more than the largest file
+// compared, `least`) and a piece of the file. Made once per thread and kept, never cleared,
+// so that a page is touched once and only when used, not for every file.
+struct Scratch {
+  static constexpr std::size_t kPiece = std::size_t{1} << 20;
+  std::unique_ptr<std::uint8_t[]> inflated, piece;
+  std::size_t size = 0;
+
+  std::span<std::uint8_t> room(std::size_t least) {
+    if (!piece)
+      piece = std::make_unique_for_overwrite<std::uint8_t[]>(kPiece);
+    if (size < least) {
+      inflated = std::make_unique_for_overwrite<std::uint8_t[]>(least);
+      size = least;
+    }
+    return {inflated.get(), size};
+  }
+};
+
+// True when the file `relative` holds exactly `content`: read piece by piece, up to the
+// first differing byte. Sets `error` when the file cannot be read.
+bool fileHolds(const platform::Folder& root, const std::string& relative,
+               std::span<const std::uint8_t> content, std::uint8_t* piece, std::string& error) {
+  platform::File file;
+  if (int err = root.openFile(relative, file)) {
+    error = platform::errorText(err);
+    return false;
+  }
+  for (std::size_t done = 0;;) {
+    const std::int64_t n = file.readAt(done, {piece, Scratch::kPiece});
+    if (n <= 0) {
+      if (n < 0)
+        error = platform::errorText(static_cast<int>(-n));
+      return n == 0 && done == content.size();
+    }
+    const auto got = static_cast<std::size_t>(n);
+    if (got > content.size() - done || std::memcmp(piece, content.data() + done, got) != 0)
+      return false;
+    done += got;
+  }
+}
+
+// True when the file that has a base entry holds that entry's content under the same flag:
+// the slot then takes the base's stored bytes as they are.
+bool keptFromBase(const platform::Folder& root, const BaseArchive& base, const PlannedEntry& entry,
+                  std::size_t largest, Slot& slot) {
+  thread_local Scratch scratch;
+  const auto room = scratch.room(largest + 1);
+  auto holds = [&](std::span<const std::uint8_t> content) {
+    return fileHolds(root, entry.source, content, scratch.piece.get(), slot.error);
+  };
   const auto index = static_cast<std::size_t>(entry.baseEntry);
-  slot.outcome = compareWithBase(base, index, slot.bytes(), slot.why);
   const mpak::ArchiveEntry& e = base.index().entries[index];
+  slot.outcome = compareWithBase(base, index, entry.size, holds, room, slot.why);
   if (slot.outcome == Outcome::Kept && e.isCompressed() != entry.compress)
     slot.outcome = Outcome::Flipped;
-  if (slot.outcome != Outcome::Kept)
+  if (slot.outcome != Outcome::Kept || !slot.error.empty())
     return false;
   slot.kept = base.bytes().subspan(e.dataPosition, e.storedSize);
-  slot.data.reset();
   slot.size = e.storedSize;
   slot.unpacked = e.unpackedSize;
   return true;
 }
 
-// Reads one planned file into its slot, then takes its base entry's bytes or compresses it.
-void load(const platform::Folder& root, const PlannedEntry& entry, const BaseArchive* base,
-          int level, Slot& slot) {
+// Loads one planned file into its slot: its base entry's bytes as they are, or the file,
+// compressed when planned so.
+void load(const platform::Folder& root, const PlannedEntry& entry, const Plan& plan, int level,
+          Slot& slot) {
   try {
+    if (plan.base && entry.baseEntry >= 0 &&
+        keptFromBase(root, *plan.base, entry, static_cast<std::size_t>(plan.largestCompared), slot))
+      return;
+    if (!slot.error.empty())
+      return;
     readFile(root, entry.source, entry.size, slot);
     slot.unpacked = slot.size;
-    if (slot.error.empty() && base && entry.baseEntry >= 0 && keepFromBase(*base, entry, slot))
-      return;
     if (entry.compress && slot.error.empty()) {
       auto deflated = util::deflateRawUncleared(slot.bytes(), level);
       slot.data = std::move(deflated.bytes);
@@ -101,11 +152,10 @@ void load(const platform::Folder& root, const PlannedEntry& entry, const BaseArc
 }
 
 // Bytes a file counts while it is read ahead of the writer: twice its size while it is
-// compared with its base entry (its bytes and the inflated entry) or compressed (its bytes
-// and the DEFLATE output).
+// compressed (its bytes and the DEFLATE output). A file compared with its base entry is
+// read into the thread's Scratch, which is not counted here.
 std::size_t heldWhileLoading(const PlannedEntry& entry) {
-  return static_cast<std::size_t>(entry.compress || entry.baseEntry >= 0 ? 2 * entry.size
-                                                                         : entry.size);
+  return static_cast<std::size_t>(entry.compress ? 2 * entry.size : entry.size);
 }
 
 // Hands the file loaded into `slot` to the writer, lets go of its bytes and counts it.
@@ -191,7 +241,7 @@ PackResult assemble(const std::filesystem::path& root, const Plan& plan, mpak::S
         inFlight += slot.held;
         const PlannedEntry& entry = plan.entries[next++];
         workers.submit(slot.done, [&, level = options.level] {
-          load(rootFolder, entry, plan.base, level, slot);
+          load(rootFolder, entry, plan, level, slot);
           const std::size_t kept = std::min<std::size_t>(slot.held, slot.heldBytes());
           inFlight -= slot.held - kept;
           slot.held = kept;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 
 #include "mpak/library_toc.h"
 #include "pack/assembler.h"
@@ -26,11 +25,14 @@ int BaseArchive::find(std::string_view path) const {
 
 void matchBase(Plan& plan, BaseArchive& base) {
   plan.base = &base;
+  plan.largestCompared = 0;
   std::vector<bool> named(base.index().entries.size());
   for (auto& entry : plan.entries) {
     entry.baseEntry = base.find(entry.path);
-    if (entry.baseEntry >= 0)
-      named[static_cast<std::size_t>(entry.baseEntry)] = true;
+    if (entry.baseEntry < 0)
+      continue;
+    named[static_cast<std::size_t>(entry.baseEntry)] = true;
+    plan.largestCompared = std::max(plan.largestCompared, entry.size);
   }
   plan.removed.clear();
   for (std::size_t i = 0; i < named.size(); ++i) {
@@ -57,29 +59,27 @@ std::string copiesFault(const BaseArchive& base, const mpak::ArchiveEntry& e) {
 
 }  // namespace
 
-Outcome compareWithBase(const BaseArchive& base, std::size_t entry,
-                        std::span<const std::uint8_t> file, std::string& why) {
+Outcome compareWithBase(const BaseArchive& base, std::size_t entry, std::uint64_t fileSize,
+                        const std::function<bool(std::span<const std::uint8_t>)>& holds,
+                        std::span<std::uint8_t> scratch, std::string& why) {
   const mpak::ArchiveEntry& e = base.index().entries.at(entry);
   // Entries without data have no content to compare; other sizes need no compare.
-  if (!e.hasData() || (e.isCompressed() ? e.unpackedSize : e.storedSize) != file.size())
+  if (!e.hasData() || (e.isCompressed() ? e.unpackedSize : e.storedSize) != fileSize)
     return Outcome::Changed;
   if ((why = copiesFault(base, e)); !why.empty())
     return Outcome::Damaged;
   const auto stored = base.bytes().subspan(e.dataPosition, e.storedSize);
-  auto same = [&](const std::uint8_t* bytes) {
-    return file.empty() || std::memcmp(bytes, file.data(), file.size()) == 0;
-  };
   if (!e.isCompressed())
-    return same(stored.data()) ? Outcome::Kept : Outcome::Changed;
+    return holds(stored) ? Outcome::Kept : Outcome::Changed;
   // One byte more than the file: data that holds more does not fit and differs.
-  const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(file.size() + 1);
-  const auto inflated = util::inflateRaw(stored, {buffer.get(), file.size() + 1});
+  const auto size = static_cast<std::size_t>(fileSize);
+  const auto inflated = util::inflateRaw(stored, scratch.first(size + 1));
   if (inflated.status == util::InflateStatus::BadData) {
     why = util::describe(inflated.status);
     return Outcome::Damaged;
   }
-  return inflated.status == util::InflateStatus::Ok && inflated.outBytes == file.size() &&
-                 same(buffer.get())
+  return inflated.status == util::InflateStatus::Ok && inflated.outBytes == size &&
+                 holds(scratch.first(size))
              ? Outcome::Kept
              : Outcome::Changed;
 }

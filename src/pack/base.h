@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string>
 #include <unordered_map>
@@ -58,13 +59,14 @@ enum class Outcome : std::uint8_t {
 // names any more (Plan::removed). The base must outlive the pack.
 void matchBase(Plan& plan, BaseArchive& base);
 
-// Compares the content `file` with base entry `entry`: Kept when it holds exactly those
-// bytes and its data is sound, Changed when it differs (without reading the base when the
-// sizes differ), Damaged with `why` set when the entry's data cannot be trusted. Sizes
-// are compared first; stored data is compared in place, compressed data inflated into a
-// buffer of the file's size; the compare stops at the first differing byte.
-Outcome compareWithBase(const BaseArchive& base, std::size_t entry,
-                        std::span<const std::uint8_t> file, std::string& why);
+// Compares a file of `fileSize` bytes with base entry `entry`: Kept when the file holds
+// exactly its content (`holds(content)` says so) and the entry's data is sound, Changed
+// when it differs, Damaged with `why` set when the entry's data cannot be trusted. Sizes
+// are compared first and other sizes need no reading; stored data is compared in place,
+// compressed data inflated into `scratch` (at least fileSize + 1 bytes).
+Outcome compareWithBase(const BaseArchive& base, std::size_t entry, std::uint64_t fileSize,
+                        const std::function<bool(std::span<const std::uint8_t>)>& holds,
+                        std::span<std::uint8_t> scratch, std::string& why);
 
 // "" when the base lays its data out as this program's writer does (data in TOC order,
 // each entry's copies one after another, nothing between them, STOC records in TOC

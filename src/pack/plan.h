@@ -56,6 +56,7 @@ struct Plan {
   // more (UTF-8, "\" separators), in TOC order.
   BaseArchive* base = nullptr;
   std::vector<std::string> removed;
+  std::uint64_t largestCompared = 0;  // the largest file that has a base entry
 };
 
 // Throws PackError (or mpak::FormatError for a table field) naming the file, line or

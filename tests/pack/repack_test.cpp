@@ -1,0 +1,166 @@
+// Packing against a base: untouched entries keep their stored bytes, edits are said as they are.
+#include <zlib.h>
+
+#include "extract/extractor.h"
+#include "mpak/library_toc.h"
+#include "pack/assembler.h"
+#include "support/archive_builder.h"
+#include "support/checks.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using namespace testing_support;
+
+// Raw DEFLATE from zlib at level 9: bytes this program's compressor does not make.
+RawEntry zlibCompressed(std::string path, const std::string& content) {
+  z_stream z{};
+  deflateInit2(&z, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+  std::string out(deflateBound(&z, static_cast<uLong>(content.size())), '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(content.data()));
+  z.avail_in = static_cast<uInt>(content.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return {.path = std::move(path),
+          .stored = out,
+          .unpackedSize = static_cast<std::uint32_t>(content.size()),
+          .flag = 1};
+}
+
+struct Repack {
+  TempDir dir;
+  fs::path tree = dir.path() / "tree", base = dir.path() / "base.mpak";
+  std::string table;
+
+  Repack(std::vector<RawEntry> entries) {
+    dir.write("base.mpak", buildArchiveBytes(entries));
+    const platform::MappedFile file(base);
+    const auto index = mpak::readArchiveIndex(file.bytes());
+    fs::create_directory(tree);
+    extract::extractEntries(file.bytes(), index, extract::everyEntry(index), tree);
+    table = mpak::libraryTocText(index.entries);
+  }
+  // Packs the tree into `target`, against the base unless `withBase` is false.
+  pack::RepackReport pack(const fs::path& target, bool withBase = true,
+                          const pack::SinkFilter& filter = {}) {
+    const auto parsed = mpak::LibraryTable::parse(table);
+    auto plan = pack::makePlan(pack::scanFolder(tree), &parsed, {});
+    std::optional<pack::BaseArchive> opened;
+    if (withBase)
+      pack::matchBase(plan, opened.emplace(base));
+    return pack::repackReport(plan, pack::packArchive(tree, plan, target, {}, {}, filter));
+  }
+};
+
+// Text whose matches two compressors choose differently.
+std::string lines(int count) {
+  std::string text;
+  for (int i = 0; i < count; ++i)
+    text += "line " + std::to_string(i % 97) + " = " + std::to_string(i * i % 1009) + "\n";
+  return text;
+}
+
+std::vector<RawEntry> foreignEntries() {
+  std::vector<RawEntry> entries = {
+      zlibCompressed("scripts/init.lua", lines(400) + "print('hello')"),
+      stored("font.dat", "glyphs, stored though they compress: " + std::string(400, 'g')),
+      zlibCompressed("textures/back.tga", noise(9000) + std::string(9000, 't')),
+      zlibCompressed("flip.txt", std::string(2000, 'f')), stored("gone.txt", "bye")};
+  entries[1].copies = 3;
+  entries[0].inStoc = entries[2].inStoc = true;
+  return entries;
+}
+
+TEST(PackAgainstABase, AnUntouchedTreeGivesTheForeignBaseBackAndEditsAreSaidAsTheyAre) {
+  Repack r(foreignEntries());
+  const auto same = r.dir.path() / "same.mpak";
+  EXPECT_EQ(r.pack(same).summary(),
+            "5 entries kept as they were, 0 compressed again, 0 new, 0 "
+            "removed");
+  EXPECT_TRUE(slurp(same) == slurp(r.base)) << "an unedited repack changed the bytes";
+  r.pack(same, false);
+  EXPECT_FALSE(slurp(same) == slurp(r.base)) << "a full pack compresses anew";
+
+  r.dir.write("tree/scripts/init.lua", lines(400) + "print('HELLO')");
+  r.dir.write("tree/new/added.txt", "new");
+  fs::remove(r.tree / "gone.txt");
+  r.table.replace(r.table.find("01 1 0 flip.txt"), 2, "00");
+  const auto edited = r.dir.path() / "edited.mpak";
+  const auto report = r.pack(edited);
+  EXPECT_EQ(report.summary(), "2 entries kept as they were, 2 compressed again, 1 new, 1 removed");
+  EXPECT_EQ(report.kept, (Strings{"font.dat", "textures\\back.tga"}));
+  EXPECT_EQ(report.again, (Strings{"scripts\\init.lua", "flip.txt"}));
+  EXPECT_EQ(report.modified, Strings{"scripts\\init.lua"});
+  EXPECT_EQ(report.added, Strings{"new\\added.txt"});
+  EXPECT_EQ(report.removed, Strings{"gone.txt"});
+  const platform::MappedFile built(edited);
+  const auto index = mpak::readArchiveIndex(built.bytes());
+  EXPECT_EQ(index.entries[3].path + " " + std::to_string(index.entries[3].compressedFlag),
+            "flip.txt 0");
+  const auto back = r.dir.path() / "back";
+  fs::create_directory(back);
+  extract::extractEntries(built.bytes(), index, extract::everyEntry(index), back);
+  EXPECT_EQ(contents(back), contents(r.tree));
+}
+
+// Data that does not inflate, or copies that differ, are never copied: compressed again.
+TEST(PackAgainstABase, ADamagedBaseEntryIsCompressedAgainFromTheFileAndSaidSo) {
+  const auto entries = foreignEntries();
+  Repack r(entries);
+  const auto built = buildArchive(entries);
+  std::string damaged = built.bytes;
+  const auto data = built.rawdPosition + 4;
+  damaged[data] = '\x07';  // init.lua: a final block of the reserved type
+  damaged[data + entries[0].stored.size() + 2 * entries[1].stored.size()] ^= 1;  // font.dat
+  r.dir.write("base.mpak", damaged);
+  const auto target = r.dir.path() / "new.mpak";
+  const auto report = r.pack(target);
+  EXPECT_EQ(report.damaged, (Strings{"scripts\\init.lua: the data is not valid DEFLATE data",
+                                     "font.dat: copy 3 differs from the first"}));
+  EXPECT_EQ(report.summary(), "3 entries kept as they were, 2 compressed again, 0 new, 0 removed");
+  EXPECT_TRUE(report.modified.empty());
+  const platform::MappedFile file(target);
+  const auto index = mpak::readArchiveIndex(file.bytes());
+  const auto back = r.dir.path() / "back";
+  fs::create_directory(back);
+  EXPECT_TRUE(extract::extractEntries(file.bytes(), index, extract::everyEntry(index), back)
+                  .problems.empty());
+  EXPECT_EQ(contents(back), contents(r.tree));
+}
+
+struct FailAfter : mpak::Sink {
+  FailAfter(mpak::Sink& file, std::uint64_t limit) : inner(file), budget(limit) {}
+  void write(std::span<const std::uint8_t> bytes) override {
+    if (inner.position() + bytes.size() > budget)
+      throw std::runtime_error("disk full");
+    inner.write(bytes);
+  }
+  void writeAt(std::uint64_t at, std::span<const std::uint8_t> bytes) override {
+    inner.writeAt(at, bytes);
+  }
+  std::uint64_t position() const override { return inner.position(); }
+  mpak::Sink& inner;
+  std::uint64_t budget;
+};
+
+TEST(PackAgainstABase, TheBaseItselfMayBeReplacedAndSurvivesAFailureMidWay) {
+  Repack r(foreignEntries());
+  r.dir.write("tree/scripts/init.lua", "edited");
+  const std::string before = slurp(r.base);
+  const pack::SinkFilter failing = [](mpak::Sink& file) {
+    return std::make_unique<FailAfter>(file, 300);
+  };
+  EXPECT_EQ(thrown([&] { r.pack(r.base, true, failing); }), "disk full");
+  EXPECT_EQ(slurp(r.base), before);
+  EXPECT_EQ(filesBelow(r.dir.path()).size(), 1 + filesBelow(r.tree).size());
+  EXPECT_EQ(r.pack(r.base).summary(),
+            "4 entries kept as they were, 1 compressed again, 0 new, 0 removed");
+  const platform::MappedFile file(r.base);
+  const auto index = mpak::readArchiveIndex(file.bytes());
+  EXPECT_EQ(index.entries[0].unpackedSize, 6u);
+}
+
+}  // namespace

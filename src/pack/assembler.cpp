@@ -158,17 +158,18 @@ std::size_t heldWhileLoading(const PlannedEntry& entry) {
   return static_cast<std::size_t>(entry.compress ? 2 * entry.size : entry.size);
 }
 
-// Hands the file loaded into `slot` to the writer, lets go of its bytes and counts it.
-void addEntry(mpak::ArchiveWriter& writer, const PlannedEntry& entry, Slot& slot,
+// Hands the file loaded into `slot` (entry `index`) to the writer, lets go of its bytes and
+// counts it.
+void addEntry(mpak::ArchiveWriter& writer, std::size_t index, const PlannedEntry& entry, Slot& slot,
               PackResult& result) {
   if (!slot.error.empty())
     throw PackError("cannot read " + entry.source + ": " + slot.error);
-  writer.addData(slot.bytes(), static_cast<std::uint32_t>(slot.unpacked), entry.compress);
-  result.storedSizes.push_back(static_cast<std::uint32_t>(slot.size));
-  result.unpackedSizes.push_back(static_cast<std::uint32_t>(slot.unpacked));
-  result.outcomes.push_back(slot.outcome);
+  writer.addDataOf(index, slot.bytes(), static_cast<std::uint32_t>(slot.unpacked), entry.compress);
+  result.storedSizes[index] = static_cast<std::uint32_t>(slot.size);
+  result.unpackedSizes[index] = static_cast<std::uint32_t>(slot.unpacked);
+  result.outcomes[index] = slot.outcome;
   if (slot.outcome == Outcome::Damaged)
-    result.damaged.emplace_back(result.entries, slot.why);
+    result.damaged.emplace_back(index, slot.why);
   slot.data.reset();
   result.compressed += entry.compress;
   result.stocEntries += entry.inStoc;
@@ -210,19 +211,22 @@ void checkWritten(const std::filesystem::path& file, const Plan& plan, const Pac
 PackResult assemble(const std::filesystem::path& root, const Plan& plan, mpak::Sink& sink,
                     const PackOptions& options, const PackObserver& observer,
                     util::Progress& progress) {
-  mpak::ArchiveWriter writer(sink, layoutOf(plan), options.maxEntries);
+  mpak::ArchiveWriter writer(sink, layoutOf(plan), options.maxEntries, plan.stocOrder);
   const platform::Folder rootFolder = openRootFolder(root);
 
   const std::size_t total = plan.entries.size();
   progress.begin(total);
+  // Slot k holds the k-th entry whose data is written (plan.dataOrder, or TOC order).
+  auto at = [&](std::size_t k) { return plan.dataOrder.empty() ? k : plan.dataOrder[k]; };
   std::vector<Slot> slots(total);
   // Bytes held by files read ahead of the writer: a file being compressed counts twice
   // (its bytes and the DEFLATE output), a file waiting to be written counts what it holds.
   std::atomic<std::size_t> inFlight{0};
-  auto reserve = [&](std::size_t i) { return heldWhileLoading(plan.entries[i]); };
+  auto reserve = [&](std::size_t k) { return heldWhileLoading(plan.entries[at(k)]); };
   PackResult result;
-  result.storedSizes.reserve(total);
-  result.unpackedSizes.reserve(total);
+  result.storedSizes.resize(total);
+  result.unpackedSizes.resize(total);
+  result.outcomes.resize(total);
   util::WorkPool workers(options.threads);
 
   std::size_t next = 0;
@@ -239,7 +243,7 @@ PackResult assemble(const std::filesystem::path& root, const Plan& plan, mpak::S
         Slot& slot = slots[next];
         slot.held = reserve(next);
         inFlight += slot.held;
-        const PlannedEntry& entry = plan.entries[next++];
+        const PlannedEntry& entry = plan.entries[at(next++)];
         workers.submit(slot.done, [&, level = options.level] {
           load(rootFolder, entry, plan, level, slot);
           const std::size_t kept = std::min<std::size_t>(slot.held, slot.heldBytes());
@@ -253,9 +257,9 @@ PackResult assemble(const std::filesystem::path& root, const Plan& plan, mpak::S
       });
     }
     Slot& slot = slots[head];
-    const PlannedEntry& entry = plan.entries[head];
+    const PlannedEntry& entry = plan.entries[at(head)];
     util::stopIfCancelled(progress, head, total);
-    addEntry(writer, entry, slot, result);
+    addEntry(writer, at(head), entry, slot, result);
     inFlight -= slot.held;
     if (observer)
       observer(head + 1, total, entry);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 
 #include "mpak/library_toc.h"
 #include "pack/assembler.h"
@@ -23,6 +24,49 @@ int BaseArchive::find(std::string_view path) const {
   return it == m_firstByPath.end() ? -1 : it->second;
 }
 
+namespace {
+
+// The entries of `plan` in the order of `rank` (a base entry's place in some order of the
+// base, or -1 for none) where they have a base entry ranked; an entry without one comes
+// right after the entry before it. Only the entries `wanted` says.
+template <class Rank, class Wanted>
+std::vector<std::size_t> baseOrder(const Plan& plan, Rank&& rank, Wanted&& wanted) {
+  std::vector<std::pair<std::pair<long, long>, std::size_t>> keyed;
+  std::pair<long, long> key{-1, 0};
+  for (std::size_t i = 0; i < plan.entries.size(); ++i) {
+    const int b = plan.entries[i].baseEntry;
+    const long r = b >= 0 ? rank(static_cast<std::size_t>(b)) : -1;
+    key = r >= 0 ? std::pair{r, 0L} : std::pair{key.first, key.second + 1};
+    if (wanted(plan.entries[i]))
+      keyed.push_back({key, i});
+  }
+  std::stable_sort(keyed.begin(), keyed.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<std::size_t> order;
+  for (const auto& k : keyed)
+    order.push_back(k.second);
+  return order;
+}
+
+// Where the base keeps each entry's data (by its first copy) and each STOC member.
+void followBase(Plan& plan, const mpak::ArchiveIndex& index) {
+  std::vector<std::size_t> byData(index.entries.size());
+  std::iota(byData.begin(), byData.end(), std::size_t{0});
+  std::stable_sort(byData.begin(), byData.end(), [&](std::size_t a, std::size_t b) {
+    return index.entries[a].dataPosition < index.entries[b].dataPosition;
+  });
+  std::vector<long> dataRank(index.entries.size());
+  for (std::size_t k = 0; k < byData.size(); ++k)
+    dataRank[byData[k]] = static_cast<long>(k);
+  plan.dataOrder = baseOrder(
+      plan, [&](std::size_t b) { return dataRank[b]; }, [](const PlannedEntry&) { return true; });
+  plan.stocOrder = baseOrder(
+      plan, [&](std::size_t b) { return static_cast<long>(index.entries[b].stocRecord); },
+      [](const PlannedEntry& e) { return e.inStoc; });
+}
+
+}  // namespace
+
 void matchBase(Plan& plan, BaseArchive& base) {
   plan.base = &base;
   plan.largestCompared = 0;
@@ -40,6 +84,7 @@ void matchBase(Plan& plan, BaseArchive& base) {
     if (!named[i] && base.find(path) == static_cast<int>(i))
       plan.removed.push_back(util::cp1252ToUtf8(path));
   }
+  followBase(plan, base.index());
 }
 
 namespace {
@@ -85,19 +130,28 @@ Outcome compareWithBase(const BaseArchive& base, std::size_t entry, std::uint64_
 }
 
 std::string baseLayoutDiffers(const mpak::ArchiveIndex& index) {
+  std::vector<std::size_t> byData;
+  for (std::size_t i = 0; i < index.entries.size(); ++i)
+    if (index.entries[i].hasData())
+      byData.push_back(i);
+  std::stable_sort(byData.begin(), byData.end(), [&](std::size_t a, std::size_t b) {
+    return index.entries[a].dataPosition < index.entries[b].dataPosition;
+  });
   std::uint64_t next = index.rawdPosition + mpak::layout::kTagSize;
-  for (std::size_t i = 0; i < index.entries.size(); ++i) {
+  for (const std::size_t i : byData) {
     const auto& e = index.entries[i];
     for (std::size_t k = 0; k < e.dataOffsets.size(); ++k, next += e.storedSize)
       if (mpak::copyPosition(index, e, k) != next)
         return "the data of entry " + std::to_string(i) + " (" + util::cp1252ToUtf8(e.path) +
-               ") does not follow the entry before it";
+               ") does not follow the data before it, copy after copy";
   }
   if (next != index.fileSize)
-    return "the file goes on after the data of the last entry";
-  for (std::size_t s = 1; s < index.stoc.size(); ++s)
-    if (index.stoc[s].tocIndex <= index.stoc[s - 1].tocIndex)
-      return "the STOC does not list its members in TOC order";
+    return "the file goes on after the data";
+  std::size_t members = 0;
+  for (const auto& e : index.entries)
+    members += e.inStoc;
+  if (members != index.stoc.size())
+    return "the STOC names an entry twice or names none";
   return {};
 }
 

@@ -1,8 +1,9 @@
 // Packing against a base archive: a file whose content its base entry still holds, under
 // the same compressed flag, takes that entry's stored bytes as they are instead of being
-// compressed again, so an unedited tree packs back to the base byte for byte whichever
-// writer made it (as long as the base lays its data out in TOC order, each entry's copies
-// one after another, as baseLayoutDiffers says).
+// compressed again. The data and the STOC records follow the base's order (Plan::dataOrder,
+// Plan::stocOrder), so an unedited tree packs back to the base byte for byte whichever
+// writer made it, as long as its layout has nothing this writer cannot make (gaps, copies
+// apart: baseLayoutDiffers says).
 //
 // The base is read through the same checks as any archive. An entry whose data runs past
 // the end of the file, does not inflate or has copies that differ is damaged: its file is
@@ -68,10 +69,10 @@ Outcome compareWithBase(const BaseArchive& base, std::size_t entry, std::uint64_
                         const std::function<bool(std::span<const std::uint8_t>)>& holds,
                         std::span<std::uint8_t> scratch, std::string& why);
 
-// "" when the base lays its data out as this program's writer does (data in TOC order,
-// each entry's copies one after another, nothing between them, STOC records in TOC
-// order); otherwise what differs, for the report: such a base cannot come back byte for
-// byte, only entry for entry.
+// "" when a pack against the base can give it back byte for byte: its data lie one after
+// another from the start of the data area to the end of the file, each entry's copies
+// together, and its STOC names each member once. Otherwise what differs, for the report:
+// such a base comes back entry for entry, not byte for byte.
 std::string baseLayoutDiffers(const mpak::ArchiveIndex& index);
 
 // The counts and the paths (UTF-8, "\" separators) of a pack against a base.

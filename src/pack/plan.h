@@ -57,6 +57,10 @@ struct Plan {
   BaseArchive* base = nullptr;
   std::vector<std::string> removed;
   std::uint64_t largestCompared = 0;  // the largest file that has a base entry
+  // The order of the data and of the STOC records as the base has them (entry indices;
+  // empty: TOC order). An entry the base does not have comes right after the entry
+  // before it in the TOC.
+  std::vector<std::size_t> dataOrder, stocOrder;
 };
 
 // Throws PackError (or mpak::FormatError for a table field) naming the file, line or

@@ -35,8 +35,8 @@ struct Repack {
   fs::path tree = dir.path() / "tree", base = dir.path() / "base.mpak";
   std::string table;
 
-  Repack(std::vector<RawEntry> entries) {
-    dir.write("base.mpak", buildArchiveBytes(entries));
+  explicit Repack(const std::string& bytes) {
+    dir.write("base.mpak", bytes);
     const platform::MappedFile file(base);
     const auto index = mpak::readArchiveIndex(file.bytes());
     fs::create_directory(tree);
@@ -75,7 +75,7 @@ std::vector<RawEntry> foreignEntries() {
 }
 
 TEST(PackAgainstABase, AnUntouchedTreeGivesTheForeignBaseBackAndEditsAreSaidAsTheyAre) {
-  Repack r(foreignEntries());
+  Repack r(buildArchiveBytes(foreignEntries()));
   const auto same = r.dir.path() / "same.mpak";
   EXPECT_EQ(r.pack(same).summary(),
             "5 entries kept as they were, 0 compressed again, 0 new, 0 "
@@ -106,10 +106,47 @@ TEST(PackAgainstABase, AnUntouchedTreeGivesTheForeignBaseBackAndEditsAreSaidAsTh
   EXPECT_EQ(contents(back), contents(r.tree));
 }
 
+// Another writer's order: data and STOC records the other way round from the TOC.
+TEST(PackAgainstABase, TheBasesOrderOfDataAndStocRecordsIsKeptAndNewEntriesJoinTheirNeighbour) {
+  auto entries = foreignEntries();
+  std::uint32_t offset = 4;
+  std::string data;
+  for (std::size_t i = entries.size(); i-- > 0;) {
+    entries[i].dataOffsets = std::vector<std::uint32_t>(entries[i].copies);
+    for (auto& copy : *entries[i].dataOffsets) {
+      copy = offset;
+      offset += static_cast<std::uint32_t>(entries[i].stored.size());
+      data += entries[i].stored;
+    }
+  }
+  entries[0].inStoc = entries[2].inStoc = false;
+  const auto built = buildArchive(entries, {{2, "textures/back.tga"}, {0, "scripts/init.lua"}});
+  Repack r(built.bytes.substr(0, built.rawdPosition + 4) + data);
+  const auto same = r.dir.path() / "same.mpak";
+  r.pack(same);
+  EXPECT_TRUE(slurp(same) == slurp(r.base)) << "the base's order was not kept";
+
+  r.dir.write("tree/flip.txt2", "new, right after flip.txt");
+  r.table += "\r\n01 1 1 flip.txt2";
+  r.pack(same);
+  const platform::MappedFile file(same);
+  const auto index = mpak::readArchiveIndex(file.bytes());
+  std::string layout;  // entries by data position; STOC records
+  std::vector<std::size_t> byData{0, 1, 2, 3, 4, 5};
+  std::sort(byData.begin(), byData.end(), [&](std::size_t a, std::size_t b) {
+    return index.entries[a].dataPosition < index.entries[b].dataPosition;
+  });
+  for (std::size_t i : byData)
+    layout += std::to_string(i);
+  for (const auto& record : index.stoc)
+    layout += " " + std::to_string(record.tocIndex);
+  EXPECT_EQ(layout, "453210 2 5 0");  // flip.txt2 follows gone.txt, and back.tga in the STOC
+}
+
 // Data that does not inflate, or copies that differ, are never copied: compressed again.
 TEST(PackAgainstABase, ADamagedBaseEntryIsCompressedAgainFromTheFileAndSaidSo) {
   const auto entries = foreignEntries();
-  Repack r(entries);
+  Repack r(buildArchiveBytes(entries));
   const auto built = buildArchive(entries);
   std::string damaged = built.bytes;
   const auto data = built.rawdPosition + 4;
@@ -147,7 +184,7 @@ struct FailAfter : mpak::Sink {
 };
 
 TEST(PackAgainstABase, TheBaseItselfMayBeReplacedAndSurvivesAFailureMidWay) {
-  Repack r(foreignEntries());
+  Repack r(buildArchiveBytes(foreignEntries()));
   r.dir.write("tree/scripts/init.lua", "edited");
   const std::string before = slurp(r.base);
   const pack::SinkFilter failing = [](mpak::Sink& file) {

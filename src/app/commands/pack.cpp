@@ -93,6 +93,11 @@ std::unique_ptr<pack::BaseArchive> loadedBase(CommandContext& context, pack::Pla
   try {
     auto base = std::make_unique<pack::BaseArchive>(platform::pathFromUtf8(archive.path));
     pack::matchBase(plan, *base);
+    if (const auto differs = pack::baseLayoutDiffers(base->index()); !differs.empty())
+      context.shell.appendLog(
+          "The loaded archive comes back entry for entry, not byte for "
+          "byte: " +
+          differs);
     return base;
   } catch (const std::exception&) {
     context.shell.appendLog(

@@ -176,6 +176,15 @@ void addEntry(mpak::ArchiveWriter& writer, std::size_t index, const PlannedEntry
   ++result.entries;
 }
 
+// A result with room for each entry's sizes and outcome.
+PackResult resultFor(std::size_t total) {
+  PackResult result;
+  result.storedSizes.resize(total);
+  result.unpackedSizes.resize(total);
+  result.outcomes.resize(total);
+  return result;
+}
+
 std::vector<mpak::WriterEntry> layoutOf(const Plan& plan) {
   std::vector<mpak::WriterEntry> layout;
   layout.reserve(plan.entries.size());
@@ -223,10 +232,7 @@ PackResult assemble(const std::filesystem::path& root, const Plan& plan, mpak::S
   // (its bytes and the DEFLATE output), a file waiting to be written counts what it holds.
   std::atomic<std::size_t> inFlight{0};
   auto reserve = [&](std::size_t k) { return heldWhileLoading(plan.entries[at(k)]); };
-  PackResult result;
-  result.storedSizes.resize(total);
-  result.unpackedSizes.resize(total);
-  result.outcomes.resize(total);
+  PackResult result = resultFor(total);
   util::WorkPool workers(options.threads);
 
   std::size_t next = 0;

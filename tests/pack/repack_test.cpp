@@ -6,28 +6,37 @@
 #include "pack/assembler.h"
 #include "support/archive_builder.h"
 #include "support/checks.h"
+#include "support/failing_sink.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 using namespace testing_support;
 
-// Raw DEFLATE from zlib at level 9: bytes this program's compressor does not make.
+// Raw DEFLATE from zlib at level 9 (its stream without header and checksum): bytes this
+// program's compressor does not make.
 RawEntry zlibCompressed(std::string path, const std::string& content) {
-  z_stream z{};
-  deflateInit2(&z, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-  std::string out(deflateBound(&z, static_cast<uLong>(content.size())), '\0');
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(content.data()));
-  z.avail_in = static_cast<uInt>(content.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(out.size());
-  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-  out.resize(z.total_out);
-  deflateEnd(&z);
+  uLongf size = compressBound(static_cast<uLong>(content.size()));
+  std::string out(size, '\0');
+  EXPECT_EQ(compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+                      reinterpret_cast<const Bytef*>(content.data()), content.size(), 9),
+            Z_OK);
   return {.path = std::move(path),
-          .stored = out,
+          .stored = out.substr(2, size - 6),
           .unpackedSize = static_cast<std::uint32_t>(content.size()),
           .flag = 1};
+}
+
+// Extracts every entry of the archive at `path` into a new `folder`; returns its index.
+mpak::ArchiveIndex unpack(const fs::path& path, const fs::path& folder) {
+  const platform::MappedFile file(path);
+  auto index = mpak::readArchiveIndex(file.bytes());
+  fs::remove_all(folder);
+  fs::create_directory(folder);
+  const auto extracted =
+      extract::extractEntries(file.bytes(), index, extract::everyEntry(index), folder);
+  EXPECT_TRUE(extracted.problems.empty());
+  return index;
 }
 
 struct Repack {
@@ -37,11 +46,12 @@ struct Repack {
 
   explicit Repack(const std::string& bytes) {
     dir.write("base.mpak", bytes);
-    const platform::MappedFile file(base);
-    const auto index = mpak::readArchiveIndex(file.bytes());
-    fs::create_directory(tree);
-    extract::extractEntries(file.bytes(), index, extract::everyEntry(index), tree);
-    table = mpak::libraryTocText(index.entries);
+    table = mpak::libraryTocText(unpack(base, tree).entries);
+  }
+  // The files the archive at `path` holds.
+  Files contentsOf(const fs::path& path) {
+    unpack(path, dir.path() / "back");
+    return contents(dir.path() / "back");
   }
   // Packs the tree into `target`, against the base unless `withBase` is false.
   pack::RepackReport pack(const fs::path& target, bool withBase = true,
@@ -96,14 +106,10 @@ TEST(PackAgainstABase, AnUntouchedTreeGivesTheForeignBaseBackAndEditsAreSaidAsTh
   EXPECT_EQ(report.modified, Strings{"scripts\\init.lua"});
   EXPECT_EQ(report.added, Strings{"new\\added.txt"});
   EXPECT_EQ(report.removed, Strings{"gone.txt"});
-  const platform::MappedFile built(edited);
-  const auto index = mpak::readArchiveIndex(built.bytes());
+  EXPECT_EQ(r.contentsOf(edited), contents(r.tree));
+  const auto index = unpack(edited, r.dir.path() / "back");
   EXPECT_EQ(index.entries[3].path + " " + std::to_string(index.entries[3].compressedFlag),
             "flip.txt 0");
-  const auto back = r.dir.path() / "back";
-  fs::create_directory(back);
-  extract::extractEntries(built.bytes(), index, extract::everyEntry(index), back);
-  EXPECT_EQ(contents(back), contents(r.tree));
 }
 
 // Another writer's order: data and STOC records the other way round from the TOC.
@@ -129,8 +135,7 @@ TEST(PackAgainstABase, TheBasesOrderOfDataAndStocRecordsIsKeptAndNewEntriesJoinT
   r.dir.write("tree/flip.txt2", "new, right after flip.txt");
   r.table += "\r\n01 1 1 flip.txt2";
   r.pack(same);
-  const platform::MappedFile file(same);
-  const auto index = mpak::readArchiveIndex(file.bytes());
+  const auto index = unpack(same, r.dir.path() / "back");
   std::string layout;  // entries by data position; STOC records
   std::vector<std::size_t> byData{0, 1, 2, 3, 4, 5};
   std::sort(byData.begin(), byData.end(), [&](std::size_t a, std::size_t b) {
@@ -159,45 +164,22 @@ TEST(PackAgainstABase, ADamagedBaseEntryIsCompressedAgainFromTheFileAndSaidSo) {
                                      "font.dat: copy 3 differs from the first"}));
   EXPECT_EQ(report.summary(), "3 entries kept as they were, 2 compressed again, 0 new, 0 removed");
   EXPECT_TRUE(report.modified.empty());
-  const platform::MappedFile file(target);
-  const auto index = mpak::readArchiveIndex(file.bytes());
-  const auto back = r.dir.path() / "back";
-  fs::create_directory(back);
-  EXPECT_TRUE(extract::extractEntries(file.bytes(), index, extract::everyEntry(index), back)
-                  .problems.empty());
-  EXPECT_EQ(contents(back), contents(r.tree));
+  EXPECT_EQ(r.contentsOf(target), contents(r.tree));
 }
-
-struct FailAfter : mpak::Sink {
-  FailAfter(mpak::Sink& file, std::uint64_t limit) : inner(file), budget(limit) {}
-  void write(std::span<const std::uint8_t> bytes) override {
-    if (inner.position() + bytes.size() > budget)
-      throw std::runtime_error("disk full");
-    inner.write(bytes);
-  }
-  void writeAt(std::uint64_t at, std::span<const std::uint8_t> bytes) override {
-    inner.writeAt(at, bytes);
-  }
-  std::uint64_t position() const override { return inner.position(); }
-  mpak::Sink& inner;
-  std::uint64_t budget;
-};
 
 TEST(PackAgainstABase, TheBaseItselfMayBeReplacedAndSurvivesAFailureMidWay) {
   Repack r(buildArchiveBytes(foreignEntries()));
   r.dir.write("tree/scripts/init.lua", "edited");
   const std::string before = slurp(r.base);
   const pack::SinkFilter failing = [](mpak::Sink& file) {
-    return std::make_unique<FailAfter>(file, 300);
+    return std::make_unique<FailingSink>(file, 300);
   };
-  EXPECT_EQ(thrown([&] { r.pack(r.base, true, failing); }), "disk full");
+  EXPECT_THROW(r.pack(r.base, true, failing), SinkFull);
   EXPECT_EQ(slurp(r.base), before);
   EXPECT_EQ(filesBelow(r.dir.path()).size(), 1 + filesBelow(r.tree).size());
   EXPECT_EQ(r.pack(r.base).summary(),
             "4 entries kept as they were, 1 compressed again, 0 new, 0 removed");
-  const platform::MappedFile file(r.base);
-  const auto index = mpak::readArchiveIndex(file.bytes());
-  EXPECT_EQ(index.entries[0].unpackedSize, 6u);
+  EXPECT_EQ(r.contentsOf(r.base), contents(r.tree));
 }
 
 }  // namespace

@@ -104,42 +104,6 @@ class NullWindow : public app::Window {
   std::exit(2);
 }
 
-// Packs the corpus: files sorted by path, compressed at level 6 when that shrinks them,
-// stored otherwise; every 17th entry with 2 copies, every 29th with 3, every 10th in the
-// STOC.
-void packCorpus(const fs::path& corpus, const fs::path& archive) {
-  std::vector<fs::path> files;
-  for (const auto& e : fs::recursive_directory_iterator(corpus))
-    if (e.is_regular_file())
-      files.push_back(e.path());
-  std::sort(files.begin(), files.end());
-  std::vector<mpak::WriterEntry> entries;
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    mpak::WriterEntry e;
-    e.path = fs::relative(files[i], corpus).generic_string();
-    e.copies = static_cast<std::uint16_t>(i % 29 == 0 ? 3 : i % 17 == 0 ? 2 : 1);
-    e.inStoc = i % 10 == 0;
-    entries.push_back(std::move(e));
-  }
-  mpak::FileSink sink(archive);
-  mpak::ArchiveWriter writer(sink, entries);
-  std::size_t compressedCount = 0;
-  for (const auto& file : files) {
-    auto text = util::readWholeFile(file);
-    std::span<const std::uint8_t> raw(reinterpret_cast<const std::uint8_t*>(text.data()),
-                                      text.size());
-    auto packed = util::deflateRaw(raw, 6);
-    bool compress = packed.size() < raw.size();
-    compressedCount += compress;
-    writer.addData(compress ? std::span<const std::uint8_t>(packed) : raw,
-                   static_cast<std::uint32_t>(raw.size()), compress);
-  }
-  writer.finish();
-  sink.commit();
-  std::cout << "packed " << files.size() << " files (" << compressedCount << " compressed) into "
-            << archive.string() << " (" << fs::file_size(archive) / (1024 * 1024) << " MiB)\n";
-}
-
 // The limit: the plainest extraction there is.
 void extractPlainly(const fs::path& archivePath, const fs::path& out) {
   auto bytes = util::readWholeFile(archivePath);
@@ -232,7 +196,7 @@ int main(int argc, char** argv) {
 
   const fs::path archive = work / "bench.mpak";
   if (!fs::exists(archive) || fs::last_write_time(archive) < fs::last_write_time(corpus))
-    packCorpus(corpus, archive);
+    bench::packCorpus(corpus, archive);
 
   // Every run writes into fresh folders and nothing is deleted until the end: ext4 skips
   // inodes freed in the last 30 seconds when it creates files, which makes creating

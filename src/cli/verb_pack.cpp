@@ -24,8 +24,8 @@ namespace fs = std::filesystem;
 constexpr std::size_t kListed = 20;
 
 struct PackArgs {
-  std::string folder, output, toc;
-  bool compressAll = false, allStoc = false, force = false;
+  std::string folder, output, toc, base;
+  bool compressAll = false, allStoc = false, force = false, verbose = false;
   int level = 6;
 };
 
@@ -104,6 +104,35 @@ int printPackSummary(const PackArgs& args, bool withTable, const pack::FolderSca
   return scan.skipped.empty() ? kExitOk : kExitWarnings;
 }
 
+// Against a base: the summary line, with --verbose each entry's fate, and the damaged
+// base entries as warnings. Returns whether there were any.
+bool printRepackReport(const PackArgs& args, const pack::RepackReport& report, Io& io) {
+  io.out << report.summary() << "\n";
+  if (args.verbose)
+    for (const auto& [what, paths] :
+         {std::pair{"kept  ", &report.kept}, std::pair{"compressed again  ", &report.again},
+          std::pair{"new  ", &report.added}, std::pair{"removed  ", &report.removed}})
+      for (const auto& path : *paths)
+        io.out << "  " << what << path << "\n";
+  for (const auto& damaged : report.damaged)
+    io.err << "tarnwick-cli: warning: " << args.base << ": damaged entry compressed again from "
+           << "the file: " << damaged << "\n";
+  return !report.damaged.empty();
+}
+
+// The base --base names, matched to the plan; says on io.err when its layout cannot come
+// back byte for byte.
+std::unique_ptr<pack::BaseArchive> openBase(const PackArgs& args, pack::Plan& plan, Io& io) {
+  if (args.base.empty())
+    return nullptr;
+  auto base = std::make_unique<pack::BaseArchive>(platform::pathFromUtf8(args.base));
+  pack::matchBase(plan, *base);
+  if (auto differs = pack::baseLayoutDiffers(base->index()); !differs.empty())
+    io.err << "tarnwick-cli: " << args.base << ": " << differs
+           << "; the entries come back, the same bytes cannot\n";
+  return base;
+}
+
 int runPack(const PackArgs& args, Io& io) {
   checkOutput(args);
   const std::optional<mpak::LibraryTable> table = readTable(args, io);
@@ -121,8 +150,17 @@ int runPack(const PackArgs& args, Io& io) {
     io.err << "tarnwick-cli: " << args.folder << ": " << e.what() << "\n";
     return kExitFailed;
   }
+  std::unique_ptr<pack::BaseArchive> base;
+  try {
+    base = openBase(args, plan, io);
+  } catch (const mpak::FormatError& e) {
+    io.err << "tarnwick-cli: " << args.base << ": " << e.what() << "\n";
+    return kExitFailed;
+  }
   const pack::PackResult result = packWithProgress(args, plan, options, io);
-  return printPackSummary(args, table.has_value(), scan, plan, result, io);
+  const int code = printPackSummary(args, table.has_value(), scan, plan, result, io);
+  const bool damaged = base && printRepackReport(args, pack::repackReport(plan, result), io);
+  return damaged ? kExitWarnings : code;
 }
 
 }  // namespace
@@ -145,6 +183,12 @@ void registerPack(CLI::App& app, Runner& run) {
   sub->add_option("--level", args->level, "DEFLATE level, 0 (stored) to 12 (smallest)")
       ->check(CLI::Range(0, 12))
       ->capture_default_str();
+  sub->add_option("--base", args->base,
+                  "an archive to pack against: files whose content an entry of the same path "
+                  "holds, under the same compressed flag, take its stored bytes as they are")
+      ->check(CLI::ExistingFile);
+  sub->add_flag("--verbose", args->verbose,
+                "with --base, list which entries were kept, compressed again, new and removed");
   sub->add_flag("--force", args->force, "replace an existing archive");
   sub->callback([&run, args] { run = [args](Io& io) { return runPack(*args, io); }; });
 }

@@ -1,5 +1,6 @@
 #include "mpak/archive_writer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <limits>
 #include <stdexcept>
@@ -129,16 +130,31 @@ void appendTocRecord(std::vector<std::uint8_t>& records, const WriterEntry& e) {
   records.resize(records.size() + 4ull * e.copies, 0);
 }
 
+// The members' TOC indices in the order of `given`, or in TOC order when none is given.
+std::vector<std::size_t> stocMembers(const std::vector<WriterEntry>& entries,
+                                     std::vector<std::size_t> given) {
+  std::vector<std::size_t> members;
+  for (std::size_t i = 0; i < entries.size(); ++i)
+    if (entries[i].inStoc)
+      members.push_back(i);
+  if (given.empty())
+    return members;
+  std::vector<std::size_t> sorted = given;
+  std::sort(sorted.begin(), sorted.end());
+  if (sorted != members)
+    throw std::invalid_argument("ArchiveWriter: the STOC order does not name each member once");
+  return given;
+}
+
 // The "STOC" tag, one record per member naming its TOC position, and the "RAWD" tag.
 std::vector<std::uint8_t> stocBlock(const std::vector<WriterEntry>& entries,
+                                    const std::vector<std::size_t>& members,
                                     const BlockSizes& sizes) {
   std::vector<std::uint8_t> stoc;
   stoc.reserve(static_cast<std::size_t>(sizes.stocBytes + 2 * layout::kTagSize));
   appendText(stoc, "STOC");
-  for (std::size_t i = 0; i < entries.size(); ++i) {
+  for (const std::size_t i : members) {
     const WriterEntry& e = entries[i];
-    if (!e.inStoc)
-      continue;
     auto pathLength = static_cast<std::uint8_t>(e.path.size());
     appendU16(stoc, static_cast<std::uint16_t>(pathLength + 4));
     appendU16(stoc, static_cast<std::uint16_t>(i));
@@ -187,6 +203,11 @@ void FileSink::writeAll(std::uint64_t offset, std::span<const std::uint8_t> byte
 void FileSink::write(std::span<const std::uint8_t> bytes) {
   writeAll(m_position, bytes);
   m_position += bytes.size();
+  // The disk writes while the rest is made, so that commit() does not wait for it all.
+  if (m_position - m_writing >= kWriteAhead) {
+    m_file.startWriting(m_writing, m_position - m_writing);
+    m_writing = m_position;
+  }
 }
 
 void FileSink::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
@@ -211,8 +232,9 @@ bool FileSink::commit(const std::filesystem::path& previous) {
 
 // ---- ArchiveWriter ----
 
-ArchiveWriter::ArchiveWriter(Sink& out, std::vector<WriterEntry> entries, std::size_t maxEntries)
-    : m_out(out), m_entries(std::move(entries)) {
+ArchiveWriter::ArchiveWriter(Sink& out, std::vector<WriterEntry> entries, std::size_t maxEntries,
+                             std::vector<std::size_t> stocOrder)
+    : m_out(out), m_entries(std::move(entries)), m_written(m_entries.size()) {
   const BlockSizes sizes = measureBlocks(m_entries, maxEntries);
   const std::vector<std::uint8_t> head = headerBlock(sizes, m_entries.size());
   m_tocRecords.reserve(static_cast<std::size_t>(sizes.tocBytes));
@@ -221,7 +243,8 @@ ArchiveWriter::ArchiveWriter(Sink& out, std::vector<WriterEntry> entries, std::s
     m_recordOffsets.push_back(m_tocRecords.size());
     appendTocRecord(m_tocRecords, e);
   }
-  const std::vector<std::uint8_t> stoc = stocBlock(m_entries, sizes);
+  const std::vector<std::uint8_t> stoc =
+      stocBlock(m_entries, stocMembers(m_entries, std::move(stocOrder)), sizes);
 
   std::uint64_t start = m_out.position();
   m_tocRecordsPosition = start + layout::kTocPosition + layout::kTagSize;
@@ -233,13 +256,21 @@ ArchiveWriter::ArchiveWriter(Sink& out, std::vector<WriterEntry> entries, std::s
 
 void ArchiveWriter::addData(std::span<const std::uint8_t> stored, std::uint32_t unpackedSize,
                             bool compressed) {
-  if (m_next >= m_entries.size() || m_finished)
+  if (m_next >= m_entries.size())
     throw std::logic_error("ArchiveWriter: more data than entries");
-  const WriterEntry& e = m_entries[m_next];
+  addDataOf(m_next++, stored, unpackedSize, compressed);
+}
+
+void ArchiveWriter::addDataOf(std::size_t entry, std::span<const std::uint8_t> stored,
+                              std::uint32_t unpackedSize, bool compressed) {
+  if (entry >= m_entries.size() || m_written[entry] || m_finished)
+    throw std::logic_error("ArchiveWriter: data for entry " + std::to_string(entry) +
+                           " given twice or beyond the entries");
+  const WriterEntry& e = m_entries[entry];
   if (stored.size() > kU32Max)
-    throw FormatError(describeEntry(m_next, e.path) + ": " + std::to_string(stored.size()) +
+    throw FormatError(describeEntry(entry, e.path) + ": " + std::to_string(stored.size()) +
                       " stored bytes do not fit a 32-bit size");
-  std::uint64_t record = m_recordOffsets[m_next];
+  std::uint64_t record = m_recordOffsets[entry];
   storeU32(m_tocRecords, record + layout::kTocStoredSize,
            static_cast<std::uint32_t>(stored.size()));
   storeU32(m_tocRecords, record + layout::kTocUnpackedSize, unpackedSize);
@@ -248,21 +279,22 @@ void ArchiveWriter::addData(std::span<const std::uint8_t> stored, std::uint32_t 
   for (std::uint32_t k = 0; k < e.copies; ++k) {
     std::uint64_t dataOffset = m_out.position() - m_rawdPosition;
     if (dataOffset > kU32Max)
-      throw FormatError(describeEntry(m_next, e.path) + ": copy " + std::to_string(k) +
+      throw FormatError(describeEntry(entry, e.path) + ": copy " + std::to_string(k) +
                         " would start at data offset " + util::hexOffset(dataOffset) +
                         ", beyond the 4 GiB that data offsets reach");
     storeU32(m_tocRecords, offsetsAt + 4ull * k, static_cast<std::uint32_t>(dataOffset));
     m_out.write(stored);
   }
-  ++m_next;
+  m_written[entry] = true;
+  ++m_writtenCount;
 }
 
 void ArchiveWriter::finish() {
   if (m_finished)
     throw std::logic_error("ArchiveWriter: finished twice");
-  if (m_next != m_entries.size())
-    throw std::logic_error("ArchiveWriter: finished after " + std::to_string(m_next) + " of " +
-                           std::to_string(m_entries.size()) + " entries");
+  if (m_writtenCount != m_entries.size())
+    throw std::logic_error("ArchiveWriter: finished after " + std::to_string(m_writtenCount) +
+                           " of " + std::to_string(m_entries.size()) + " entries");
   m_out.writeAt(m_tocRecordsPosition, m_tocRecords);
   m_finished = true;
 }

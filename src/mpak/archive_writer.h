@@ -75,6 +75,8 @@ class FileSink : public Sink {
   platform::TemporaryFile m_temporary;
   platform::File m_file;
   std::uint64_t m_position = 0;
+  std::uint64_t m_writing = 0;  // the bytes before it are on their way to the disk
+  static constexpr std::uint64_t kWriteAhead = std::uint64_t{8} << 20;
 };
 
 // What the writer needs to know of an entry before any data is written.
@@ -92,25 +94,31 @@ inline constexpr std::size_t kFormatMaxEntries = 65535;
 class ArchiveWriter {
  public:
   // Validates the entries and writes the header, the TOC with zero data offsets, the STOC
-  // (one record per member, in TOC order, naming its TOC position) and the "RAWD" tag.
-  // Throws FormatError naming the entry for an empty path or one longer than 255 bytes,
-  // more than `maxEntries` (at most 65535) entries or STOC records, or blocks whose size
-  // does not fit 32 bits.
+  // (one record per member naming its TOC position, in TOC order or, given, in the order
+  // of `stocOrder`: the members' TOC indices) and the "RAWD" tag. Throws FormatError
+  // naming the entry for an empty path or one longer than 255 bytes, more than
+  // `maxEntries` (at most 65535) entries or STOC records, or blocks whose size does not
+  // fit 32 bits; std::invalid_argument when `stocOrder` is not the members, each once.
   ArchiveWriter(Sink& out, std::vector<WriterEntry> entries,
-                std::size_t maxEntries = kMaxArchiveEntries);
+                std::size_t maxEntries = kMaxArchiveEntries,
+                std::vector<std::size_t> stocOrder = {});
 
   // Stores the next entry's data (TOC order), `copies` times one after another. The
   // unpacked size and the flag are written as given: whether they describe `stored` is
   // the caller's business. Throws FormatError when a copy would start beyond the 32-bit
   // data offsets, std::logic_error when called more often than there are entries.
   void addData(std::span<const std::uint8_t> stored, std::uint32_t unpackedSize, bool compressed);
+  // The same for entry `entry` (TOC index): the data area takes the entries in the order
+  // their data is given. std::logic_error for an entry given twice or out of range.
+  void addDataOf(std::size_t entry, std::span<const std::uint8_t> stored,
+                 std::uint32_t unpackedSize, bool compressed);
 
   // Writes the completed TOC records in place. Throws std::logic_error when not every
   // entry has had its data.
   void finish();
 
   std::size_t entryCount() const { return m_entries.size(); }
-  std::size_t entriesDone() const { return m_next; }
+  std::size_t entriesDone() const { return m_writtenCount; }
 
  private:
   Sink& m_out;
@@ -119,7 +127,9 @@ class ArchiveWriter {
   std::vector<std::uint64_t> m_recordOffsets;  // into m_tocRecords
   std::uint64_t m_tocRecordsPosition = 0;      // sink position of the first TOC record
   std::uint64_t m_rawdPosition = 0;            // sink position of the "RAWD" tag
-  std::size_t m_next = 0;
+  std::size_t m_next = 0;                      // addData's next entry
+  std::vector<bool> m_written;                 // per entry: its data is written
+  std::size_t m_writtenCount = 0;
   bool m_finished = false;
 };
 

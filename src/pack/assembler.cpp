@@ -24,8 +24,16 @@ struct Slot {
   std::string error;                 // why the file could not be read
   std::atomic<std::size_t> held{0};  // bytes counted in flight for it
   bool done = false;                 // set by the pool
+  // Against a base: what became of the entry; when Kept, `kept` holds the base's stored
+  // bytes and `data` nothing.
+  Outcome outcome = Outcome::New;
+  std::span<const std::uint8_t> kept;
+  std::string why;  // Damaged: what is wrong with the base entry
 
-  std::span<const std::uint8_t> bytes() const { return {data.get(), size}; }
+  std::span<const std::uint8_t> bytes() const {
+    return outcome == Outcome::Kept ? kept : std::span<const std::uint8_t>{data.get(), size};
+  }
+  std::size_t heldBytes() const { return outcome == Outcome::Kept ? 0 : size; }
 };
 
 // Reads the whole file `relative` below the open folder `root` into the slot.
@@ -57,9 +65,80 @@ void readFile(const platform::Folder& root, const std::string& relative, std::ui
   }
 }
 
-// Reads (and compresses) one planned file into its slot.
-void load(const platform::Folder& root, const PlannedEntry& entry, int level, Slot& slot) {
+// What a worker compares in: the base entry inflated (one byte more than the largest file
+// compared, `least`) and a piece of the file. Made once per thread and kept, never cleared,
+// so that a page is touched once and only when used, not for every file.
+struct Scratch {
+  static constexpr std::size_t kPiece = std::size_t{1} << 20;
+  std::unique_ptr<std::uint8_t[]> inflated, piece;
+  std::size_t size = 0;
+
+  std::span<std::uint8_t> room(std::size_t least) {
+    if (!piece)
+      piece = std::make_unique_for_overwrite<std::uint8_t[]>(kPiece);
+    if (size < least) {
+      inflated = std::make_unique_for_overwrite<std::uint8_t[]>(least);
+      size = least;
+    }
+    return {inflated.get(), size};
+  }
+};
+
+// True when the file `relative` holds exactly `content`: read piece by piece, up to the
+// first differing byte. Sets `error` when the file cannot be read.
+bool fileHolds(const platform::Folder& root, const std::string& relative,
+               std::span<const std::uint8_t> content, std::uint8_t* piece, std::string& error) {
+  platform::File file;
+  if (int err = root.openFile(relative, file)) {
+    error = platform::errorText(err);
+    return false;
+  }
+  for (std::size_t done = 0;;) {
+    const std::int64_t n = file.readAt(done, {piece, Scratch::kPiece});
+    if (n <= 0) {
+      if (n < 0)
+        error = platform::errorText(static_cast<int>(-n));
+      return n == 0 && done == content.size();
+    }
+    const auto got = static_cast<std::size_t>(n);
+    if (got > content.size() - done || std::memcmp(piece, content.data() + done, got) != 0)
+      return false;
+    done += got;
+  }
+}
+
+// True when the file that has a base entry holds that entry's content under the same flag:
+// the slot then takes the base's stored bytes as they are.
+bool keptFromBase(const platform::Folder& root, const BaseArchive& base, const PlannedEntry& entry,
+                  std::size_t largest, Slot& slot) {
+  thread_local Scratch scratch;
+  const auto room = scratch.room(largest + 1);
+  auto holds = [&](std::span<const std::uint8_t> content) {
+    return fileHolds(root, entry.source, content, scratch.piece.get(), slot.error);
+  };
+  const auto index = static_cast<std::size_t>(entry.baseEntry);
+  const mpak::ArchiveEntry& e = base.index().entries[index];
+  slot.outcome = compareWithBase(base, index, entry.size, holds, room, slot.why);
+  if (slot.outcome == Outcome::Kept && e.isCompressed() != entry.compress)
+    slot.outcome = Outcome::Flipped;
+  if (slot.outcome != Outcome::Kept || !slot.error.empty())
+    return false;
+  slot.kept = base.bytes().subspan(e.dataPosition, e.storedSize);
+  slot.size = e.storedSize;
+  slot.unpacked = e.unpackedSize;
+  return true;
+}
+
+// Loads one planned file into its slot: its base entry's bytes as they are, or the file,
+// compressed when planned so.
+void load(const platform::Folder& root, const PlannedEntry& entry, const Plan& plan, int level,
+          Slot& slot) {
   try {
+    if (plan.base && entry.baseEntry >= 0 &&
+        keptFromBase(root, *plan.base, entry, static_cast<std::size_t>(plan.largestCompared), slot))
+      return;
+    if (!slot.error.empty())
+      return;
     readFile(root, entry.source, entry.size, slot);
     slot.unpacked = slot.size;
     if (entry.compress && slot.error.empty()) {
@@ -73,23 +152,37 @@ void load(const platform::Folder& root, const PlannedEntry& entry, int level, Sl
 }
 
 // Bytes a file counts while it is read ahead of the writer: twice its size while it is
-// compressed (its bytes and the DEFLATE output).
+// compressed (its bytes and the DEFLATE output). A file compared with its base entry is
+// read into the thread's Scratch, which is not counted here.
 std::size_t heldWhileLoading(const PlannedEntry& entry) {
   return static_cast<std::size_t>(entry.compress ? 2 * entry.size : entry.size);
 }
 
-// Hands the file loaded into `slot` to the writer, lets go of its bytes and counts it.
-void addEntry(mpak::ArchiveWriter& writer, const PlannedEntry& entry, Slot& slot,
+// Hands the file loaded into `slot` (entry `index`) to the writer, lets go of its bytes and
+// counts it.
+void addEntry(mpak::ArchiveWriter& writer, std::size_t index, const PlannedEntry& entry, Slot& slot,
               PackResult& result) {
   if (!slot.error.empty())
     throw PackError("cannot read " + entry.source + ": " + slot.error);
-  writer.addData(slot.bytes(), static_cast<std::uint32_t>(slot.unpacked), entry.compress);
-  result.storedSizes.push_back(static_cast<std::uint32_t>(slot.size));
-  result.unpackedSizes.push_back(static_cast<std::uint32_t>(slot.unpacked));
+  writer.addDataOf(index, slot.bytes(), static_cast<std::uint32_t>(slot.unpacked), entry.compress);
+  result.storedSizes[index] = static_cast<std::uint32_t>(slot.size);
+  result.unpackedSizes[index] = static_cast<std::uint32_t>(slot.unpacked);
+  result.outcomes[index] = slot.outcome;
+  if (slot.outcome == Outcome::Damaged)
+    result.damaged.emplace_back(index, slot.why);
   slot.data.reset();
   result.compressed += entry.compress;
   result.stocEntries += entry.inStoc;
   ++result.entries;
+}
+
+// A result with room for each entry's sizes and outcome.
+PackResult resultFor(std::size_t total) {
+  PackResult result;
+  result.storedSizes.resize(total);
+  result.unpackedSizes.resize(total);
+  result.outcomes.resize(total);
+  return result;
 }
 
 std::vector<mpak::WriterEntry> layoutOf(const Plan& plan) {
@@ -127,19 +220,19 @@ void checkWritten(const std::filesystem::path& file, const Plan& plan, const Pac
 PackResult assemble(const std::filesystem::path& root, const Plan& plan, mpak::Sink& sink,
                     const PackOptions& options, const PackObserver& observer,
                     util::Progress& progress) {
-  mpak::ArchiveWriter writer(sink, layoutOf(plan), options.maxEntries);
+  mpak::ArchiveWriter writer(sink, layoutOf(plan), options.maxEntries, plan.stocOrder);
   const platform::Folder rootFolder = openRootFolder(root);
 
   const std::size_t total = plan.entries.size();
   progress.begin(total);
+  // Slot k holds the k-th entry whose data is written (plan.dataOrder, or TOC order).
+  auto at = [&](std::size_t k) { return plan.dataOrder.empty() ? k : plan.dataOrder[k]; };
   std::vector<Slot> slots(total);
   // Bytes held by files read ahead of the writer: a file being compressed counts twice
   // (its bytes and the DEFLATE output), a file waiting to be written counts what it holds.
   std::atomic<std::size_t> inFlight{0};
-  auto reserve = [&](std::size_t i) { return heldWhileLoading(plan.entries[i]); };
-  PackResult result;
-  result.storedSizes.reserve(total);
-  result.unpackedSizes.reserve(total);
+  auto reserve = [&](std::size_t k) { return heldWhileLoading(plan.entries[at(k)]); };
+  PackResult result = resultFor(total);
   util::WorkPool workers(options.threads);
 
   std::size_t next = 0;
@@ -156,10 +249,10 @@ PackResult assemble(const std::filesystem::path& root, const Plan& plan, mpak::S
         Slot& slot = slots[next];
         slot.held = reserve(next);
         inFlight += slot.held;
-        const PlannedEntry& entry = plan.entries[next++];
+        const PlannedEntry& entry = plan.entries[at(next++)];
         workers.submit(slot.done, [&, level = options.level] {
-          load(rootFolder, entry, level, slot);
-          const std::size_t kept = std::min<std::size_t>(slot.held, slot.size);
+          load(rootFolder, entry, plan, level, slot);
+          const std::size_t kept = std::min<std::size_t>(slot.held, slot.heldBytes());
           inFlight -= slot.held - kept;
           slot.held = kept;
         });
@@ -170,9 +263,9 @@ PackResult assemble(const std::filesystem::path& root, const Plan& plan, mpak::S
       });
     }
     Slot& slot = slots[head];
-    const PlannedEntry& entry = plan.entries[head];
+    const PlannedEntry& entry = plan.entries[at(head)];
     util::stopIfCancelled(progress, head, total);
-    addEntry(writer, entry, slot, result);
+    addEntry(writer, at(head), entry, slot, result);
     inFlight -= slot.held;
     if (observer)
       observer(head + 1, total, entry);
@@ -192,6 +285,10 @@ PackResult packArchive(const std::filesystem::path& root, const Plan& plan,
   PackResult result =
       assemble(root, plan, filtered ? *filtered : file, options, observer, progress);
   checkWritten(file.temporaryPath(), plan, result);
+  if (plan.base) {  // what was taken from the base was read as it is, and it may be replaced
+    plan.base->checkUnchanged();
+    plan.base->close();
+  }
   result.previousKept = file.commit(keepPrevious);
   return result;
 }

@@ -7,7 +7,8 @@
 // options.maxInFlightBytes besides the file the writer waits for. A file counts its size
 // twice while it is compressed (its bytes and its DEFLATE data), then what it holds. So at
 // most the bound plus twice the largest file are held at once: 32 + 2 x 37 MiB for the
-// bench corpus.
+// bench corpus. Against a base, each thread also keeps a scratch of twice the largest file
+// it compared with its base entry, and the base's pages read are mapped.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "mpak/archive_writer.h"
+#include "pack/base.h"
 #include "pack/plan.h"
 #include "util/progress.h"
 
@@ -28,7 +30,14 @@ struct PackResult {
   std::vector<std::uint32_t> storedSizes;    // per entry, as written
   std::vector<std::uint32_t> unpackedSizes;  // per entry: the bytes read
   bool previousKept = false;  // packArchive kept the replaced archive as keepPrevious
+  // Against a base (Plan::base): per entry what became of it, and the damaged base
+  // entries (entry, what is wrong).
+  std::vector<Outcome> outcomes;
+  std::vector<std::pair<std::size_t, std::string>> damaged;
 };
+
+// What a pack against a base kept, compressed again, added and removed.
+RepackReport repackReport(const Plan& plan, const PackResult& result);
 
 // Called on the calling thread after entry `n` (1-based) of `total` is written.
 using PackObserver =
@@ -47,7 +56,8 @@ using SinkFilter = std::function<std::unique_ptr<mpak::Sink>(mpak::Sink& file)>;
 
 // assemble() into a temporary file beside `target`, then reads the new archive's index
 // back and checks every entry against the plan, and only then renames it over `target`.
-// On any failure the temporary file is removed and `target` stays as it was. With
+// On any failure the temporary file is removed and `target` stays as it was; a base
+// (Plan::base) is let go of before the rename, so `target` may be the base itself. With
 // `keepPrevious` given, an archive at `target` is kept under that name once the new one is
 // complete.
 PackResult packArchive(const std::filesystem::path& root, const Plan& plan,

@@ -41,7 +41,10 @@ struct PlannedEntry {
   bool inStoc = true;
   std::string copiesText = "1", stocText = "1";  // as the table writes them
   int tableLine = 0;                             // the deciding line's number; 0 for none
+  int baseEntry = -1;  // packing against a base: its entry of this path (matchBase), or -1
 };
+
+class BaseArchive;
 
 struct Plan {
   std::vector<PlannedEntry> entries;      // archive order
@@ -49,6 +52,15 @@ struct Plan {
   std::vector<std::string> unusedLines;   // table lines that name no file (UTF-8)
   std::vector<std::string> unnamedFiles;  // files no table line names (UTF-8, "\" separators)
   std::size_t compressed = 0, stocMembers = 0;
+  // Packing against a base (matchBase): the archive, and its entries no file names any
+  // more (UTF-8, "\" separators), in TOC order.
+  BaseArchive* base = nullptr;
+  std::vector<std::string> removed;
+  std::uint64_t largestCompared = 0;  // the largest file that has a base entry
+  // The order of the data and of the STOC records as the base has them (entry indices;
+  // empty: TOC order). An entry the base does not have comes right after the entry
+  // before it in the TOC.
+  std::vector<std::size_t> dataOrder, stocOrder;
 };
 
 // Throws PackError (or mpak::FormatError for a table field) naming the file, line or

@@ -29,8 +29,9 @@ void paintFrame(HWND frame) {
   if (length > 0) {
     ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
     ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
+    // As high as it goes: the frame's first control lies just below the top line.
     RECT place{8, 0, 8 + text.cx + 4, text.cy};
-    ::ExtTextOutW(dc, 10, 0, ETO_OPAQUE, &place, caption, static_cast<UINT>(length), nullptr);
+    ::ExtTextOutW(dc, 10, -1, ETO_OPAQUE, &place, caption, static_cast<UINT>(length), nullptr);
   }
   ::SelectObject(dc, old);
   ::EndPaint(frame, &paint);

@@ -95,7 +95,7 @@ bool Form1::create(HINSTANCE instance, const std::string& programFolder,
   m_dpi = std::max(1, ::GetDeviceCaps(screen, LOGPIXELSY));
   ::ReleaseDC(nullptr, screen);
   m_font = designFont(m_dpi, 8, false);
-  m_captionFont = designFont(m_dpi, 7, false);
+  m_captionFont = designFont(m_dpi, 6, false);
   m_fixedFont = designFont(m_dpi, 9, true);
 
   RECT outer{0, 0, toPixels(app::kDesignClientWidth), toPixels(app::kDesignClientHeight)};
@@ -213,18 +213,9 @@ LRESULT Form1::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       if (HIWORD(wParam) == BN_CLICKED)
         onCommand(LOWORD(wParam));
       return 0;
-    case WM_DRAWITEM: {
-      const auto& item = *reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
-      if (item.hwndItem == control("Label9"))
-        paintProgress(item);
-      else if (auto heading = m_headings.find(item.hwndItem); heading != m_headings.end())
-        paintHeading(item, heading->second);
-      else if (item.hwndItem == control("Image1"))
-        paintDecoration(item);
-      else
-        paintBorder(item);
+    case WM_DRAWITEM:
+      paintItem(*reinterpret_cast<DRAWITEMSTRUCT*>(lParam));
       return TRUE;
-    }
     case WM_CTLCOLORSTATIC:
       // The read-only log pane keeps the white of a text box.
       if (reinterpret_cast<HWND>(lParam) == m_logPane) {
@@ -251,15 +242,9 @@ LRESULT Form1::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         paintPending();
       }
       return 0;
-    case WM_DROPFILES: {
-      auto drop = reinterpret_cast<HDROP>(wParam);
-      wchar_t path[32768] = {};
-      const bool got = ::DragQueryFileW(drop, 0, path, 32768) > 0;
-      ::DragFinish(drop);
-      if (got)
-        openArchive(narrow(path));
+    case WM_DROPFILES:
+      onDrop(reinterpret_cast<HDROP>(wParam));
       return 0;
-    }
     case kOpenQueuedArchive:
       openWaitingArchive();
       return 0;
@@ -280,6 +265,26 @@ LRESULT Form1::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
   }
   return ::DefWindowProcW(m_hwnd, message, wParam, lParam);
+}
+
+void Form1::paintItem(const DRAWITEMSTRUCT& item) {
+  if (item.hwndItem == control("Label9"))
+    paintProgress(item);
+  else if (auto heading = m_headings.find(item.hwndItem); heading != m_headings.end())
+    paintHeading(item, heading->second);
+  else if (item.hwndItem == control("Image1"))
+    paintDecoration(item);
+  else
+    paintBorder(item);
+}
+
+void Form1::onDrop(HDROP drop) {
+  // The first file dropped opens as if it were chosen in the chooser.
+  std::vector<wchar_t> path(32768, L'\0');
+  const bool got = ::DragQueryFileW(drop, 0, path.data(), static_cast<UINT>(path.size())) > 0;
+  ::DragFinish(drop);
+  if (got)
+    openArchive(narrow(path.data()));
 }
 
 void Form1::onCommand(int id) {

@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <deque>
 #include <functional>
 #include <map>
@@ -91,6 +93,9 @@ class Form1 : public app::Window, public app::LayoutPort {
   void paintPending();
   void setCommandsEnabled(bool enabled);
   void paintProgress(const DRAWITEMSTRUCT& item) const;
+  // Owner-drawn controls: the progress bar, the groups' borders and headings, the picture.
+  void paintItem(const DRAWITEMSTRUCT& item);
+  void onDrop(HDROP drop);
   HWND control(std::string_view name) const;
   // A control's caption or text as the window shows it (or is about to).
   std::string text(std::string_view name) const;

@@ -163,6 +163,27 @@ TEST_F(Cli, PackPacksAsTheTableSaysAndReportsWhatTheFolderAndTheTableSayToEachOt
   EXPECT_HAS(r.out, "Packed 2 entries (2 compressed, 2 in the STOC)");
 }
 
+TEST_F(Cli, PackAgainstABaseSaysWhatItKeptAndWhatItCompressedAgainAndRefusesADamagedBase) {
+  ASSERT_EQ(run("extract archives/ui.mpak -o ui").code, 0);
+  ASSERT_EQ(run("toc archives/ui.mpak -o ui.toc").code, 0);
+  dir.write("ui/textures/font.dds", "bold font texture");
+  auto r =
+      run("pack ui -o archives/ui.mpak --toc ui.toc --base archives/ui.mpak --force --verbose");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_HAS(
+      r.out,
+      "3 entries kept as they were, 1 compressed again, 0 new, 0 removed\n  kept  readme.txt\n"
+      "  kept  textures\\menu\\back.dds\n  kept  sounds\\click.wav\n"
+      "  compressed again  textures\\font.dds\n");
+  EXPECT_EQ(run("diff archives/ui.mpak ui").out.substr(0, 9), "0 changed");
+  dir.write("cut.mpak", slurp("archives/ui.mpak").substr(0, 40));
+  EXPECT_EQ(run("pack ui -o new.mpak --toc ui.toc --base cut.mpak"),
+            (CliResult{2, "",
+                       "tarnwick-cli: cut.mpak: header: TOC block size 145 at offset 0x4 puts the "
+                       "STOC block past the end of the file (40 bytes)\n"}));
+  EXPECT_FALSE(fs::exists("new.mpak"));
+}
+
 TEST_F(Cli, ExtractReplacesExistingFilesOnlyWithOverwrite) {
   dir.write("out/readme.txt", "mine");
   dir.write("out/unrelated.txt", "stays");

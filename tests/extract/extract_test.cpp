@@ -183,6 +183,9 @@ TEST_F(ExtractCommand, AFolderComparedWithItsArchiveNamesWhatWasAddedRemovedAndM
              crlfText("Changed since extraction: 4 files\n  modified  scripts\\init.lua\n"
                       "  modified  same.txt\n  added  new\\added.txt\n"
                       "  removed  gone.txt\nTable lines that name no file: 1\n"));
+  // Packed against the loaded archive: the untouched entries are taken as they were.
+  EXPECT_HAS(window.log, crlfText("  link.dat (a symbolic link)\n2 entries kept as they were, 2 "
+                                  "compressed again, 1 new, 1 removed\n3 files zipped.\n"));
 }
 
 // Over edited files one question: keep (the default), replace or cancel; unedited, no question.

@@ -22,8 +22,11 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
 
 work=$(mktemp -d)
 pids=()
+server=$(dirname "$wine")/wineserver64
+[[ -x $server ]] || server=$(command -v wineserver || echo true)
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  "$server" -k 2>/dev/null || true  # the file manager and whatever else Wine started
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -49,7 +52,8 @@ declare -A frame_button=(
   [butSelectMPAKfile]="240 840 1935 255" [butMassExtract]="240 1440 2055 375"
   [butGetModelGraphics]="240 1920 1695 375" [butDecompressMPKG]="2040 1920 1455 375"
   [butFileExtractorQuestion]="3360 480 255 255" [butConvertFSB]="240 5400 2055 375"
-  [butSelectMPAKFolder]="240 3000 1935 255" [butPackMPAK]="240 4320 2055 375")
+  [butSelectMPAKFolder]="240 3000 1935 255" [butPackMPAK]="240 4320 2055 375"
+  [butOpenFolder]="2400 1440 1095 375")
 frame_width=$((3735 / 15))
 
 # click WINDOW NAME: a left click in the middle of the named button.
@@ -100,17 +104,29 @@ exactly() {
   printf '%s$' "$out"
 }
 
-# choose TITLE PATH: waits for the chooser titled TITLE and pastes PATH into its name box.
+# to_clipboard TEXT: puts TEXT on the clipboard and waits until the clipboard gives it back.
+to_clipboard() {
+  printf '%s' "$1" | xclip -selection clipboard
+  for _ in $(seq 25); do
+    [[ $(xclip -o -selection clipboard 2>/dev/null) == "$1" ]] && return 0
+    sleep 0.1
+  done
+}
+
+# choose TITLE PATH: waits for the chooser titled TITLE and pastes PATH into its name box
+# (a second time when the chooser is still there: it may not have taken the keys yet).
 choose() {
   local dialog pattern
   pattern=$(exactly "$1")
   dialog=$(window_named "$pattern")
-  sleep 1
-  printf '%s' "$2" | xclip -selection clipboard
-  xdotool windowactivate --sync "$dialog" key --clearmodifiers ctrl+a ctrl+v Return
-  for _ in $(seq 50); do
-    xdotool search --onlyvisible --name "$pattern" >/dev/null 2>&1 || return 0
-    sleep 0.2
+  to_clipboard "$2"
+  for _ in 1 2 3; do
+    sleep 1
+    xdotool windowactivate --sync "$dialog" key --clearmodifiers ctrl+a ctrl+v Return 2>/dev/null
+    for _ in $(seq 25); do
+      xdotool search --onlyvisible --name "$pattern" >/dev/null 2>&1 || return 0
+      sleep 0.2
+    done
   done
   echo "the chooser \"$1\" did not close"
   return 1
@@ -133,6 +149,7 @@ log() {
   xclip -o -selection clipboard 2>/dev/null | tr -d '\r' >"$out" || true
 }
 
+failures=0
 # scenario SIDE INPUTS TREE COMMAND...: starts the window and runs the clicks, opening files
 # from the folder INPUTS (ending in its separator) and packing the extracted folder TREE; the
 # logs go to $work/SIDE/NN-step.
@@ -157,6 +174,17 @@ scenario() {
   click "$window" butMassExtract
   sleep 3
   log "$window" "$out/03-extract"
+  if [[ $side == win ]]; then
+    # Open Folder shows the extracted tree in the file manager (Wine's explorer).
+    click "$window" butOpenFolder
+    local manager
+    if manager=$(window_named '^sample\.mpak$'); then
+      xdotool windowactivate --sync "$manager" key --clearmodifiers alt+F4 2>/dev/null || true
+    else
+      echo "FAIL Open Folder showed no file manager"
+      failures=$((failures + 1))
+    fi
+  fi
   click "$window" butFileExtractorQuestion
   sleep 1
   log "$window" "$out/04-help"
@@ -201,7 +229,6 @@ normal() {
   sed -e "s|$(sed 's|/|\\\\|g' <<<"Z:$win_home")|HOME|g" -e "s|$lin_home|HOME|g" \
     -e "s|$(sed 's|/|\\\\|g' <<<"Z:$work/in")|IN|g" -e "s|$work/in|IN|g" -e 's|\\|/|g' "$1"
 }
-failures=0
 for step in "$work"/lin/[0-9]*; do
   name=$(basename "$step")
   [[ $name == *.boxes ]] && continue

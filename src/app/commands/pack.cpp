@@ -1,6 +1,7 @@
 #include "app/commands/pack.h"
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 
 #include "extract/compare.h"
@@ -28,25 +29,28 @@ void logList(Shell& shell, const std::string& heading, const std::vector<std::st
     shell.appendLog("  ... and " + std::to_string(names.size() - kMaxListedMismatches) + " more");
 }
 
-// When the folder being packed is the loaded archive's, what changed in it since it was
-// extracted: "modified  a\b.txt", "added  c.txt", "removed  d.txt". Nothing when another
-// archive is loaded or the loaded one cannot be read any more.
+// "modified  a\b.txt", "added  c.txt", "removed  d.txt": the changes since extraction as
+// the log lists them.
+std::vector<std::string> changeLines(const std::vector<std::string>& modified,
+                                     const std::vector<std::string>& added,
+                                     const std::vector<std::string>& removed) {
+  std::vector<std::string> lines;
+  for (const auto& [what, paths] : {std::pair{"modified  ", &modified},
+                                    std::pair{"added  ", &added}, std::pair{"removed  ", &removed}})
+    for (const auto& path : *paths)
+      lines.push_back(what + util::replaceAll(path, '/', '\\'));
+  return lines;
+}
+
+// What changed in the loaded archive's folder since it was extracted, read from that
+// archive (a pack against it says so itself). Nothing when it cannot be read any more.
 std::optional<std::vector<std::string>> changedSinceExtraction(CommandContext& context,
                                                                const std::filesystem::path& root) {
-  const auto& archive = context.session.archive;
-  if (!archive.loaded() || archive.fileName != context.session.packFolder())
-    return std::nullopt;
   try {
-    const platform::MappedFile file(platform::pathFromUtf8(archive.path));
+    const platform::MappedFile file(platform::pathFromUtf8(context.session.archive.path));
     const auto index = mpak::readArchiveIndex(file.bytes());
     const auto diff = extract::diffFolder(file.bytes(), index, root);
-    std::vector<std::string> lines;
-    for (const auto& [what, paths] :
-         {std::pair{"modified  ", &diff.modified}, std::pair{"added  ", &diff.added},
-          std::pair{"removed  ", &diff.removed}})
-      for (const auto& path : *paths)
-        lines.push_back(what + util::replaceAll(path, '/', '\\'));
-    return lines;
+    return changeLines(diff.modified, diff.added, diff.removed);
   } catch (const std::exception&) {
     return std::nullopt;
   }
@@ -80,6 +84,54 @@ fs::path previousBuild(const fs::path& target) {
          platform::pathFromUtf8(platform::utf8(target.filename()) + ".previous");
 }
 
+// When the folder being packed is the loaded archive's, that archive as the base of the
+// pack (matched to the plan); nothing otherwise, or when it cannot be read (said in the log).
+std::unique_ptr<pack::BaseArchive> loadedBase(CommandContext& context, pack::Plan& plan) {
+  const auto& archive = context.session.archive;
+  if (!archive.loaded() || archive.fileName != context.session.packFolder())
+    return nullptr;
+  try {
+    auto base = std::make_unique<pack::BaseArchive>(platform::pathFromUtf8(archive.path));
+    pack::matchBase(plan, *base);
+    if (const auto differs = pack::baseLayoutDiffers(base->index()); !differs.empty())
+      context.shell.appendLog(
+          "The loaded archive comes back entry for entry, not byte for "
+          "byte: " +
+          differs);
+    return base;
+  } catch (const std::exception&) {
+    context.shell.appendLog(
+        "The loaded archive cannot be read, every file is compressed "
+        "again: " +
+        util::describeException(std::current_exception()));
+    return nullptr;
+  }
+}
+
+// The lines of a pack against the loaded archive: the counts, and each damaged entry.
+void logRepack(Shell& shell, const pack::RepackReport& report) {
+  shell.appendLog(report.summary());
+  for (const auto& damaged : report.damaged)
+    shell.appendLog("Damaged entry compressed again from the file: " + damaged);
+}
+
+// What the folder and the table say to each other, right before the counters whether the
+// pack succeeds or not: the changes since extraction when known, the table lines and the
+// files that did not meet, the items left out.
+void reconcile(Shell& shell, const std::optional<std::vector<std::string>>& changes,
+               const pack::Plan& plan, const pack::FolderScan& scan) {
+  if (changes)
+    logList(shell, "Changed since extraction", *changes, " files");
+  logList(shell, "Table lines that name no file", plan.unusedLines);
+  logList(shell, "Files no table line names (packed compressed, 1 copy, in the STOC)",
+          plan.unnamedFiles);
+  std::vector<std::string> skipped;
+  for (const auto& item : scan.skipped)
+    skipped.push_back(util::replaceAll(item.relative, '/', '\\') + " (" + item.why + ")");
+  if (!skipped.empty())
+    logList(shell, "Items not packed", skipped);
+}
+
 // Plans and writes the archive; the counters follow the work so that a failure reports
 // how far it came. Throws what stopped it.
 void PackIt(CommandContext& context, const std::filesystem::path& root,
@@ -92,7 +144,7 @@ void PackIt(CommandContext& context, const std::filesystem::path& root,
   options.allStoc = window.isChecked("chkAddAllFilesToSTOC");
 
   const pack::FolderScan scan = pack::scanFolder(root);
-  const pack::Plan plan = pack::makePlan(scan, &table, options);
+  pack::Plan plan = pack::makePlan(scan, &table, options);
   for (std::size_t n = 0; n < plan.walkOrder.size(); ++n) {
     const auto& entry = plan.entries[plan.walkOrder[n]];
     auto line = (entry.compress ? "Zipping " : "Copying ") + std::to_string(n + 1) + ": " +
@@ -102,22 +154,7 @@ void PackIt(CommandContext& context, const std::filesystem::path& root,
     counters.zipped += entry.compress;
   }
   window.yield();
-  const auto changes = changedSinceExtraction(context, root);
-
-  // What the folder and the table say to each other comes right before the counters,
-  // whether the pack succeeds or not.
-  auto reconcile = [&] {
-    if (changes)
-      logList(shell, "Changed since extraction", *changes, " files");
-    logList(shell, "Table lines that name no file", plan.unusedLines);
-    logList(shell, "Files no table line names (packed compressed, 1 copy, in the STOC)",
-            plan.unnamedFiles);
-    std::vector<std::string> skipped;
-    for (const auto& item : scan.skipped)
-      skipped.push_back(util::replaceAll(item.relative, '/', '\\') + " (" + item.why + ")");
-    if (!skipped.empty())
-      logList(shell, "Items not packed", skipped);
-  };
+  const auto base = loadedBase(context, plan);
   const auto report = [&](std::size_t n, std::size_t total, const pack::PlannedEntry& entry) {
     auto line = "Packing " + std::to_string(n) + "/" + std::to_string(total) + ": " +
                 pack::stagedName(entry);
@@ -126,15 +163,21 @@ void PackIt(CommandContext& context, const std::filesystem::path& root,
     counters.packed = n;
     counters.stoc += entry.inStoc;
   };
+  pack::PackResult result;
   try {
-    counters.previousKept = pack::packArchive(root, plan, target, options, report, {},
-                                              previousBuild(target), shell.progress())
-                                .previousKept;
+    result = pack::packArchive(root, plan, target, options, report, {}, previousBuild(target),
+                               shell.progress());
   } catch (...) {
-    reconcile();
+    // The loaded archive, as it still is, tells what changed.
+    reconcile(shell, base ? changedSinceExtraction(context, root) : std::nullopt, plan, scan);
     throw;
   }
-  reconcile();
+  counters.previousKept = result.previousKept;
+  if (!base)
+    return reconcile(shell, std::nullopt, plan, scan);
+  const auto repack = pack::repackReport(plan, result);
+  reconcile(shell, changeLines(repack.modified, repack.added, repack.removed), plan, scan);
+  logRepack(shell, repack);
 }
 
 // The checks before a pack: a folder chosen (else the browser opens) that is there.

@@ -81,6 +81,16 @@ int File::flush() noexcept {
   return ::fsync(fdOf(m_handle)) == 0 ? 0 : errno;
 }
 
+void File::startWriting(std::uint64_t offset, std::uint64_t size) noexcept {
+#ifdef __linux__
+  ::sync_file_range(fdOf(m_handle), static_cast<off_t>(offset), static_cast<off_t>(size),
+                    SYNC_FILE_RANGE_WRITE);
+#else
+  (void)offset;
+  (void)size;
+#endif
+}
+
 int File::close() noexcept {
   if (m_handle == kClosed)
     return 0;

@@ -130,6 +130,9 @@ int File::flush() noexcept {
   return ::FlushFileBuffers(handleOf(m_handle)) ? 0 : lastErrno();
 }
 
+// Windows has no request to start writing a range without waiting.
+void File::startWriting(std::uint64_t, std::uint64_t) noexcept {}
+
 int File::close() noexcept {
   if (m_handle == kClosed)
     return 0;

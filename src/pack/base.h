@@ -1,0 +1,87 @@
+// Packing against a base archive: a file whose content its base entry still holds, under
+// the same compressed flag, takes that entry's stored bytes as they are instead of being
+// compressed again. The data and the STOC records follow the base's order (Plan::dataOrder,
+// Plan::stocOrder), so an unedited tree packs back to the base byte for byte whichever
+// writer made it, as long as its layout has nothing this writer cannot make (gaps, copies
+// apart: baseLayoutDiffers says).
+//
+// The base is read through the same checks as any archive. An entry whose data runs past
+// the end of the file, does not inflate or has copies that differ is damaged: its file is
+// compressed again and the entry is reported, never copied.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "mpak/archive.h"
+#include "platform/mapped_file.h"
+
+namespace pack {
+
+struct Plan;
+
+class BaseArchive {
+ public:
+  // Maps the archive and reads its index; throws mpak::FormatError for an index that does
+  // not read, std::system_error naming the path when the file cannot be opened.
+  explicit BaseArchive(const std::filesystem::path& path);
+
+  const mpak::ArchiveIndex& index() const { return m_index; }
+  std::span<const std::uint8_t> bytes() const { return m_file.bytes(); }
+  // The first entry of `path` (any separators, letter case ignored), or -1.
+  int find(std::string_view path) const;
+  // Lets go of the file (so that it can be replaced); the index stays.
+  void close() { m_file = {}; }
+  // Throws platform::MappingChanged when the file changed while it was read.
+  void checkUnchanged() const { m_watch.check("base archive"); }
+
+ private:
+  platform::MappingWatch m_watch;
+  platform::MappedFile m_file;
+  mpak::ArchiveIndex m_index;
+  std::unordered_map<std::string, int> m_firstByPath;
+};
+
+// What became of a planned entry against the base.
+enum class Outcome : std::uint8_t {
+  New,      // no base entry of its path
+  Kept,     // the base entry's stored bytes, as they were
+  Changed,  // its content differs from the base entry's: compressed again
+  Flipped,  // same content, but the table flips the compressed flag: compressed again
+  Damaged,  // the base entry is damaged: compressed again from the file
+};
+
+// Names each planned entry's base entry (Plan::baseEntries) and the base entries no file
+// names any more (Plan::removed). The base must outlive the pack.
+void matchBase(Plan& plan, BaseArchive& base);
+
+// Compares a file of `fileSize` bytes with base entry `entry`: Kept when the file holds
+// exactly its content (`holds(content)` says so) and the entry's data is sound, Changed
+// when it differs, Damaged with `why` set when the entry's data cannot be trusted. Sizes
+// are compared first and other sizes need no reading; stored data is compared in place,
+// compressed data inflated into `scratch` (at least fileSize + 1 bytes).
+Outcome compareWithBase(const BaseArchive& base, std::size_t entry, std::uint64_t fileSize,
+                        const std::function<bool(std::span<const std::uint8_t>)>& holds,
+                        std::span<std::uint8_t> scratch, std::string& why);
+
+// "" when a pack against the base can give it back byte for byte: its data lie one after
+// another from the start of the data area to the end of the file, each entry's copies
+// together, and its STOC names each member once. Otherwise what differs, for the report:
+// such a base comes back entry for entry, not byte for byte.
+std::string baseLayoutDiffers(const mpak::ArchiveIndex& index);
+
+// The counts and the paths (UTF-8, "\" separators) of a pack against a base.
+struct RepackReport {
+  std::vector<std::string> kept, again, added, removed;
+  std::vector<std::string> modified;  // of `again`: those whose content differs
+  std::vector<std::string> damaged;   // "path: why"
+  // "N entries kept as they were, M compressed again, K new, R removed"
+  std::string summary() const;
+};
+
+}  // namespace pack

@@ -1,8 +1,10 @@
 // What a modder who lives in the window needs beyond the designed controls: the filter
 // line, the Cancel button and the keys.
+#include <QApplication>
 #include <QCursor>
 #include <QLineEdit>
 #include <QListView>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
 
@@ -113,9 +115,20 @@ void Form1::connectKeys() {
     auto* button = qobject_cast<QPushButton*>(control(key.button));
     button->setToolTip(key.tip);
     auto* shortcut = new QShortcut(key.keys, this);
-    // Ctrl+A in the filter line selects its text, as in any text box.
+    // Ctrl+A in a text box (the filter line, the status line, the log pane) selects its
+    // text, as in any text box; elsewhere it selects the entries the list shows.
     connect(shortcut, &QShortcut::activated, this, [this, button] {
-      if (button->isEnabled() && !(m_filter->hasFocus() && button->objectName() == "butSelectAll"))
+      if (button->objectName() == "butSelectAll") {
+        if (auto* line = qobject_cast<QLineEdit*>(QApplication::focusWidget())) {
+          line->selectAll();
+          return;
+        }
+        if (QApplication::focusWidget() == m_logPane) {
+          m_logPane->selectAll();
+          return;
+        }
+      }
+      if (button->isEnabled())
         button->click();
     });
   }

@@ -340,6 +340,14 @@ class Form1Test : public QObject {
     QTest::mouseMove(packer, packer->rect().center());
     QTest::keyClick(&window, Qt::Key_F1);
     QCOMPARE(window.logPane(), std::string("How to pack.\r\n"));
+    // Ctrl+A in the log pane selects its text to copy, not the list's entries.
+    list->clearSelection();
+    auto* pane = window.findChild<QPlainTextEdit*>("RichTextBox1");
+    pane->setFocus();
+    QTest::keyClick(pane, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(pane->textCursor().selectedText(),
+             QString("How to pack.") + QChar(QChar::ParagraphSeparator));
+    QCOMPARE(window.selectedCount(), 0);
     for (const char* button : {"butSelectMPAKfile", "butSelectAll", "butMassExtract"})
       QVERIFY2(window.findChild<QWidget*>(button)->toolTip().contains("Ctrl+"), button);
   }

@@ -128,6 +128,7 @@ void Form1::buildControls() {
     ++id;
   }
   stackControls();
+  buildAddedControls(id);
   ::SetWindowTextW(control("Text1"), L"Text1");
 }
 
@@ -210,7 +211,11 @@ LRESULT CALLBACK Form1::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
 LRESULT Form1::handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:
-      if (HIWORD(wParam) == BN_CLICKED)
+      if (reinterpret_cast<HWND>(lParam) == m_filter && HIWORD(wParam) == EN_CHANGE)
+        onFilterChanged();
+      else if (reinterpret_cast<HWND>(lParam) == m_cancel && HIWORD(wParam) == BN_CLICKED)
+        m_state.cancelRequested = true;
+      else if (HIWORD(wParam) == BN_CLICKED)
         onCommand(LOWORD(wParam));
       return 0;
     case WM_DRAWITEM:
@@ -300,9 +305,11 @@ void Form1::runCommand(const std::function<void(app::CommandContext&)>& command)
   if (m_running)
     return;
   m_running = true;
+  m_shell.beginCommand();
   setCommandsEnabled(false);
   try {
     command(m_context);
+    m_shell.endCommand();
   } catch (...) {
     // Commands trap their own failures; nothing may leave a window procedure.
   }
@@ -329,20 +336,13 @@ void Form1::openWaitingArchive() {
   runCommand([path](app::CommandContext& context) { app::openArchive(context, path); });
 }
 
-bool Form1::handleKey(const MSG& message) {
-  // Ctrl+A selects the whole log pane, as in every text box.
-  if (message.message == WM_KEYDOWN && message.hwnd == m_logPane && message.wParam == 'A' &&
-      (::GetKeyState(VK_CONTROL) & 0x8000) != 0) {
-    ::SendMessageW(m_logPane, EM_SETSEL, 0, -1);
-    return true;
-  }
-  return false;
-}
-
 void Form1::setCommandsEnabled(bool enabled) {
   for (const auto& row : app::commandTable())
     if (HWND w = control(row.button))
       ::EnableWindow(w, enabled);
+  // The list must not change under a command; only Cancel works while one runs.
+  ::EnableWindow(m_filter, enabled);
+  ::EnableWindow(m_cancel, !enabled);
 }
 
 HWND Form1::control(std::string_view name) const {

@@ -41,7 +41,8 @@ class Form1 : public app::Window, public app::LayoutPort {
   // Opens an archive as if it were chosen in the chooser (command line, drops, a second
   // start). While a command runs the archive waits and opens when it has ended.
   void openArchive(const std::string& path);
-  // Keys the window itself handles (Ctrl+A in the log pane); true when `message` was one.
+  // Keys the window itself handles (Ctrl+O, Ctrl+E, Ctrl+A, Ctrl+F, Escape, Enter in the
+  // filter line, F1); true when `message` was one of them.
   bool handleKey(const MSG& message);
 
   // app::Window
@@ -82,6 +83,13 @@ class Form1 : public app::Window, public app::LayoutPort {
   static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
   void buildControls();
+  // The filter line and the Cancel button, in space the design leaves free.
+  void buildAddedControls(int firstId);
+  void onFilterChanged();
+  // Clicks `button` as the mouse would, when it is enabled.
+  void clickIfEnabled(std::string_view button);
+  // F1: the help of the group under the mouse.
+  void helpUnderMouse();
   // The controls' stacking (which lies over which where they overlap) and tab order.
   void stackControls();
   HWND makeControl(const app::ControlDesign& design, HWND parent, int id);
@@ -110,6 +118,8 @@ class Form1 : public app::Window, public app::LayoutPort {
   HWND m_hwnd = nullptr;
   HWND m_list = nullptr;
   HWND m_logPane = nullptr;
+  HWND m_filter = nullptr;
+  HWND m_cancel = nullptr;
   HFONT m_font = nullptr;
   HFONT m_fixedFont = nullptr;
   HFONT m_captionFont = nullptr;

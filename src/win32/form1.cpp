@@ -343,6 +343,10 @@ void Form1::setCommandsEnabled(bool enabled) {
   // The list must not change under a command; only Cancel works while one runs.
   ::EnableWindow(m_filter, enabled);
   ::EnableWindow(m_cancel, !enabled);
+  // A disabled control loses the keyboard, and with nothing holding it Escape would not
+  // reach the window as a key: the list takes it.
+  if (!enabled && (::GetFocus() == nullptr || !::IsWindowEnabled(::GetFocus())))
+    ::SetFocus(m_list);
 }
 
 HWND Form1::control(std::string_view name) const {

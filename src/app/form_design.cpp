@@ -62,6 +62,17 @@ constexpr std::array kAdded = {
 
 }  // namespace
 
+std::span<const HelpArea> helpAreas() {
+  static constexpr std::array kAreas = {
+      HelpArea{"Shape1", "butFileExtractorQuestion"},
+      HelpArea{"List1", "butFileExtractorQuestion"},
+      HelpArea{"Text2", "butFileExtractorQuestion"},
+      HelpArea{"Shape2", "butFilePackerQuestion"},
+      HelpArea{"Shape4", "butSoundConversionQuestion"},
+  };
+  return kAreas;
+}
+
 std::span<const ControlDesign> addedControls() {
   return kAdded;
 }

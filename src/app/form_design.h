@@ -43,4 +43,11 @@ const ControlDesign* findControl(std::string_view name);
 // which stops the running command, lies below the sound group beside Image1.
 std::span<const ControlDesign> addedControls();
 
+// Which "?" button explains the group a control belongs to: F1 over `area` clicks `help`.
+struct HelpArea {
+  std::string_view area;
+  std::string_view help;
+};
+std::span<const HelpArea> helpAreas();
+
 }  // namespace app

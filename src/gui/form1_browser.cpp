@@ -158,15 +158,7 @@ void Form1::escape() {
 
 void Form1::helpUnderMouse() {
   const QPoint mouse = mapFromGlobal(QCursor::pos());
-  const struct {
-    const char* area;
-    const char* help;
-  } groups[] = {
-      {"Shape1", "butFileExtractorQuestion"},   {"List1", "butFileExtractorQuestion"},
-      {"Text2", "butFileExtractorQuestion"},    {"Shape2", "butFilePackerQuestion"},
-      {"Shape4", "butSoundConversionQuestion"},
-  };
-  for (const auto& group : groups) {
+  for (const auto& group : app::helpAreas()) {
     QWidget* area = control(group.area);
     if (QRect(area->mapTo(this, QPoint(0, 0)), area->size()).contains(mouse)) {
       if (auto* button = qobject_cast<QPushButton*>(control(group.help)); button->isEnabled())

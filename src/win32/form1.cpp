@@ -211,12 +211,7 @@ LRESULT CALLBACK Form1::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
 LRESULT Form1::handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:
-      if (reinterpret_cast<HWND>(lParam) == m_filter && HIWORD(wParam) == EN_CHANGE)
-        onFilterChanged();
-      else if (reinterpret_cast<HWND>(lParam) == m_cancel && HIWORD(wParam) == BN_CLICKED)
-        m_state.cancelRequested = true;
-      else if (HIWORD(wParam) == BN_CLICKED)
-        onCommand(LOWORD(wParam));
+      onCommand(reinterpret_cast<HWND>(lParam), HIWORD(wParam), LOWORD(wParam));
       return 0;
     case WM_DRAWITEM:
       paintItem(*reinterpret_cast<DRAWITEMSTRUCT*>(lParam));
@@ -292,7 +287,16 @@ void Form1::onDrop(HDROP drop) {
     openArchive(narrow(path.data()));
 }
 
-void Form1::onCommand(int id) {
+void Form1::onCommand(HWND from, int notification, int id) {
+  if (from == m_filter && notification == EN_CHANGE)
+    onFilterChanged();
+  else if (from == m_cancel && notification == BN_CLICKED)
+    m_state.cancelRequested = true;
+  else if (notification == BN_CLICKED)
+    runButton(id);
+}
+
+void Form1::runButton(int id) {
   auto name = m_buttonNames.find(id);
   if (name == m_buttonNames.end())
     return;

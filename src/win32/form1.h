@@ -93,7 +93,9 @@ class Form1 : public app::Window, public app::LayoutPort {
   // The controls' stacking (which lies over which where they overlap) and tab order.
   void stackControls();
   HWND makeControl(const app::ControlDesign& design, HWND parent, int id);
-  void onCommand(int id);
+  // WM_COMMAND: the filter line changed, Cancel or a command button was clicked.
+  void onCommand(HWND from, int notification, int id);
+  void runButton(int id);
   // Runs one command; clicks on command buttons are ignored while it runs.
   void runCommand(const std::function<void(app::CommandContext&)>& command);
   void openWaitingArchive();

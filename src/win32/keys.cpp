@@ -62,15 +62,7 @@ void Form1::clickIfEnabled(std::string_view button) {
 void Form1::helpUnderMouse() {
   POINT mouse;
   ::GetCursorPos(&mouse);
-  const struct {
-    const char* area;
-    const char* help;
-  } groups[] = {
-      {"Shape1", "butFileExtractorQuestion"},   {"List1", "butFileExtractorQuestion"},
-      {"Text2", "butFileExtractorQuestion"},    {"Shape2", "butFilePackerQuestion"},
-      {"Shape4", "butSoundConversionQuestion"},
-  };
-  for (const auto& group : groups) {
+  for (const auto& group : app::helpAreas()) {
     RECT area;
     ::GetWindowRect(control(group.area), &area);
     if (::PtInRect(&area, mouse)) {

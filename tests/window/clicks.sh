@@ -285,17 +285,23 @@ PY
 "$lin_bin/tarnwick-cli" pack "$work/many" -o "$work/in/many.mpak" >/dev/null 2>&1
 rm -rf "$work/many" "$win_home/ExtractedFiles"
 
+# extract_many: starts tarnwick.exe with many.mpak and extracts every entry; sets `window`
+# and `pid`, two seconds into the extraction.
+extract_many() {
+  TARNWICK_HOME=$(sed 's|/|\\|g' <<<"Z:$win_home") "$wine" "$win_bin/tarnwick.exe" \
+    "${win_in}many.mpak" >/dev/null 2>&1 &
+  pid=$!
+  pids+=("$pid")
+  window=$(window_named '^Tarnwick .')
+  sleep 3
+  click "$window" butSelectAll
+  click "$window" butMassExtract
+  sleep 2
+}
+
 # Escape in the middle of extracting them stops after the current file: the log says how
 # far it got, and no temporary is left.
-TARNWICK_HOME=$(sed 's|/|\\|g' <<<"Z:$win_home") "$wine" "$win_bin/tarnwick.exe" "${win_in}many.mpak" \
-  >/dev/null 2>&1 &
-pid=$!
-pids+=("$pid")
-window=$(window_named '^Tarnwick .')
-sleep 3
-click "$window" butSelectAll
-click "$window" butMassExtract
-sleep 2
+extract_many
 xdotool windowactivate --sync "$window" key Escape
 sleep 2
 log "$window" "$work/cancelled"
@@ -310,15 +316,7 @@ fi
 close "$window" "$pid" || failures=$((failures + 1))
 rm -rf "$win_home/ExtractedFiles"
 
-TARNWICK_HOME=$(sed 's|/|\\|g' <<<"Z:$win_home") "$wine" "$win_bin/tarnwick.exe" "${win_in}many.mpak" \
-  >/dev/null 2>&1 &
-pid=$!
-pids+=("$pid")
-window=$(window_named '^Tarnwick .')
-sleep 3
-click "$window" butSelectAll
-click "$window" butMassExtract
-sleep 2
+extract_many
 close "$window" "$pid" || failures=$((failures + 1))
 written=$(find "$win_home/ExtractedFiles" -type f ! -name '*.tmp' | wc -l)
 left=$(find "$win_home" -name '*.tmp' | wc -l)

@@ -197,19 +197,8 @@ void Form1::connectCommands() {
 }
 
 void Form1::runCommand(const std::function<void(app::CommandContext&)>& command) {
-  if (m_running)
-    return;
-  m_running = true;
-  m_shell.beginCommand();
-  setCommandsEnabled(false);
-  try {
-    command(m_context);
-    m_shell.endCommand();
-  } catch (...) {
-    // Commands trap their own failures; nothing may leave a slot.
-  }
-  setCommandsEnabled(true);
-  m_running = false;
+  app::runOneCommand(
+      m_context, m_running, [this](bool on) { setCommandsEnabled(on); }, command);
 }
 
 bool Form1::start(const std::string& programFolder, const std::string& helpFolder) {

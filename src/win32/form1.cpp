@@ -306,20 +306,9 @@ void Form1::runButton(int id) {
 }
 
 void Form1::runCommand(const std::function<void(app::CommandContext&)>& command) {
-  if (m_running)
-    return;
-  m_running = true;
-  m_shell.beginCommand();
-  setCommandsEnabled(false);
-  try {
-    command(m_context);
-    m_shell.endCommand();
-  } catch (...) {
-    // Commands trap their own failures; nothing may leave a window procedure.
-  }
-  setCommandsEnabled(true);
-  m_running = false;
-  if (!m_waitingArchives.empty())
+  const bool ran = app::runOneCommand(
+      m_context, m_running, [this](bool on) { setCommandsEnabled(on); }, command);
+  if (ran && !m_waitingArchives.empty())
     ::PostMessageW(m_hwnd, kOpenQueuedArchive, 0, 0);
 }
 
@@ -377,16 +366,6 @@ void Form1::setText(std::string_view name, const std::string& text) {
   }
   m_pendingTexts.erase(w);
   ::SetWindowTextW(w, wide(text).c_str());
-}
-
-std::string Form1::text(std::string_view name) const {
-  HWND w = name == "Form1" ? m_hwnd : control(name);
-  if (auto pending = m_pendingTexts.find(w); pending != m_pendingTexts.end())
-    return pending->second;
-  std::wstring buffer(static_cast<std::size_t>(::GetWindowTextLengthW(w)) + 1, L'\0');
-  buffer.resize(static_cast<std::size_t>(
-      ::GetWindowTextW(w, buffer.data(), static_cast<int>(buffer.size()))));
-  return narrow(buffer);
 }
 
 void Form1::paintPending() {

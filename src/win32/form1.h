@@ -107,8 +107,6 @@ class Form1 : public app::Window, public app::LayoutPort {
   void paintItem(const DRAWITEMSTRUCT& item);
   void onDrop(HDROP drop);
   HWND control(std::string_view name) const;
-  // A control's caption or text as the window shows it (or is about to).
-  std::string text(std::string_view name) const;
   int toPixels(double twips) const;
   double toTwips(int pixels) const;
 

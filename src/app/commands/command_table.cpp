@@ -32,4 +32,23 @@ std::span<const CommandRow> commandTable() {
   return kRows;
 }
 
+bool runOneCommand(CommandContext& context, bool& running,
+                   const std::function<void(bool)>& enableCommands,
+                   const std::function<void(CommandContext&)>& command) {
+  if (running)
+    return false;
+  running = true;
+  context.shell.beginCommand();
+  enableCommands(false);
+  try {
+    command(context);
+    context.shell.endCommand();
+  } catch (...) {
+    // Commands trap their own failures; nothing may reach the window's event handling.
+  }
+  enableCommands(true);
+  running = false;
+  return true;
+}
+
 }  // namespace app

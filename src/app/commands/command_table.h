@@ -2,6 +2,7 @@
 // named here to its command, and disables every button named here while one runs.
 #pragma once
 
+#include <functional>
 #include <span>
 #include <string_view>
 
@@ -17,5 +18,13 @@ struct CommandRow {
 };
 
 std::span<const CommandRow> commandTable();
+
+// Runs `command` as the window's one command: nothing when one runs already (`running`);
+// otherwise the command buttons are off (`enableCommands(false)`) while it runs, the shell
+// begins and ends it (the line of a cancelled command), and nothing it throws reaches the
+// window. Returns whether it ran.
+bool runOneCommand(CommandContext& context, bool& running,
+                   const std::function<void(bool)>& enableCommands,
+                   const std::function<void(CommandContext&)>& command);
 
 }  // namespace app

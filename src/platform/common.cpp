@@ -1,13 +1,17 @@
 // The parts of the platform layer that are the same on every system.
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <system_error>
 #include <utility>
 
 #include "platform/files.h"
 #include "platform/mapped_file.h"
 #include "platform/mapping_table.h"
+#include "platform/memory.h"
 #include "platform/temporary.h"
 
 namespace platform {
@@ -49,6 +53,49 @@ std::string errorText(int err) {
     default:
       return std::strerror(err);
   }
+}
+
+int File::copyThroughMemory(File& source, std::uint64_t from, std::uint64_t size,
+                            std::uint64_t at) noexcept {
+  if (size == 0)
+    return 0;
+  constexpr std::size_t kPiece = std::size_t{1} << 20;
+  std::unique_ptr<std::uint8_t[]> piece(new (std::nothrow) std::uint8_t[kPiece]);
+  if (!piece)
+    return ENOMEM;
+  while (size > 0) {
+    const std::int64_t n = source.readAt(
+        from, {piece.get(), static_cast<std::size_t>(std::min<std::uint64_t>(size, kPiece))});
+    if (n <= 0)
+      return n == 0 ? ENODATA : static_cast<int>(-n);
+    if (int err = writeAt(at, {piece.get(), static_cast<std::size_t>(n)}))
+      return err;
+    from += static_cast<std::uint64_t>(n);
+    at += static_cast<std::uint64_t>(n);
+    size -= static_cast<std::uint64_t>(n);
+  }
+  return 0;
+}
+
+PageBuffer::~PageBuffer() {
+  release();
+}
+
+PageBuffer::PageBuffer(PageBuffer&& other) noexcept
+    : m_data(std::exchange(other.m_data, nullptr)),
+      m_size(std::exchange(other.m_size, 0)),
+      m_block(std::exchange(other.m_block, nullptr)),
+      m_blockSize(std::exchange(other.m_blockSize, 0)) {}
+
+PageBuffer& PageBuffer::operator=(PageBuffer&& other) noexcept {
+  if (this != &other) {
+    release();
+    m_data = std::exchange(other.m_data, nullptr);
+    m_size = std::exchange(other.m_size, 0);
+    m_block = std::exchange(other.m_block, nullptr);
+    m_blockSize = std::exchange(other.m_blockSize, 0);
+  }
+  return *this;
 }
 
 void throwFileError(int err, std::string_view what, const std::filesystem::path& path) {

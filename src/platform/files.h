@@ -51,6 +51,13 @@ class File {
   std::int64_t readAt(std::uint64_t offset, std::span<std::uint8_t> bytes) noexcept;
   // Writes every byte at `offset`, retrying short writes. 0 or the errno that stopped it.
   int writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) noexcept;
+  // Writes `size` bytes of `source` from `from` into this file at `at`, within the system
+  // where it can (no pass through the program's memory). 0, the errno that stopped it, or
+  // ENODATA when `source` ends before `size` bytes.
+  int copyFrom(File& source, std::uint64_t from, std::uint64_t size, std::uint64_t at) noexcept;
+  // The same through a buffer of the program: every system can do this.
+  int copyThroughMemory(File& source, std::uint64_t from, std::uint64_t size,
+                        std::uint64_t at) noexcept;
   // The size in bytes, or -errno.
   std::int64_t size() noexcept;
   // Waits until the written bytes are on the disk. 0 or errno.

@@ -3,8 +3,10 @@
 
 #include "extract/extractor.h"
 #include "mpak/archive.h"
+#include "mpak/archive_writer.h"
 #include "platform/files.h"
 #include "platform/mapped_file.h"
+#include "platform/memory.h"
 #include "platform/temporary.h"
 #include "support/archive_builder.h"
 #include "support/checks.h"
@@ -111,6 +113,37 @@ TEST(Folders, RenamesDoNotReplaceUnlessAskedAndAFileIsNoFolder) {
   EXPECT_EQ(root.kindOf("a.txt"), platform::Kind::Missing);
   platform::Folder notFolder;
   EXPECT_EQ(root.openFolder("b.txt", true, notFolder), ENOTDIR);
+}
+
+// Bytes of one file stored into another as they are: within the system where it can, through
+// memory otherwise, and a source that ends first is said, never passed over.
+TEST(Copies, FileBytesArriveAsTheyAreAndASourceThatEndsFirstIsSaid) {
+  TempDir dir;
+  platform::File source, target;
+  ASSERT_EQ(platform::File::openForReading(dir.write("source", "0123456789abcdef"), source), 0);
+  ASSERT_EQ(platform::File::createNew(dir.path() / "target", target), 0);
+  EXPECT_EQ(target.copyFrom(source, 4, 6, 0), 0);
+  EXPECT_EQ(target.copyFrom(source, 10, 9, 6), ENODATA);  // 6 bytes there, not 9
+  EXPECT_EQ(target.copyThroughMemory(source, 0, 4, 12), 0);
+  EXPECT_EQ(target.copyThroughMemory(source, 14, 3, 16), ENODATA);
+  target.close();
+  EXPECT_EQ(slurp(dir.path() / "target"), "456789abcdef0123ef");
+
+  mpak::MemorySink sink;  // a sink without a file copies through write()
+  sink.copy({&source, 2, 3, "base archive"});
+  EXPECT_EQ(std::string(sink.bytes().begin(), sink.bytes().end()), "234");
+  EXPECT_EQ(thrown<platform::MappingChanged>([&] {
+              sink.copy({&source, 15, 2, "base archive"});
+            }),
+            "the base archive changed while it was being read");
+
+  platform::PageBuffer buffer;
+  const auto first = buffer.room(10);
+  ASSERT_GE(first.size(), 10u);
+  std::fill(first.begin(), first.end(), std::uint8_t{7});
+  EXPECT_EQ(buffer.room(5).data(), first.data());  // kept, with what it holds
+  EXPECT_EQ(buffer.room(5)[9], 7);
+  EXPECT_GE(buffer.room(first.size() + 1).size(), 2 * first.size());
 }
 
 TEST(Temporaries, EveryLiveTemporaryGoesWhenTheProcessIsInterrupted) {

@@ -70,6 +70,27 @@ int File::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) noe
   return 0;
 }
 
+int File::copyFrom(File& source, std::uint64_t from, std::uint64_t size,
+                   std::uint64_t at) noexcept {
+#ifdef __linux__
+  while (size > 0) {
+    loff_t in = static_cast<loff_t>(from), out = static_cast<loff_t>(at);
+    const ssize_t n = ::copy_file_range(fdOf(source.m_handle), &in, fdOf(m_handle), &out,
+                                        static_cast<std::size_t>(size), 0);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
+      break;  // not between these two files: through memory
+    if (n <= 0)
+      return n == 0 ? ENODATA : errno;
+    from += static_cast<std::uint64_t>(n);
+    at += static_cast<std::uint64_t>(n);
+    size -= static_cast<std::uint64_t>(n);
+  }
+#endif
+  return copyThroughMemory(source, from, size, at);
+}
+
 std::int64_t File::size() noexcept {
   struct stat st {};
   if (::fstat(fdOf(m_handle), &st) != 0)
@@ -215,7 +236,11 @@ int Folder::list(std::vector<FolderItem>& out) const noexcept {
     struct stat st {};
     if (::fstatat(fdOf(m_handle), item.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
       return errno;
-    item.kind = kindOf(item.name);
+    // One look at the item; a link is looked through once more to tell a folder's.
+    item.kind = S_ISLNK(st.st_mode)   ? kindOf(item.name)
+                : S_ISDIR(st.st_mode) ? Kind::Folder
+                : S_ISREG(st.st_mode) ? Kind::File
+                                      : Kind::Other;
     if (item.kind == Kind::File)
       item.size = static_cast<std::uint64_t>(st.st_size);
     out.push_back(std::move(item));

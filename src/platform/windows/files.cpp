@@ -119,6 +119,11 @@ int File::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) noe
   return 0;
 }
 
+int File::copyFrom(File& source, std::uint64_t from, std::uint64_t size,
+                   std::uint64_t at) noexcept {
+  return copyThroughMemory(source, from, size, at);
+}
+
 std::int64_t File::size() noexcept {
   LARGE_INTEGER size{};
   if (!::GetFileSizeEx(handleOf(m_handle), &size))

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "platform/files.h"
+#include "platform/mapped_file.h"
 #include "platform/temporary.h"
 #include "util/byte_reader.h"
 
@@ -168,6 +169,25 @@ std::vector<std::uint8_t> stocBlock(const std::vector<WriterEntry>& entries,
 
 }  // namespace
 
+// ---- Sink ----
+
+void Sink::copy(const FileBytes& bytes) {
+  constexpr std::size_t kPiece = std::size_t{1} << 20;
+  std::vector<std::uint8_t> piece(
+      static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size, kPiece)));
+  for (std::uint64_t done = 0; done < bytes.size;) {
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size - done, kPiece));
+    const std::int64_t n = bytes.file->readAt(bytes.offset + done, {piece.data(), want});
+    if (n == 0)
+      throw platform::MappingChanged(bytes.source);
+    if (n < 0)
+      throw std::system_error(static_cast<int>(-n), std::generic_category(),
+                              "cannot read the " + std::string(bytes.source));
+    write({piece.data(), static_cast<std::size_t>(n)});
+    done += static_cast<std::uint64_t>(n);
+  }
+}
+
 // ---- MemorySink ----
 
 void MemorySink::write(std::span<const std::uint8_t> bytes) {
@@ -202,7 +222,11 @@ void FileSink::writeAll(std::uint64_t offset, std::span<const std::uint8_t> byte
 
 void FileSink::write(std::span<const std::uint8_t> bytes) {
   writeAll(m_position, bytes);
-  m_position += bytes.size();
+  advance(bytes.size());
+}
+
+void FileSink::advance(std::uint64_t written) {
+  m_position += written;
   // The disk writes while the rest is made, so that commit() does not wait for it all.
   if (m_position - m_writing >= kWriteAhead) {
     m_file.startWriting(m_writing, m_position - m_writing);
@@ -214,6 +238,17 @@ void FileSink::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes
   if (offset > m_position || bytes.size() > m_position - offset)
     throw std::out_of_range("FileSink: writeAt beyond the bytes written");
   writeAll(offset, bytes);
+}
+
+void FileSink::copy(const FileBytes& bytes) {
+  if (!m_file.isOpen())
+    throw std::logic_error("FileSink: write after commit");
+  if (int err = m_file.copyFrom(*bytes.file, bytes.offset, bytes.size, m_position)) {
+    if (err == ENODATA)
+      throw platform::MappingChanged(bytes.source);
+    failFile(err, "cannot write", m_target);
+  }
+  advance(bytes.size);
 }
 
 bool FileSink::commit(const std::filesystem::path& previous) {
@@ -263,16 +298,27 @@ void ArchiveWriter::addData(std::span<const std::uint8_t> stored, std::uint32_t 
 
 void ArchiveWriter::addDataOf(std::size_t entry, std::span<const std::uint8_t> stored,
                               std::uint32_t unpackedSize, bool compressed) {
+  storeData(entry, stored.size(), unpackedSize, compressed, [&] { m_out.write(stored); });
+}
+
+void ArchiveWriter::addDataOf(std::size_t entry, const FileBytes& stored,
+                              std::uint32_t unpackedSize, bool compressed) {
+  storeData(entry, stored.size, unpackedSize, compressed, [&] { m_out.copy(stored); });
+}
+
+template <class WriteCopy>
+void ArchiveWriter::storeData(std::size_t entry, std::uint64_t storedSize,
+                              std::uint32_t unpackedSize, bool compressed,
+                              const WriteCopy& writeCopy) {
   if (entry >= m_entries.size() || m_written[entry] || m_finished)
     throw std::logic_error("ArchiveWriter: data for entry " + std::to_string(entry) +
                            " given twice or beyond the entries");
   const WriterEntry& e = m_entries[entry];
-  if (stored.size() > kU32Max)
-    throw FormatError(describeEntry(entry, e.path) + ": " + std::to_string(stored.size()) +
+  if (storedSize > kU32Max)
+    throw FormatError(describeEntry(entry, e.path) + ": " + std::to_string(storedSize) +
                       " stored bytes do not fit a 32-bit size");
   std::uint64_t record = m_recordOffsets[entry];
-  storeU32(m_tocRecords, record + layout::kTocStoredSize,
-           static_cast<std::uint32_t>(stored.size()));
+  storeU32(m_tocRecords, record + layout::kTocStoredSize, static_cast<std::uint32_t>(storedSize));
   storeU32(m_tocRecords, record + layout::kTocUnpackedSize, unpackedSize);
   m_tocRecords[record + layout::kTocCompressedFlag] = compressed ? 1 : 0;
   std::uint64_t offsetsAt = record + layout::kTocFixedSize + e.path.size();
@@ -283,7 +329,7 @@ void ArchiveWriter::addDataOf(std::size_t entry, std::span<const std::uint8_t> s
                         " would start at data offset " + util::hexOffset(dataOffset) +
                         ", beyond the 4 GiB that data offsets reach");
     storeU32(m_tocRecords, offsetsAt + 4ull * k, static_cast<std::uint32_t>(dataOffset));
-    m_out.write(stored);
+    writeCopy();
   }
   m_written[entry] = true;
   ++m_writtenCount;

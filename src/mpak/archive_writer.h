@@ -13,12 +13,22 @@
 #include <filesystem>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "mpak/archive.h"
+#include "platform/files.h"
 #include "platform/temporary.h"
 
 namespace mpak {
+
+// Bytes to store that lie in a file already: `size` bytes at `offset` of `file`, named
+// `source` in messages ("base archive").
+struct FileBytes {
+  platform::File* file = nullptr;
+  std::uint64_t offset = 0, size = 0;
+  std::string_view source = "archive";
+};
 
 // Where archive bytes go. write() appends at position(); writeAt() overwrites bytes that
 // were written before (offset + size <= position()) and leaves position() unchanged.
@@ -29,6 +39,9 @@ class Sink {
   virtual void write(std::span<const std::uint8_t> bytes) = 0;
   virtual void writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0;
   virtual std::uint64_t position() const = 0;
+  // Appends the bytes of a file. Here they are read in and written; a file sink copies
+  // them within the system. Throws platform::MappingChanged when the file ends first.
+  virtual void copy(const FileBytes& bytes);
 };
 
 class MemorySink : public Sink {
@@ -57,6 +70,7 @@ class FileSink : public Sink {
 
   void write(std::span<const std::uint8_t> bytes) override;
   void writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override;
+  void copy(const FileBytes& bytes) override;
   std::uint64_t position() const override { return m_position; }
 
   // Renames the file written over the target. With `previous` given, an archive already
@@ -69,6 +83,7 @@ class FileSink : public Sink {
 
  private:
   void writeAll(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+  void advance(std::uint64_t written);
 
   std::filesystem::path m_target;
   std::filesystem::path m_staged;
@@ -112,6 +127,9 @@ class ArchiveWriter {
   // their data is given. std::logic_error for an entry given twice or out of range.
   void addDataOf(std::size_t entry, std::span<const std::uint8_t> stored,
                  std::uint32_t unpackedSize, bool compressed);
+  // The same with the stored bytes taken from a file as they are (Sink::copy).
+  void addDataOf(std::size_t entry, const FileBytes& stored, std::uint32_t unpackedSize,
+                 bool compressed);
 
   // Writes the completed TOC records in place. Throws std::logic_error when not every
   // entry has had its data.
@@ -121,6 +139,10 @@ class ArchiveWriter {
   std::size_t entriesDone() const { return m_writtenCount; }
 
  private:
+  template <class WriteCopy>
+  void storeData(std::size_t entry, std::uint64_t storedSize, std::uint32_t unpackedSize,
+                 bool compressed, const WriteCopy& writeCopy);
+
   Sink& m_out;
   std::vector<WriterEntry> m_entries;
   std::vector<std::uint8_t> m_tocRecords;      // the TOC block without its tag

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <exception>
 
 #include "mpak/archive.h"
 #include "platform/files.h"
@@ -24,15 +25,13 @@ struct Slot {
   std::string error;                 // why the file could not be read
   std::atomic<std::size_t> held{0};  // bytes counted in flight for it
   bool done = false;                 // set by the pool
-  // Against a base: what became of the entry; when Kept, `kept` holds the base's stored
-  // bytes and `data` nothing.
+  std::exception_ptr failure;        // what else stopped it (the base could not be read)
+  // Against a base: what became of the entry; when Kept, the writer copies the base's
+  // stored bytes and `data` holds nothing.
   Outcome outcome = Outcome::New;
-  std::span<const std::uint8_t> kept;
   std::string why;  // Damaged: what is wrong with the base entry
 
-  std::span<const std::uint8_t> bytes() const {
-    return outcome == Outcome::Kept ? kept : std::span<const std::uint8_t>{data.get(), size};
-  }
+  std::span<const std::uint8_t> bytes() const { return {data.get(), size}; }
   std::size_t heldBytes() const { return outcome == Outcome::Kept ? 0 : size; }
 };
 
@@ -65,43 +64,25 @@ void readFile(const platform::Folder& root, const std::string& relative, std::ui
   }
 }
 
-// What a worker compares in: the base entry inflated (one byte more than the largest file
-// compared, `least`) and a piece of the file. Made once per thread and kept, never cleared,
-// so that a page is touched once and only when used, not for every file.
-struct Scratch {
-  static constexpr std::size_t kPiece = std::size_t{1} << 20;
-  std::unique_ptr<std::uint8_t[]> inflated, piece;
-  std::size_t size = 0;
-
-  std::span<std::uint8_t> room(std::size_t least) {
-    if (!piece)
-      piece = std::make_unique_for_overwrite<std::uint8_t[]>(kPiece);
-    if (size < least) {
-      inflated = std::make_unique_for_overwrite<std::uint8_t[]>(least);
-      size = least;
-    }
-    return {inflated.get(), size};
-  }
-};
-
 // True when the file `relative` holds exactly `content`: read piece by piece, up to the
 // first differing byte. Sets `error` when the file cannot be read.
 bool fileHolds(const platform::Folder& root, const std::string& relative,
-               std::span<const std::uint8_t> content, std::uint8_t* piece, std::string& error) {
+               std::span<const std::uint8_t> content, std::span<std::uint8_t> piece,
+               std::string& error) {
   platform::File file;
   if (int err = root.openFile(relative, file)) {
     error = platform::errorText(err);
     return false;
   }
   for (std::size_t done = 0;;) {
-    const std::int64_t n = file.readAt(done, {piece, Scratch::kPiece});
+    const std::int64_t n = file.readAt(done, piece);
     if (n <= 0) {
       if (n < 0)
         error = platform::errorText(static_cast<int>(-n));
       return n == 0 && done == content.size();
     }
     const auto got = static_cast<std::size_t>(n);
-    if (got > content.size() - done || std::memcmp(piece, content.data() + done, got) != 0)
+    if (got > content.size() - done || std::memcmp(piece.data(), content.data() + done, got) != 0)
       return false;
     done += got;
   }
@@ -110,20 +91,19 @@ bool fileHolds(const platform::Folder& root, const std::string& relative,
 // True when the file that has a base entry holds that entry's content under the same flag:
 // the slot then takes the base's stored bytes as they are.
 bool keptFromBase(const platform::Folder& root, const BaseArchive& base, const PlannedEntry& entry,
-                  std::size_t largest, Slot& slot) {
-  thread_local Scratch scratch;
-  const auto room = scratch.room(largest + 1);
+                  Slot& slot) {
+  thread_local CompareBuffers buffers;
   auto holds = [&](std::span<const std::uint8_t> content) {
-    return fileHolds(root, entry.source, content, scratch.piece.get(), slot.error);
+    const auto piece = buffers.piece.room(CompareBuffers::kPiece).first(CompareBuffers::kPiece);
+    return fileHolds(root, entry.source, content, piece, slot.error);
   };
   const auto index = static_cast<std::size_t>(entry.baseEntry);
   const mpak::ArchiveEntry& e = base.index().entries[index];
-  slot.outcome = compareWithBase(base, index, entry.size, holds, room, slot.why);
+  slot.outcome = compareWithBase(base, index, entry.size, holds, buffers, slot.why);
   if (slot.outcome == Outcome::Kept && e.isCompressed() != entry.compress)
     slot.outcome = Outcome::Flipped;
   if (slot.outcome != Outcome::Kept || !slot.error.empty())
     return false;
-  slot.kept = base.bytes().subspan(e.dataPosition, e.storedSize);
   slot.size = e.storedSize;
   slot.unpacked = e.unpackedSize;
   return true;
@@ -134,8 +114,7 @@ bool keptFromBase(const platform::Folder& root, const BaseArchive& base, const P
 void load(const platform::Folder& root, const PlannedEntry& entry, const Plan& plan, int level,
           Slot& slot) {
   try {
-    if (plan.base && entry.baseEntry >= 0 &&
-        keptFromBase(root, *plan.base, entry, static_cast<std::size_t>(plan.largestCompared), slot))
+    if (plan.base && entry.baseEntry >= 0 && keptFromBase(root, *plan.base, entry, slot))
       return;
     if (!slot.error.empty())
       return;
@@ -148,23 +127,32 @@ void load(const platform::Folder& root, const PlannedEntry& entry, const Plan& p
     }
   } catch (const std::bad_alloc&) {
     slot.error = "not enough memory";
+  } catch (...) {
+    slot.failure = std::current_exception();
   }
 }
 
 // Bytes a file counts while it is read ahead of the writer: twice its size while it is
 // compressed (its bytes and the DEFLATE output). A file compared with its base entry is
-// read into the thread's Scratch, which is not counted here.
+// read into the thread's CompareBuffers, which are not counted here.
 std::size_t heldWhileLoading(const PlannedEntry& entry) {
   return static_cast<std::size_t>(entry.compress ? 2 * entry.size : entry.size);
 }
 
 // Hands the file loaded into `slot` (entry `index`) to the writer, lets go of its bytes and
 // counts it.
-void addEntry(mpak::ArchiveWriter& writer, std::size_t index, const PlannedEntry& entry, Slot& slot,
-              PackResult& result) {
+void addEntry(mpak::ArchiveWriter& writer, std::size_t index, const PlannedEntry& entry,
+              const Plan& plan, Slot& slot, PackResult& result) {
+  if (slot.failure)
+    std::rethrow_exception(slot.failure);
   if (!slot.error.empty())
     throw PackError("cannot read " + entry.source + ": " + slot.error);
-  writer.addDataOf(index, slot.bytes(), static_cast<std::uint32_t>(slot.unpacked), entry.compress);
+  const auto unpacked = static_cast<std::uint32_t>(slot.unpacked);
+  if (slot.outcome == Outcome::Kept)
+    writer.addDataOf(index, plan.base->stored(static_cast<std::size_t>(entry.baseEntry)), unpacked,
+                     entry.compress);
+  else
+    writer.addDataOf(index, slot.bytes(), unpacked, entry.compress);
   result.storedSizes[index] = static_cast<std::uint32_t>(slot.size);
   result.unpackedSizes[index] = static_cast<std::uint32_t>(slot.unpacked);
   result.outcomes[index] = slot.outcome;
@@ -265,7 +253,7 @@ PackResult assemble(const std::filesystem::path& root, const Plan& plan, mpak::S
     Slot& slot = slots[head];
     const PlannedEntry& entry = plan.entries[at(head)];
     util::stopIfCancelled(progress, head, total);
-    addEntry(writer, at(head), entry, slot, result);
+    addEntry(writer, at(head), entry, plan, slot, result);
     inFlight -= slot.held;
     if (observer)
       observer(head + 1, total, entry);
@@ -285,10 +273,8 @@ PackResult packArchive(const std::filesystem::path& root, const Plan& plan,
   PackResult result =
       assemble(root, plan, filtered ? *filtered : file, options, observer, progress);
   checkWritten(file.temporaryPath(), plan, result);
-  if (plan.base) {  // what was taken from the base was read as it is, and it may be replaced
-    plan.base->checkUnchanged();
+  if (plan.base)  // it may be the archive replaced
     plan.base->close();
-  }
   result.previousKept = file.commit(keepPrevious);
   return result;
 }

@@ -7,8 +7,8 @@
 // options.maxInFlightBytes besides the file the writer waits for. A file counts its size
 // twice while it is compressed (its bytes and its DEFLATE data), then what it holds. So at
 // most the bound plus twice the largest file are held at once: 32 + 2 x 37 MiB for the
-// bench corpus. Against a base, each thread also keeps a scratch of twice the largest file
-// it compared with its base entry, and the base's pages read are mapped.
+// bench corpus. Against a base, each thread also keeps the largest entry it compared, stored
+// and inflated (CompareBuffers); what is kept of the base is copied file to file.
 #pragma once
 
 #include <cstdint>

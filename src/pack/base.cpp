@@ -3,20 +3,46 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
+#include <system_error>
 
 #include "mpak/library_toc.h"
 #include "pack/assembler.h"
+#include "platform/mapped_file.h"
 #include "util/cp1252.h"
 #include "util/deflate.h"
 #include "util/text.h"
 
 namespace pack {
 
-BaseArchive::BaseArchive(const std::filesystem::path& path)
-    : m_file(path), m_index(mpak::readArchiveIndex(m_file.bytes())) {
+BaseArchive::BaseArchive(const std::filesystem::path& path) {
+  {
+    const platform::MappingWatch watch;
+    const platform::MappedFile mapped(path);
+    m_index = mpak::readArchiveIndex(mapped.bytes());
+    watch.check("base archive");
+  }
+  if (int err = platform::File::openForReading(path, m_data))
+    platform::throwFileError(err, "cannot open", path);
   for (std::size_t i = 0; i < m_index.entries.size(); ++i)
     m_firstByPath.emplace(mpak::LibraryTable::pathKey(m_index.entries[i].path),
                           static_cast<int>(i));
+}
+
+void BaseArchive::read(std::uint64_t offset, std::span<std::uint8_t> out) const {
+  for (std::size_t done = 0; done < out.size();) {
+    const std::int64_t n = m_data.readAt(offset + done, out.subspan(done));
+    if (n == 0)
+      throw platform::MappingChanged("base archive");
+    if (n < 0)
+      throw std::system_error(static_cast<int>(-n), std::generic_category(),
+                              "cannot read the base archive");
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+mpak::FileBytes BaseArchive::stored(std::size_t entry) const {
+  const auto& e = m_index.entries.at(entry);
+  return {&m_data, e.dataPosition, e.storedSize, "base archive"};
 }
 
 int BaseArchive::find(std::string_view path) const {
@@ -69,14 +95,12 @@ void followBase(Plan& plan, const mpak::ArchiveIndex& index) {
 
 void matchBase(Plan& plan, BaseArchive& base) {
   plan.base = &base;
-  plan.largestCompared = 0;
   std::vector<bool> named(base.index().entries.size());
   for (auto& entry : plan.entries) {
     entry.baseEntry = base.find(entry.path);
     if (entry.baseEntry < 0)
       continue;
     named[static_cast<std::size_t>(entry.baseEntry)] = true;
-    plan.largestCompared = std::max(plan.largestCompared, entry.size);
   }
   plan.removed.clear();
   for (std::size_t i = 0; i < named.size(); ++i) {
@@ -89,16 +113,20 @@ void matchBase(Plan& plan, BaseArchive& base) {
 
 namespace {
 
-// The entry's data is sound enough to be copied: every copy inside the file, all alike.
-std::string copiesFault(const BaseArchive& base, const mpak::ArchiveEntry& e) {
-  for (std::size_t k = 0; k < e.dataOffsets.size(); ++k)
-    if (auto fault = mpak::copyFault(base.index(), e, k); !fault.empty())
-      return fault;
-  const auto first = base.bytes().subspan(mpak::copyPosition(base.index(), e, 0), e.storedSize);
-  for (std::size_t k = 1; k < e.dataOffsets.size(); ++k)
-    if (std::memcmp(base.bytes().data() + mpak::copyPosition(base.index(), e, k), first.data(),
-                    first.size()) != 0)
-      return "copy " + std::to_string(k + 1) + " differs from the first";
+// Which copy of the entry differs from the first (`first`, read), compared piece by piece
+// in `piece`; empty when they are all alike.
+std::string copiesDiffer(const BaseArchive& base, const mpak::ArchiveEntry& e,
+                         std::span<const std::uint8_t> first, platform::PageBuffer& piece) {
+  const auto room = piece.room(CompareBuffers::kPiece).first(CompareBuffers::kPiece);
+  for (std::size_t k = 1; k < e.dataOffsets.size(); ++k) {
+    const std::uint64_t at = mpak::copyPosition(base.index(), e, k);
+    for (std::size_t done = 0; done < first.size(); done += room.size()) {
+      const auto part = room.first(std::min(room.size(), first.size() - done));
+      base.read(at + done, part);
+      if (std::memcmp(part.data(), first.data() + done, part.size()) != 0)
+        return "copy " + std::to_string(k + 1) + " differs from the first";
+    }
+  }
   return {};
 }
 
@@ -106,25 +134,31 @@ std::string copiesFault(const BaseArchive& base, const mpak::ArchiveEntry& e) {
 
 Outcome compareWithBase(const BaseArchive& base, std::size_t entry, std::uint64_t fileSize,
                         const std::function<bool(std::span<const std::uint8_t>)>& holds,
-                        std::span<std::uint8_t> scratch, std::string& why) {
+                        CompareBuffers& buffers, std::string& why) {
   const mpak::ArchiveEntry& e = base.index().entries.at(entry);
   // Entries without data have no content to compare; other sizes need no compare.
   if (!e.hasData() || (e.isCompressed() ? e.unpackedSize : e.storedSize) != fileSize)
     return Outcome::Changed;
-  if ((why = copiesFault(base, e)); !why.empty())
+  // Sound enough to be copied: every copy inside the file, all alike.
+  for (std::size_t k = 0; k < e.dataOffsets.size(); ++k)
+    if ((why = mpak::copyFault(base.index(), e, k)); !why.empty())
+      return Outcome::Damaged;
+  const auto stored = buffers.stored.room(e.storedSize).first(e.storedSize);
+  base.read(e.dataPosition, stored);
+  if ((why = copiesDiffer(base, e, stored, buffers.piece)); !why.empty())
     return Outcome::Damaged;
-  const auto stored = base.bytes().subspan(e.dataPosition, e.storedSize);
   if (!e.isCompressed())
     return holds(stored) ? Outcome::Kept : Outcome::Changed;
   // One byte more than the file: data that holds more does not fit and differs.
   const auto size = static_cast<std::size_t>(fileSize);
-  const auto inflated = util::inflateRaw(stored, scratch.first(size + 1));
+  const auto content = buffers.content.room(size + 1).first(size + 1);
+  const auto inflated = util::inflateRaw(stored, content);
   if (inflated.status == util::InflateStatus::BadData) {
     why = util::describe(inflated.status);
     return Outcome::Damaged;
   }
   return inflated.status == util::InflateStatus::Ok && inflated.outBytes == size &&
-                 holds(scratch.first(size))
+                 holds(content.first(size))
              ? Outcome::Kept
              : Outcome::Changed;
 }

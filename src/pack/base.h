@@ -19,7 +19,9 @@
 #include <vector>
 
 #include "mpak/archive.h"
-#include "platform/mapped_file.h"
+#include "mpak/archive_writer.h"
+#include "platform/files.h"
+#include "platform/memory.h"
 
 namespace pack {
 
@@ -27,24 +29,35 @@ struct Plan;
 
 class BaseArchive {
  public:
-  // Maps the archive and reads its index; throws mpak::FormatError for an index that does
-  // not read, std::system_error naming the path when the file cannot be opened.
+  // Reads the archive's index (through a mapping, let go of once read) and keeps the file
+  // open to read and copy entries' data. Throws mpak::FormatError for an index that does
+  // not read, std::system_error naming the path when the file cannot be opened,
+  // platform::MappingChanged when it changed while the index was read.
   explicit BaseArchive(const std::filesystem::path& path);
 
   const mpak::ArchiveIndex& index() const { return m_index; }
-  std::span<const std::uint8_t> bytes() const { return m_file.bytes(); }
   // The first entry of `path` (any separators, letter case ignored), or -1.
   int find(std::string_view path) const;
+  // Reads `out.size()` bytes at `offset` (several threads may at once). Throws
+  // platform::MappingChanged when the file ends first (it changed since its index was
+  // read), std::system_error when it cannot be read.
+  void read(std::uint64_t offset, std::span<std::uint8_t> out) const;
+  // The stored bytes of entry `entry` (its first copy), to be copied as they are.
+  mpak::FileBytes stored(std::size_t entry) const;
   // Lets go of the file (so that it can be replaced); the index stays.
-  void close() { m_file = {}; }
-  // Throws platform::MappingChanged when the file changed while it was read.
-  void checkUnchanged() const { m_watch.check("base archive"); }
+  void close() { m_data = {}; }
 
  private:
-  platform::MappingWatch m_watch;
-  platform::MappedFile m_file;
   mpak::ArchiveIndex m_index;
   std::unordered_map<std::string, int> m_firstByPath;
+  mutable platform::File m_data;
+};
+
+// What comparing works in: kept by each thread and used again and again, so that its pages
+// are touched once. `piece` holds a piece of a file or of a further copy.
+struct CompareBuffers {
+  platform::PageBuffer stored, content, piece;
+  static constexpr std::size_t kPiece = std::size_t{1} << 20;
 };
 
 // What became of a planned entry against the base.
@@ -63,11 +76,11 @@ void matchBase(Plan& plan, BaseArchive& base);
 // Compares a file of `fileSize` bytes with base entry `entry`: Kept when the file holds
 // exactly its content (`holds(content)` says so) and the entry's data is sound, Changed
 // when it differs, Damaged with `why` set when the entry's data cannot be trusted. Sizes
-// are compared first and other sizes need no reading; stored data is compared in place,
-// compressed data inflated into `scratch` (at least fileSize + 1 bytes).
+// are compared first and other sizes need no reading; the entry's stored bytes are read
+// into `buffers.stored` and, compressed, inflated into `buffers.content`.
 Outcome compareWithBase(const BaseArchive& base, std::size_t entry, std::uint64_t fileSize,
                         const std::function<bool(std::span<const std::uint8_t>)>& holds,
-                        std::span<std::uint8_t> scratch, std::string& why);
+                        CompareBuffers& buffers, std::string& why);
 
 // "" when a pack against the base can give it back byte for byte: its data lie one after
 // another from the start of the data area to the end of the file, each entry's copies

@@ -56,7 +56,6 @@ struct Plan {
   // more (UTF-8, "\" separators), in TOC order.
   BaseArchive* base = nullptr;
   std::vector<std::string> removed;
-  std::uint64_t largestCompared = 0;  // the largest file that has a base entry
   // The order of the data and of the STOC records as the base has them (entry indices;
   // empty: TOC order). An entry the base does not have comes right after the entry
   // before it in the TOC.

@@ -4,6 +4,7 @@
 #include "extract/extractor.h"
 #include "mpak/library_toc.h"
 #include "pack/assembler.h"
+#include "platform/mapped_file.h"
 #include "support/archive_builder.h"
 #include "support/checks.h"
 #include "support/failing_sink.h"
@@ -165,6 +166,22 @@ TEST(PackAgainstABase, ADamagedBaseEntryIsCompressedAgainFromTheFileAndSaidSo) {
   EXPECT_EQ(report.summary(), "3 entries kept as they were, 2 compressed again, 0 new, 0 removed");
   EXPECT_TRUE(report.modified.empty());
   EXPECT_EQ(r.contentsOf(target), contents(r.tree));
+}
+
+// The base is read while the pack runs: one that shrinks meanwhile stops it, said as such,
+// and nothing is written.
+TEST(PackAgainstABase, ABaseThatShrinksMidWayStopsThePackAndSaysSo) {
+  Repack r(buildArchiveBytes(foreignEntries()));
+  const auto parsed = mpak::LibraryTable::parse(r.table);
+  auto plan = pack::makePlan(pack::scanFolder(r.tree), &parsed, {});
+  pack::BaseArchive base(r.base);
+  pack::matchBase(plan, base);
+  fs::resize_file(r.base, fs::file_size(r.base) / 2);
+  const auto target = r.dir.path() / "new.mpak";
+  EXPECT_EQ(thrown<platform::MappingChanged>([&] { pack::packArchive(r.tree, plan, target, {}); }),
+            "the base archive changed while it was being read");
+  EXPECT_FALSE(fs::exists(target));
+  EXPECT_EQ(filesBelow(r.dir.path()).size(), 1 + filesBelow(r.tree).size());
 }
 
 TEST(PackAgainstABase, TheBaseItselfMayBeReplacedAndSurvivesAFailureMidWay) {

@@ -3,8 +3,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <exception>
+#include <functional>
+#include <mutex>
+#include <utility>
 
 #include "mpak/archive.h"
 #include "platform/files.h"
@@ -21,11 +25,10 @@ struct Slot {
   // compressed into them.
   std::unique_ptr<std::uint8_t[]> data;
   std::size_t size = 0;
-  std::uint64_t unpacked = 0;        // the bytes read
-  std::string error;                 // why the file could not be read
-  std::atomic<std::size_t> held{0};  // bytes counted in flight for it
-  bool done = false;                 // set by the pool
-  std::exception_ptr failure;        // what else stopped it (the base could not be read)
+  std::uint64_t unpacked = 0;  // the bytes read
+  std::string error;           // why the file could not be read
+  bool done = false;           // set by the pool
+  std::exception_ptr failure;  // what else stopped it (the base could not be read)
   // Against a base: what became of the entry; when Kept, the writer copies the base's
   // stored bytes and `data` holds nothing.
   Outcome outcome = Outcome::New;
@@ -90,9 +93,12 @@ bool fileHolds(const platform::Folder& root, const std::string& relative,
 
 // True when the file that has a base entry holds that entry's content under the same flag:
 // the slot then takes the base's stored bytes as they are.
-bool keptFromBase(const platform::Folder& root, const BaseArchive& base, const PlannedEntry& entry,
+bool keptFromBase(const platform::Folder& root, const Plan& plan, const PlannedEntry& entry,
                   Slot& slot) {
+  const BaseArchive& base = *plan.base;
   thread_local CompareBuffers buffers;
+  buffers.stored.room(static_cast<std::size_t>(plan.largestStored));
+  buffers.content.room(static_cast<std::size_t>(plan.largestContent) + 1);
   auto holds = [&](std::span<const std::uint8_t> content) {
     const auto piece = buffers.piece.room(CompareBuffers::kPiece).first(CompareBuffers::kPiece);
     return fileHolds(root, entry.source, content, piece, slot.error);
@@ -110,13 +116,16 @@ bool keptFromBase(const platform::Folder& root, const BaseArchive& base, const P
 }
 
 // Loads one planned file into its slot: its base entry's bytes as they are, or the file,
-// compressed when planned so.
+// compressed when planned so. A file compared with its base entry holds nothing while it
+// is compared; before it is read after all, `room()` waits until its bytes may be held
+// (false: the pack is being given up).
 void load(const platform::Folder& root, const PlannedEntry& entry, const Plan& plan, int level,
-          Slot& slot) {
+          Slot& slot, const std::function<bool()>& room) {
   try {
-    if (plan.base && entry.baseEntry >= 0 && keptFromBase(root, *plan.base, entry, slot))
+    const bool compared = plan.base && entry.baseEntry >= 0;
+    if (compared && keptFromBase(root, plan, entry, slot))
       return;
-    if (!slot.error.empty())
+    if (!slot.error.empty() || (compared && !room()))
       return;
     readFile(root, entry.source, entry.size, slot);
     slot.unpacked = slot.size;
@@ -133,11 +142,82 @@ void load(const platform::Folder& root, const PlannedEntry& entry, const Plan& p
 }
 
 // Bytes a file counts while it is read ahead of the writer: twice its size while it is
-// compressed (its bytes and the DEFLATE output). A file compared with its base entry is
-// read into the thread's CompareBuffers, which are not counted here.
+// compressed (its bytes and the DEFLATE output). Comparing a file with its base entry
+// happens in the thread's CompareBuffers, which are not counted.
 std::size_t heldWhileLoading(const PlannedEntry& entry) {
   return static_cast<std::size_t>(entry.compress ? 2 * entry.size : entry.size);
 }
+
+// The bytes held by files read ahead of the writer, slot by slot. The file the writer waits
+// for (the head) counts apart, so that a large one does not keep the other threads idle: at
+// most the bound plus that one file are held at once.
+class Budget {
+ public:
+  Budget(std::size_t slots, std::size_t bound) : m_held(slots), m_bound(bound) {}
+
+  // Whether `bytes` more fit now.
+  bool fits(std::size_t bytes) {
+    const std::lock_guard lock(m_mutex);
+    return fitsLocked(bytes);
+  }
+  // Counts `bytes` for slot `k`.
+  void take(std::size_t k, std::size_t bytes) {
+    const std::lock_guard lock(m_mutex);
+    m_held[k] += bytes;
+    m_total += bytes;
+  }
+  // Waits until `bytes` fit or slot `k` is the head, then counts them; false when given up.
+  bool await(std::size_t k, std::size_t bytes) {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [&] { return m_stopped || k == m_head || fitsLocked(bytes); });
+    if (m_stopped)
+      return false;
+    m_held[k] += bytes;
+    m_total += bytes;
+    return true;
+  }
+  // Slot `k` holds at most `bytes` from now on.
+  void settle(std::size_t k, std::size_t bytes) {
+    const std::lock_guard lock(m_mutex);
+    const std::size_t freed = m_held[k] - std::min(m_held[k], bytes);
+    m_held[k] -= freed;
+    m_total -= freed;
+    m_changed.notify_all();
+  }
+  // The head is written: its bytes go and the next slot is the head.
+  void advance() {
+    const std::lock_guard lock(m_mutex);
+    m_total -= std::exchange(m_held[m_head], 0);
+    ++m_head;
+    m_changed.notify_all();
+  }
+  // Wakes every waiting thread for good (the writer stopped).
+  void stop() {
+    const std::lock_guard lock(m_mutex);
+    m_stopped = true;
+    m_changed.notify_all();
+  }
+
+ private:
+  bool fitsLocked(std::size_t bytes) const {
+    const std::size_t head = m_head < m_held.size() ? m_held[m_head] : 0;
+    return m_total - head + bytes <= m_bound;
+  }
+
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  std::vector<std::size_t> m_held;
+  std::size_t m_total = 0, m_head = 0;
+  const std::size_t m_bound;
+  bool m_stopped = false;
+};
+
+// Stops the budget when the writer leaves, by an error or a cancel too, so that no worker
+// waits for room that will not come (declared after the pool: stopped before it is joined).
+struct StopOnLeaving {
+  Budget& budget;
+  ~StopOnLeaving() { budget.stop(); }
+};
 
 // Hands the file loaded into `slot` (entry `index`) to the writer, lets go of its bytes and
 // counts it.
@@ -216,33 +296,30 @@ PackResult assemble(const std::filesystem::path& root, const Plan& plan, mpak::S
   // Slot k holds the k-th entry whose data is written (plan.dataOrder, or TOC order).
   auto at = [&](std::size_t k) { return plan.dataOrder.empty() ? k : plan.dataOrder[k]; };
   std::vector<Slot> slots(total);
-  // Bytes held by files read ahead of the writer: a file being compressed counts twice
-  // (its bytes and the DEFLATE output), a file waiting to be written counts what it holds.
-  std::atomic<std::size_t> inFlight{0};
-  auto reserve = [&](std::size_t k) { return heldWhileLoading(plan.entries[at(k)]); };
+  Budget budget(total, options.maxInFlightBytes);
+  // A file compared with its base entry counts nothing until it turns out to need reading.
+  auto compared = [&](std::size_t k) { return plan.base && plan.entries[at(k)].baseEntry >= 0; };
+  auto reserve = [&](std::size_t k) {
+    return compared(k) ? 0 : heldWhileLoading(plan.entries[at(k)]);
+  };
   PackResult result = resultFor(total);
   util::WorkPool workers(options.threads);
+  const StopOnLeaving stopper{budget};
 
   std::size_t next = 0;
-  // The file the writer waits for counts apart, so that a large one does not keep the
-  // other threads idle: at most the bound plus that one file are held at once.
-  std::size_t head = 0;
-  auto room = [&] {
-    return next < total && inFlight - slots[head].held + reserve(next) <= options.maxInFlightBytes;
-  };
-  for (; head < total; ++head) {
+  auto room = [&] { return next < total && budget.fits(reserve(next)); };
+  for (std::size_t head = 0; head < total; ++head) {
     // Files start while there is room, and as soon as a finished one leaves some.
     for (bool headDone = false; !headDone;) {
       while (next == head || room()) {
-        Slot& slot = slots[next];
-        slot.held = reserve(next);
-        inFlight += slot.held;
-        const PlannedEntry& entry = plan.entries[at(next++)];
-        workers.submit(slot.done, [&, level = options.level] {
-          load(rootFolder, entry, plan, level, slot);
-          const std::size_t kept = std::min<std::size_t>(slot.held, slot.heldBytes());
-          inFlight -= slot.held - kept;
-          slot.held = kept;
+        const std::size_t k = next++;
+        budget.take(k, reserve(k));
+        const PlannedEntry& entry = plan.entries[at(k)];
+        workers.submit(slots[k].done, [&, k, level = options.level] {
+          Slot& slot = slots[k];
+          load(rootFolder, entry, plan, level, slot,
+               [&] { return budget.await(k, heldWhileLoading(entry)); });
+          budget.settle(k, slot.heldBytes());
         });
       }
       workers.waitUntil([&] {
@@ -254,7 +331,7 @@ PackResult assemble(const std::filesystem::path& root, const Plan& plan, mpak::S
     const PlannedEntry& entry = plan.entries[at(head)];
     util::stopIfCancelled(progress, head, total);
     addEntry(writer, at(head), entry, plan, slot, result);
-    inFlight -= slot.held;
+    budget.advance();
     if (observer)
       observer(head + 1, total, entry);
     progress.step(head + 1, entry.source);

@@ -95,12 +95,19 @@ void followBase(Plan& plan, const mpak::ArchiveIndex& index) {
 
 void matchBase(Plan& plan, BaseArchive& base) {
   plan.base = &base;
+  plan.largestStored = plan.largestContent = 0;
   std::vector<bool> named(base.index().entries.size());
   for (auto& entry : plan.entries) {
     entry.baseEntry = base.find(entry.path);
     if (entry.baseEntry < 0)
       continue;
-    named[static_cast<std::size_t>(entry.baseEntry)] = true;
+    const auto b = static_cast<std::size_t>(entry.baseEntry);
+    named[b] = true;
+    const auto& e = base.index().entries[b];
+    if ((e.isCompressed() ? e.unpackedSize : e.storedSize) == entry.size) {
+      plan.largestStored = std::max<std::uint64_t>(plan.largestStored, e.storedSize);
+      plan.largestContent = std::max(plan.largestContent, entry.size);
+    }
   }
   plan.removed.clear();
   for (std::size_t i = 0; i < named.size(); ++i) {

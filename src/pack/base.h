@@ -54,7 +54,9 @@ class BaseArchive {
 };
 
 // What comparing works in: kept by each thread and used again and again, so that its pages
-// are touched once. `piece` holds a piece of a file or of a further copy.
+// are touched once (made at once as large as the plan's largest compare needs:
+// Plan::largestStored, Plan::largestContent). `piece` holds a piece of a file or of a
+// further copy.
 struct CompareBuffers {
   platform::PageBuffer stored, content, piece;
   static constexpr std::size_t kPiece = std::size_t{1} << 20;

@@ -56,6 +56,8 @@ struct Plan {
   // more (UTF-8, "\" separators), in TOC order.
   BaseArchive* base = nullptr;
   std::vector<std::string> removed;
+  // The most stored bytes and the most content of a base entry a file is compared with.
+  std::uint64_t largestStored = 0, largestContent = 0;
   // The order of the data and of the STOC records as the base has them (entry indices;
   // empty: TOC order). An entry the base does not have comes right after the entry
   // before it in the TOC.

@@ -56,13 +56,16 @@ struct Repack {
   }
   // Packs the tree into `target`, against the base unless `withBase` is false.
   pack::RepackReport pack(const fs::path& target, bool withBase = true,
-                          const pack::SinkFilter& filter = {}) {
+                          const pack::SinkFilter& filter = {},
+                          const pack::PackOptions& options = {},
+                          util::Progress& progress = util::Progress::none()) {
     const auto parsed = mpak::LibraryTable::parse(table);
-    auto plan = pack::makePlan(pack::scanFolder(tree), &parsed, {});
+    auto plan = pack::makePlan(pack::scanFolder(tree), &parsed, options);
     std::optional<pack::BaseArchive> opened;
     if (withBase)
       pack::matchBase(plan, opened.emplace(base));
-    return pack::repackReport(plan, pack::packArchive(tree, plan, target, {}, {}, filter));
+    return pack::repackReport(
+        plan, pack::packArchive(tree, plan, target, options, {}, filter, {}, progress));
   }
 };
 
@@ -166,6 +169,29 @@ TEST(PackAgainstABase, ADamagedBaseEntryIsCompressedAgainFromTheFileAndSaidSo) {
   EXPECT_EQ(report.summary(), "3 entries kept as they were, 2 compressed again, 0 new, 0 removed");
   EXPECT_TRUE(report.modified.empty());
   EXPECT_EQ(r.contentsOf(target), contents(r.tree));
+}
+
+// Files that turn out changed take memory only as the bound allows, whichever thread
+// reaches them first; a cancel meanwhile wakes the threads waiting for room.
+TEST(PackAgainstABase, ChangedFilesWaitForRoomAndACancelEndsTheWaiting) {
+  std::vector<RawEntry> entries;
+  for (int i = 0; i < 12; ++i)
+    entries.push_back(zlibCompressed("f" + std::to_string(i) + ".txt", lines(300 + i)));
+  Repack r(buildArchiveBytes(entries));
+  for (int i = 0; i < 12; ++i) {  // the same sizes, other bytes
+    const std::string name = "tree/f" + std::to_string(i) + ".txt";
+    r.dir.write(name, "X" + slurp(r.dir.path() / name).substr(1));
+  }
+  pack::PackOptions tight;
+  tight.threads = 2;
+  tight.maxInFlightBytes = 1;
+  const auto target = r.dir.path() / "new.mpak";
+  EXPECT_EQ(r.pack(target, true, {}, tight).summary(),
+            "0 entries kept as they were, 12 compressed again, 0 new, 0 removed");
+  EXPECT_EQ(r.contentsOf(target), contents(r.tree));
+  CancelAfter progress(2);
+  EXPECT_EQ(thrown<util::Cancelled>([&] { r.pack(target, true, {}, tight, progress); }),
+            "cancelled after 2 of 12");
 }
 
 // The base is read while the pack runs: one that shrinks meanwhile stops it, said as such,

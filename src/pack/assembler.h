@@ -7,8 +7,10 @@
 // options.maxInFlightBytes besides the file the writer waits for. A file counts its size
 // twice while it is compressed (its bytes and its DEFLATE data), then what it holds. So at
 // most the bound plus twice the largest file are held at once: 32 + 2 x 37 MiB for the
-// bench corpus. Against a base, each thread also keeps the largest entry it compared, stored
-// and inflated (CompareBuffers); what is kept of the base is copied file to file.
+// bench corpus. Against a base, a file counts nothing while it is compared with its base
+// entry and waits for room only once it turns out changed; each thread keeps the largest
+// entry it compared, stored and inflated (CompareBuffers), and what is kept of the base is
+// copied file to file by the writer.
 #pragma once
 
 #include <cstdint>

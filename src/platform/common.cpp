@@ -59,8 +59,11 @@ int File::copyThroughMemory(File& source, std::uint64_t from, std::uint64_t size
                             std::uint64_t at) noexcept {
   if (size == 0)
     return 0;
+  // One piece per thread, kept: a copy per entry must not cost an allocation each.
   constexpr std::size_t kPiece = std::size_t{1} << 20;
-  std::unique_ptr<std::uint8_t[]> piece(new (std::nothrow) std::uint8_t[kPiece]);
+  thread_local std::unique_ptr<std::uint8_t[]> piece;
+  if (!piece)
+    piece.reset(new (std::nothrow) std::uint8_t[kPiece]);
   if (!piece)
     return ENOMEM;
   while (size > 0) {

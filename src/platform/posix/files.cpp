@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "platform/files.h"
 
@@ -73,14 +74,20 @@ int File::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) noe
 int File::copyFrom(File& source, std::uint64_t from, std::uint64_t size,
                    std::uint64_t at) noexcept {
 #ifdef __linux__
-  while (size > 0) {
+  // Files on two kinds of file system refuse it: the same two are not asked each time (a
+  // pair remembered wrongly after its handles were reused only costs the copy through
+  // memory).
+  thread_local std::pair<std::intptr_t, std::intptr_t> refused{kClosed, kClosed};
+  while (size > 0 && refused != std::pair{source.m_handle, m_handle}) {
     loff_t in = static_cast<loff_t>(from), out = static_cast<loff_t>(at);
     const ssize_t n = ::copy_file_range(fdOf(source.m_handle), &in, fdOf(m_handle), &out,
                                         static_cast<std::size_t>(size), 0);
     if (n < 0 && errno == EINTR)
       continue;
-    if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
-      break;  // not between these two files: through memory
+    if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+      refused = {source.m_handle, m_handle};  // not between these two files: through memory
+      break;
+    }
     if (n <= 0)
       return n == 0 ? ENODATA : errno;
     from += static_cast<std::uint64_t>(n);

@@ -1,7 +1,6 @@
 #include "pack/assembler.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>

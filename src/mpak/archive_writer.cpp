@@ -5,6 +5,7 @@
 #include <limits>
 #include <stdexcept>
 #include <system_error>
+#include <utility>
 
 #include "platform/files.h"
 #include "platform/mapped_file.h"
@@ -216,6 +217,7 @@ FileSink::~FileSink() = default;
 void FileSink::writeAll(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
   if (!m_file.isOpen())
     throw std::logic_error("FileSink: write after commit");
+  copyPending();
   if (int err = m_file.writeAt(offset, bytes))
     failFile(err, "cannot write", m_target);
 }
@@ -243,17 +245,36 @@ void FileSink::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes
 void FileSink::copy(const FileBytes& bytes) {
   if (!m_file.isOpen())
     throw std::logic_error("FileSink: write after commit");
-  if (int err = m_file.copyFrom(*bytes.file, bytes.offset, bytes.size, m_position)) {
+  // Bytes that follow the ones waiting in the same file join them: the system is asked
+  // once per run of kept entries (up to the write-ahead size), not once per entry.
+  if (m_pending.file != bytes.file || m_pending.offset + m_pending.size != bytes.offset)
+    copyPending();
+  if (!m_pending.file)
+    m_pending = {bytes.file, bytes.offset, 0, bytes.source};
+  m_pending.size += bytes.size;
+  m_position += bytes.size;
+  if (m_pending.size >= kWriteAhead)
+    copyPending();
+}
+
+void FileSink::copyPending() {
+  if (!m_pending.file)
+    return;
+  const FileBytes pending = std::exchange(m_pending, {});
+  // The waiting bytes end where the file does so far.
+  if (int err =
+          m_file.copyFrom(*pending.file, pending.offset, pending.size, m_position - pending.size)) {
     if (err == ENODATA)
-      throw platform::MappingChanged(bytes.source);
+      throw platform::MappingChanged(pending.source);
     failFile(err, "cannot write", m_target);
   }
-  advance(bytes.size);
+  advance(0);
 }
 
 bool FileSink::commit(const std::filesystem::path& previous) {
   if (!m_file.isOpen())
     throw std::logic_error("FileSink: commit twice");
+  copyPending();
   if (int err = m_file.flush())
     failFile(err, "cannot write", m_target);
   if (int err = m_file.close())

@@ -40,7 +40,8 @@ class Sink {
   virtual void writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0;
   virtual std::uint64_t position() const = 0;
   // Appends the bytes of a file. Here they are read in and written; a file sink copies
-  // them within the system. Throws platform::MappingChanged when the file ends first.
+  // them within the system, a run of them at once, so that a failure may show at a later
+  // call. Throws platform::MappingChanged when the file ends first.
   virtual void copy(const FileBytes& bytes);
 };
 
@@ -78,12 +79,14 @@ class FileSink : public Sink {
   // before this one survives; returns true when one was kept. A failure (also to keep the
   // earlier archive) throws and leaves the target as it was.
   bool commit(const std::filesystem::path& previous = {});
-  // The file written so far, until commit() renames it.
+  // The file written so far, until commit() renames it (copies still waiting are made by
+  // the next write).
   const std::filesystem::path& temporaryPath() const { return m_staged; }
 
  private:
   void writeAll(std::uint64_t offset, std::span<const std::uint8_t> bytes);
   void advance(std::uint64_t written);
+  void copyPending();
 
   std::filesystem::path m_target;
   std::filesystem::path m_staged;
@@ -91,6 +94,7 @@ class FileSink : public Sink {
   platform::File m_file;
   std::uint64_t m_position = 0;
   std::uint64_t m_writing = 0;  // the bytes before it are on their way to the disk
+  FileBytes m_pending;          // copy() bytes not yet copied: they end at m_position
   static constexpr std::uint64_t kWriteAhead = std::uint64_t{8} << 20;
 };
 

@@ -137,6 +137,23 @@ TEST(Copies, FileBytesArriveAsTheyAreAndASourceThatEndsFirstIsSaid) {
             }),
             "the base archive changed while it was being read");
 
+  {  // a file sink joins runs that follow each other, and keeps every byte in its place
+    mpak::FileSink file(dir.path() / "joined");
+    file.copy({&source, 0, 4, "base archive"});
+    file.copy({&source, 4, 2, "base archive"});
+    file.copy({&source, 0, 2, "base archive"});
+    file.write(toBytes("XY"));
+    file.copy({&source, 14, 2, "base archive"});
+    file.writeAt(0, toBytes("Z"));
+    EXPECT_EQ(file.position(), 12u);
+    file.commit();
+    EXPECT_EQ(slurp(dir.path() / "joined"), "Z1234501XYef");
+    mpak::FileSink past(dir.path() / "past");
+    past.copy({&source, 15, 5, "base archive"});  // said at the latest by commit()
+    EXPECT_EQ(thrown<platform::MappingChanged>([&] { past.commit(); }),
+              "the base archive changed while it was being read");
+  }
+
   platform::PageBuffer buffer;
   const auto first = buffer.room(10);
   ASSERT_GE(first.size(), 10u);

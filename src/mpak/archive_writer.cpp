@@ -170,22 +170,28 @@ std::vector<std::uint8_t> stocBlock(const std::vector<WriterEntry>& entries,
 
 }  // namespace
 
-// ---- Sink ----
+// ---- FileBytes and Sink ----
+
+void FileBytes::read(std::uint64_t at, std::span<std::uint8_t> out) const {
+  for (std::size_t done = 0; done < out.size();) {
+    const std::int64_t n = file->readAt(offset + at + done, out.subspan(done));
+    if (n == 0)
+      throw platform::MappingChanged(source);
+    if (n < 0)
+      throw std::system_error(static_cast<int>(-n), std::generic_category(),
+                              "cannot read the " + std::string(source));
+    done += static_cast<std::size_t>(n);
+  }
+}
 
 void Sink::copy(const FileBytes& bytes) {
   constexpr std::size_t kPiece = std::size_t{1} << 20;
   std::vector<std::uint8_t> piece(
       static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size, kPiece)));
-  for (std::uint64_t done = 0; done < bytes.size;) {
-    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size - done, kPiece));
-    const std::int64_t n = bytes.file->readAt(bytes.offset + done, {piece.data(), want});
-    if (n == 0)
-      throw platform::MappingChanged(bytes.source);
-    if (n < 0)
-      throw std::system_error(static_cast<int>(-n), std::generic_category(),
-                              "cannot read the " + std::string(bytes.source));
-    write({piece.data(), static_cast<std::size_t>(n)});
-    done += static_cast<std::uint64_t>(n);
+  for (std::uint64_t done = 0; done < bytes.size; done += piece.size()) {
+    piece.resize(static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size - done, kPiece)));
+    bytes.read(done, piece);
+    write(piece);
   }
 }
 

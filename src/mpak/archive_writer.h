@@ -28,6 +28,10 @@ struct FileBytes {
   platform::File* file = nullptr;
   std::uint64_t offset = 0, size = 0;
   std::string_view source = "archive";
+
+  // Reads `out.size()` bytes from `at` bytes in. Throws platform::MappingChanged when the
+  // file ends first, std::system_error ("cannot read the <source>") when it cannot be read.
+  void read(std::uint64_t at, std::span<std::uint8_t> out) const;
 };
 
 // Where archive bytes go. write() appends at position(); writeAt() overwrites bytes that

@@ -90,6 +90,11 @@ bool fileHolds(const platform::Folder& root, const std::string& relative,
   }
 }
 
+// Whether the file is compared with a base entry before anything else.
+bool comparedWithBase(const Plan& plan, const PlannedEntry& entry) {
+  return plan.base && entry.baseEntry >= 0;
+}
+
 // True when the file that has a base entry holds that entry's content under the same flag:
 // the slot then takes the base's stored bytes as they are.
 bool keptFromBase(const platform::Folder& root, const Plan& plan, const PlannedEntry& entry,
@@ -121,7 +126,7 @@ bool keptFromBase(const platform::Folder& root, const Plan& plan, const PlannedE
 void load(const platform::Folder& root, const PlannedEntry& entry, const Plan& plan, int level,
           Slot& slot, const std::function<bool()>& room) {
   try {
-    const bool compared = plan.base && entry.baseEntry >= 0;
+    const bool compared = comparedWithBase(plan, entry);
     if (compared && keptFromBase(root, plan, entry, slot))
       return;
     if (!slot.error.empty() || (compared && !room()))
@@ -297,9 +302,9 @@ PackResult assemble(const std::filesystem::path& root, const Plan& plan, mpak::S
   std::vector<Slot> slots(total);
   Budget budget(total, options.maxInFlightBytes);
   // A file compared with its base entry counts nothing until it turns out to need reading.
-  auto compared = [&](std::size_t k) { return plan.base && plan.entries[at(k)].baseEntry >= 0; };
   auto reserve = [&](std::size_t k) {
-    return compared(k) ? 0 : heldWhileLoading(plan.entries[at(k)]);
+    const PlannedEntry& entry = plan.entries[at(k)];
+    return comparedWithBase(plan, entry) ? 0 : heldWhileLoading(entry);
   };
   PackResult result = resultFor(total);
   util::WorkPool workers(options.threads);

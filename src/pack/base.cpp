@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
-#include <system_error>
 
 #include "mpak/library_toc.h"
 #include "pack/assembler.h"
@@ -29,15 +28,7 @@ BaseArchive::BaseArchive(const std::filesystem::path& path) {
 }
 
 void BaseArchive::read(std::uint64_t offset, std::span<std::uint8_t> out) const {
-  for (std::size_t done = 0; done < out.size();) {
-    const std::int64_t n = m_data.readAt(offset + done, out.subspan(done));
-    if (n == 0)
-      throw platform::MappingChanged("base archive");
-    if (n < 0)
-      throw std::system_error(static_cast<int>(-n), std::generic_category(),
-                              "cannot read the base archive");
-    done += static_cast<std::size_t>(n);
-  }
+  mpak::FileBytes{&m_data, offset, out.size(), "base archive"}.read(0, out);
 }
 
 mpak::FileBytes BaseArchive::stored(std::size_t entry) const {
